@@ -1,0 +1,77 @@
+# Helpers every folder uses to declare its targets.
+#
+#   tw_core_library(name SOURCES ... [DEPS ...])   portable code: no windows.h, built in every build
+#   tw_win_library(name SOURCES ... [DEPS ...])    Win32 adapters: Windows builds only
+#   tw_test(name SOURCES ... [DEPS ...])           GoogleTest program, run by ctest (under Wine when cross-built)
+#   tw_fuzz(name SOURCES ... [DEPS ...])           libFuzzer target, fuzz preset only
+
+set(TW_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
+file(MAKE_DIRECTORY ${TW_RESULTS_DIR})
+
+function(tw_core_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_link_libraries(${name} PUBLIC tw_options ${A_DEPS})
+endfunction()
+
+function(tw_win_library name)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_link_libraries(${name} PUBLIC tw_options ${A_DEPS})
+endfunction()
+
+function(tw_test name)
+  if(NOT TELLWICK_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE tw_options ${A_DEPS} GTest::gtest_main GTest::gmock)
+  if(WIN32)
+    set(xml "Z:${TW_RESULTS_DIR}/${name}.xml")
+  else()
+    set(xml "${TW_RESULTS_DIR}/${name}.xml")
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${xml})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+endfunction()
+
+function(tw_fuzz name)
+  if(NOT TELLWICK_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE tw_options ${A_DEPS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()
+
+# tw_variant_executable(name SOURCES ... [DEPS ...] [CONSOLE])
+# One program, linked twice in Windows builds: out/release/<name>.exe with the real device
+# and out/sim/<name>.exe with the simulated notebook. Native builds make the sim one only.
+set(TW_OUT_RELEASE ${CMAKE_BINARY_DIR}/out/release)
+set(TW_OUT_SIM ${CMAKE_BINARY_DIR}/out/sim)
+
+function(tw_variant_executable name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  set(variants sim)
+  if(WIN32)
+    list(APPEND variants release)
+  endif()
+  foreach(variant IN LISTS variants)
+    if(variant STREQUAL "release")
+      set(target ${name})
+      set(outdir ${TW_OUT_RELEASE})
+    else()
+      set(target ${name}_sim)
+      set(outdir ${TW_OUT_SIM})
+    endif()
+    add_executable(${target} ${A_SOURCES})
+    target_link_libraries(${target} PRIVATE tw_options ${A_DEPS} tw_device_${variant})
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${outdir})
+  endforeach()
+endfunction()

@@ -1,0 +1,27 @@
+// Cryptographic primitives the core needs. The Windows build uses CryptoAPI
+// ("Microsoft Enhanced Cryptographic Provider v1.0"); native tests link OpenSSL.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace crypto {
+constexpr size_t kSha1Size = 20;
+constexpr size_t kDes3KeySize = 24;
+constexpr size_t kDes3BlockSize = 8;
+
+bool RandomBytes(uint8_t* out, size_t n);
+bool Sha1(const uint8_t* data, size_t n, uint8_t out[kSha1Size]);
+
+// Triple-DES in CBC mode without padding: lengths are whole blocks.
+class Des3Cbc {
+ public:
+  static std::unique_ptr<Des3Cbc> Create(const uint8_t key[kDes3KeySize]);
+  virtual ~Des3Cbc() = default;
+  virtual bool Encrypt(const uint8_t iv[kDes3BlockSize], uint8_t* data, size_t n) = 0;
+  virtual bool Decrypt(const uint8_t iv[kDes3BlockSize], uint8_t* data, size_t n) = 0;
+};
+
+// HMAC-SHA1 (RFC 2104) on top of Sha1.
+bool HmacSha1(const uint8_t* key, size_t keyLen, const uint8_t* data, size_t n, uint8_t out[kSha1Size]);
+}  // namespace crypto

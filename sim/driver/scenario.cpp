@@ -1,0 +1,252 @@
+#include "sim/driver/scenario.h"
+
+#include <cctype>
+#include <cstring>
+#include <functional>
+#include <sstream>
+
+namespace sim {
+namespace {
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+  return s.substr(b, e - b);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Decimal or 0x-hex, within [0, max].
+bool ParseNumber(const std::string& text, uint64_t max, uint64_t& out) {
+  const std::string t = Trim(text);
+  if (t.empty() || t.size() > 20) return false;
+  const bool hex = t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X');
+  uint64_t v = 0;
+  for (size_t i = hex ? 2 : 0; i < t.size(); ++i) {
+    const char c = t[i];
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return false;
+    const uint64_t base = hex ? 16 : 10;
+    if (v > (max - d) / base) return false;
+    v = v * base + d;
+  }
+  out = v;
+  return true;
+}
+
+// "01 23 ab": hex bytes separated by blanks.
+bool ParseBytes(const std::string& text, std::vector<uint8_t>& out) {
+  out.clear();
+  std::istringstream in(text);
+  std::string word;
+  while (in >> word) {
+    if (word.size() != 2 || !std::isxdigit(static_cast<unsigned char>(word[0])) ||
+        !std::isxdigit(static_cast<unsigned char>(word[1])))
+      return false;
+    out.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
+  }
+  return true;
+}
+
+template <size_t N>
+bool ParseFixedBytes(const std::string& text, std::array<uint8_t, N>& out) {
+  std::vector<uint8_t> v;
+  if (!ParseBytes(text, v) || v.size() > N) return false;
+  out.fill(0);
+  std::copy(v.begin(), v.end(), out.begin());
+  return true;
+}
+
+std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+bool ParseRegistryValue(const std::string& key, const std::string& value, RegistryPreset& out) {
+  const size_t slash = key.rfind('\\');
+  if (slash == std::string::npos || slash == 0 || slash + 1 == key.size()) return false;
+  out.path = Widen(key.substr(0, slash));
+  out.name = Widen(key.substr(slash + 1));
+  const size_t colon = value.find(':');
+  if (colon == std::string::npos) return false;
+  const std::string kind = Lower(value.substr(0, colon)), body = value.substr(colon + 1);
+  if (kind == "dword") {
+    uint64_t v;
+    if (!ParseNumber(body, 0xFFFFFFFFu, v)) return false;
+    out.type = 4;
+    out.data = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    return true;
+  }
+  if (kind == "sz") {
+    out.type = 1;
+    out.data.clear();
+    for (char c : body) out.data.insert(out.data.end(), {static_cast<uint8_t>(c), 0});
+    out.data.insert(out.data.end(), {0, 0});
+    return true;
+  }
+  if (kind == "hex") {
+    out.type = 3;
+    return ParseBytes(body, out.data);
+  }
+  return false;
+}
+
+bool Flag(const std::string& v, bool& out) {
+  const std::string l = Lower(v);
+  if (l == "yes" || l == "on" || l == "1" || l == "true") return out = true, true;
+  if (l == "no" || l == "off" || l == "0" || l == "false") return out = false, true;
+  return false;
+}
+
+bool DriverKey(const std::string& key, const std::string& value, Scenario& s) {
+  uint64_t n;
+  if (key == "present") return Flag(value, s.present);
+  if (key == "open") {
+    const std::string l = Lower(value);
+    if (l != "ok" && l != "fail") return false;
+    s.openFails = l == "fail";
+    return true;
+  }
+  if (key == "version") {
+    if (Lower(value) == "unreadable") return s.versionReadable = false, true;
+    s.version = value;
+    return !value.empty() && value.size() < 255;
+  }
+  if (key == "sessions") {
+    const std::string l = Lower(value);
+    if (l == "on") s.sessions = SessionMode::On;
+    else if (l == "declined") s.sessions = SessionMode::Declined;
+    else if (l == "bad-proof") s.sessions = SessionMode::BadProof;
+    else if (l == "refuse-auth") s.sessions = SessionMode::RefuseAuth;
+    else return false;
+    return true;
+  }
+  if (key == "model_info_bytes") return ParseNumber(value, 128, n) && (s.modelInfoBytes = uint32_t(n), true);
+  if (key == "capsule_reply_limit")
+    return ParseNumber(value, 0xFFFF, n) && (s.capsuleReplyLimit = uint32_t(n), true);
+  return false;
+}
+
+bool IdentityKey(const std::string& key, const std::string& value, Scenario& s) {
+  uint64_t n;
+  if (key == "model") {
+    for (char c : value)
+      if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) return false;
+    s.model = value;
+    return !value.empty() && value.size() <= 19;
+  }
+  if (key == "model_length") return ParseNumber(value, 255, n) && (s.modelLengthOverride = int(n), true);
+  if (key == "serial") {
+    // "9K123 4567": five characters, then the number.
+    const size_t space = value.find(' ');
+    if (space != 5 || !ParseNumber(value.substr(space + 1), 0xFFFFFF, n)) return false;
+    s.serialPrefix = value.substr(0, 5);
+    s.serialNumber = uint32_t(n);
+    return true;
+  }
+  if (key == "bios") return ParseFixedBytes(value, s.bios);
+  if (key == "identification") return ParseFixedBytes(value, s.identification);
+  if (key == "field80") return ParseFixedBytes(value, s.field80);
+  if (key == "field91") return ParseNumber(value, 255, n) && (s.field91 = uint8_t(n), true);
+  if (key == "field92") return ParseNumber(value, 255, n) && (s.field92 = uint8_t(n), true);
+  return false;
+}
+
+bool FunctionKey(const std::string& key, const std::string& value, Scenario& s) {
+  // "70" or "70.0x0001"
+  const size_t dot = key.find('.');
+  uint64_t fn, param = 0;
+  if (!ParseNumber(key.substr(0, dot), 255, fn)) return false;
+  if (dot != std::string::npos && !ParseNumber(key.substr(dot + 1), 0xFFFF, param)) return false;
+  std::vector<uint8_t> bytes;
+  if (!ParseBytes(value, bytes) || bytes.size() > 1024) return false;
+  s.replies[{int(fn), dot == std::string::npos ? -1 : int(param)}] = bytes;
+  return true;
+}
+
+bool SmallMapKey(const std::string& key, const std::string& value, uint64_t max, std::function<void(int, int)> set) {
+  uint64_t fn, v;
+  if (!ParseNumber(key, 255, fn) || !ParseNumber(value, max, v)) return false;
+  set(int(fn), int(v));
+  return true;
+}
+
+bool Apply(const std::string& section, const std::string& key, const std::string& value, Scenario& s) {
+  uint64_t n;
+  if (section == "driver") return DriverKey(key, value, s);
+  if (section == "identity") return IdentityKey(key, value, s);
+  if (section == "ec") {
+    uint64_t reg;
+    return ParseNumber(key, 255, reg) && ParseNumber(value, 255, n) && (s.ec[reg] = uint8_t(n), true);
+  }
+  if (section == "functions") return FunctionKey(key, value, s);
+  if (section == "status") return SmallMapKey(key, value, 255, [&](int f, int v) { s.status[f] = uint8_t(v); });
+  if (section == "busy") return SmallMapKey(key, value, 1000, [&](int f, int v) { s.busy[f] = v; });
+  if (section == "bios_table") {
+    if (key == "entries") return ParseBytes(value, s.biosTable) && s.biosTable.size() % 8 == 0 && s.biosTable.size() < 0x10000;
+    if (key == "flag") return ParseNumber(value, 255, n) && (s.biosTableFlag = uint8_t(n), true);
+    return false;
+  }
+  if (section == "registry") {
+    RegistryPreset preset;
+    if (!ParseRegistryValue(key, value, preset)) return false;
+    s.registry.push_back(preset);
+    return true;
+  }
+  return false;
+}
+}  // namespace
+
+bool ParseScenario(const std::string& text, Scenario& out, std::string& error) {
+  Scenario s;
+  std::string section;
+  std::istringstream in(text);
+  std::string raw;
+  for (int line = 1; std::getline(in, raw); ++line) {
+    const size_t comment = raw.find_first_of(";#");
+    const std::string t = Trim(comment == std::string::npos ? raw : raw.substr(0, comment));
+    if (t.empty()) continue;
+    if (t.front() == '[') {
+      if (t.back() != ']') return error = "line " + std::to_string(line) + ": unterminated section", false;
+      section = Lower(Trim(t.substr(1, t.size() - 2)));
+      static const char* const kSections[] = {"driver", "identity", "ec", "functions",
+                                              "status", "busy",     "bios_table", "registry"};
+      bool known = false;
+      for (const char* k : kSections) known = known || section == k;
+      if (!known) return error = "line " + std::to_string(line) + ": unknown section [" + section + "]", false;
+      continue;
+    }
+    const size_t eq = t.find('=');
+    if (eq == std::string::npos || section.empty())
+      return error = "line " + std::to_string(line) + ": expected 'key = value' inside a section", false;
+    const std::string key = Trim(t.substr(0, eq)), value = Trim(t.substr(eq + 1));
+    if (!Apply(section, section == "registry" ? key : Lower(key), value, s))
+      return error = "line " + std::to_string(line) + ": bad entry '" + key + "' in [" + section + "]", false;
+  }
+  out = s;
+  return true;
+}
+
+std::array<uint8_t, 128> BuildModelInfo(const Scenario& s) {
+  std::array<uint8_t, 128> b{};
+  std::copy(s.identification.begin(), s.identification.end(), b.begin() + 4);
+  std::memcpy(&b[27], s.bios.data(), 5);
+  std::memcpy(&b[32], s.serialPrefix.data(), s.serialPrefix.size() < 5 ? s.serialPrefix.size() : 5);
+  b[37] = uint8_t(s.serialNumber);
+  b[38] = uint8_t(s.serialNumber >> 8);
+  b[39] = uint8_t(s.serialNumber >> 16);
+  const size_t length = s.model.size();
+  std::memcpy(&b[40], s.model.data(), length < 12 ? length : 12);
+  if (length > 12) std::memcpy(&b[96], s.model.data() + 11, length - 11);
+  b[95] = s.modelLengthOverride >= 0 ? uint8_t(s.modelLengthOverride) : length > 12 ? uint8_t(length) : 0;
+  std::copy(s.field80.begin(), s.field80.end(), b.begin() + 80);
+  b[91] = s.field91;
+  b[92] = s.field92;
+  return b;
+}
+
+}  // namespace sim
