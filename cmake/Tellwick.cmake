@@ -5,6 +5,11 @@
 #   tw_test(name SOURCES ... [DEPS ...])           GoogleTest program, run by ctest (under Wine when cross-built)
 #   tw_fuzz(name SOURCES ... [DEPS ...])           libFuzzer target, fuzz preset only
 
+# Every Windows program carries the compatibility manifest.
+if(WIN32)
+  set(TW_APP_MANIFEST ${CMAKE_SOURCE_DIR}/resources/common/compatibility.rc)
+endif()
+
 set(TW_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
 file(MAKE_DIRECTORY ${TW_RESULTS_DIR})
 
@@ -70,7 +75,7 @@ function(tw_variant_executable name)
       set(target ${name}_sim)
       set(outdir ${TW_OUT_SIM})
     endif()
-    add_executable(${target} ${A_SOURCES})
+    add_executable(${target} ${A_SOURCES} ${TW_APP_MANIFEST})
     target_link_libraries(${target} PRIVATE tw_options ${A_DEPS} tw_device_${variant})
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${outdir})
   endforeach()

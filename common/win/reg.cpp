@@ -55,7 +55,6 @@ bool CReg::ReadStringAccess(HKEY root, LPCWSTR subKey, LPCWSTR name, LPWSTR buff
   if (RegOpenKeyExW(root, subKey, 0, access, key.out()) != ERROR_SUCCESS) return false;
   DWORD type = 0;
   const LONG rc = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), byteSize);
-  if (rc == ERROR_MORE_DATA) *byteSize += sizeof(WCHAR);  // room for a terminator the data may lack
   if (rc != ERROR_SUCCESS || !IsStringType(type)) {
     buffer[0] = L'\0';
     return false;

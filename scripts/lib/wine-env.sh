@@ -1,0 +1,32 @@
+# Sourced by the scripts: a fresh Wine prefix (64-bit Windows, so both PE32 and PE32+ run)
+# with a warm wineserver, and a display (Xvfb when there is none).
+
+tw_wine_up() {
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEARCH=win64
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d /tmp/tellwick-wine.XXXXXX)
+  TW_XVFB_PID=
+  if [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in $(seq 90 130); do
+      [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
+    done
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    TW_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+  # No Mono or Gecko download prompts while the prefix is made.
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+  wineserver -w
+  wineserver -p >/dev/null 2>&1  # stays up between the many short test programs
+}
+
+tw_wine_down() {
+  [ -n "${WINEPREFIX:-}" ] || return 0
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "${TW_XVFB_PID:-}" ] && kill "$TW_XVFB_PID" 2>/dev/null
+  case "$WINEPREFIX" in /tmp/tellwick-wine.*) rm -rf "$WINEPREFIX" ;; esac
+  return 0
+}

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Runs every test: native (AddressSanitizer + UBSan), win32 and win64 under Wine,
+# a short run of each libFuzzer target, and ends with the counts.
+#   scripts/test.sh            everything
+#   FUZZ_SECONDS=0 scripts/test.sh   skip the fuzz runs
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+bash scripts/setup.sh || exit 1
+source scripts/lib/wine-env.sh
+
+fuzz_seconds=${FUZZ_SECONDS:-10}
+logs=$root/build/logs
+mkdir -p "$logs"
+failed=0
+
+build() {
+  echo "== build $1"
+  if ! { cmake --preset "$1" && cmake --build --preset "$1"; } >"$logs/build-$1.log" 2>&1; then
+    tail -n 60 "$logs/build-$1.log"
+    echo "build $1 failed (log: build/logs/build-$1.log)"
+    exit 1
+  fi
+}
+
+run_ctest() {
+  echo "== test $1"
+  rm -f "build/$1/test-results/"*.xml
+  ctest --preset "$1" --timeout 600 || failed=1
+}
+
+for preset in native-asan win32 win64; do build "$preset"; done
+[ "$fuzz_seconds" -gt 0 ] && build fuzz
+
+run_ctest native-asan
+
+tw_wine_up
+trap tw_wine_down EXIT
+run_ctest win32
+run_ctest win64
+
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== fuzz ($fuzz_seconds s each)"
+  for target in $(find build/fuzz -type f -executable -name 'fuzz_*' | sort); do
+    corpus=$(mktemp -d)
+    if "$target" -max_total_time="$fuzz_seconds" "$corpus" >"$logs/$(basename "$target").log" 2>&1; then
+      echo "$(basename "$target"): $(grep -o 'Done [0-9]* runs' "$logs/$(basename "$target").log")"
+    else
+      echo "$(basename "$target"): FAILED (log: build/logs/$(basename "$target").log)"
+      failed=1
+    fi
+    rm -rf "$corpus"
+  done
+fi
+
+bash scripts/lib/summarize.sh build/native-asan build/win32 build/win64 || failed=1
+exit $failed

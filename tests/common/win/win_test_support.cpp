@@ -1,0 +1,93 @@
+#include "tests/common/win/win_test_support.h"
+
+#include <vector>
+
+namespace wintest {
+
+std::wstring WinePath(const char* unixPath) {
+  std::wstring out = L"Z:";
+  for (const char* p = unixPath; *p; ++p) out.push_back(*p == '/' ? L'\\' : static_cast<wchar_t>(*p));
+  return out;
+}
+
+int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs) {
+  output.clear();
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return -1;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si = {sizeof si};
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = writeEnd;
+  si.hStdError = writeEnd;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION pi = {};
+  std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
+  cmd.push_back(0);
+  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    return -1;
+  }
+  // Read until the process ends, not until the pipe closes: a process it starts (Wine's
+  // desktop, say) may inherit the pipe and keep it open.
+  DWORD code = static_cast<DWORD>(-1);
+  const DWORD start = GetTickCount();
+  for (bool exited = false; !exited;) {
+    exited = WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0;
+    DWORD available = 0;
+    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available) {
+      char buffer[4096];
+      DWORD got = 0;
+      if (!ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) || !got) break;
+      output.append(buffer, got);
+    }
+    if (!exited && GetTickCount() - start > timeoutMs) {
+      TerminateProcess(pi.hProcess, static_cast<UINT>(-1));
+      break;
+    }
+  }
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(readEnd);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  std::string clean;
+  for (char c : output)
+    if (c != '\r') clean.push_back(c);
+  output = clean;
+  return static_cast<int>(code);
+}
+
+ScopedKey::ScopedKey(HKEY root, std::wstring path, REGSAM view) : root_(root), path_(std::move(path)), view_(view) {
+  RegDeleteTreeW(root_, path_.c_str());
+}
+
+ScopedKey::~ScopedKey() {
+  HKEY parent = nullptr;
+  const size_t slash = path_.rfind(L'\\');
+  const std::wstring parentPath = path_.substr(0, slash), leaf = path_.substr(slash + 1);
+  if (RegOpenKeyExW(root_, parentPath.c_str(), 0, KEY_ALL_ACCESS | view_, &parent) == ERROR_SUCCESS) {
+    RegDeleteTreeW(parent, leaf.c_str());
+    RegDeleteKeyW(parent, leaf.c_str());
+    RegCloseKey(parent);
+  }
+}
+
+bool ScopedKey::SetBinary(const wchar_t* name, const void* data, DWORD size, DWORD type) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view_, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  const bool ok = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
+}
+
+bool ScopedKey::SetDword(const wchar_t* name, DWORD value) { return SetBinary(name, &value, sizeof value, REG_DWORD); }
+
+bool ScopedKey::SetString(const wchar_t* name, const std::wstring& value, DWORD type) {
+  return SetBinary(name, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), type);
+}
+
+}  // namespace wintest

@@ -1,0 +1,27 @@
+// Helpers for tests that drive real Win32 programs and registry keys under Wine.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace wintest {
+// A Unix path from the build as a Wine path on drive Z:.
+std::wstring WinePath(const char* unixPath);
+// Runs a command line, returns its exit code (or -1) and its standard output.
+int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
+// Deletes a registry tree when the test ends.
+class ScopedKey {
+ public:
+  ScopedKey(HKEY root, std::wstring path, REGSAM view = 0);
+  ~ScopedKey();
+  const wchar_t* path() const { return path_.c_str(); }
+  bool SetDword(const wchar_t* name, DWORD value);
+  bool SetString(const wchar_t* name, const std::wstring& value, DWORD type = REG_SZ);
+  bool SetBinary(const wchar_t* name, const void* data, DWORD size, DWORD type);
+
+ private:
+  HKEY root_;
+  std::wstring path_;
+  REGSAM view_;
+};
+}  // namespace wintest
