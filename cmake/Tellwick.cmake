@@ -80,3 +80,19 @@ function(tw_variant_executable name)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${outdir})
   endforeach()
 endfunction()
+
+# tw_module(name SOURCES ... DEF file.def [DEPS ...] [RC ...])
+# A DLL with undecorated exports from its .def file (Windows builds only). Modules need no
+# device of their own, so one build serves both variants: it lands in out/release and out/sim.
+function(tw_module name)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(A "" "DEF" "SOURCES;DEPS;RC" ${ARGN})
+  add_library(${name} SHARED ${A_SOURCES} ${A_RC} ${A_DEF})
+  target_link_libraries(${name} PRIVATE tw_options ${A_DEPS})
+  set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${TW_OUT_RELEASE})
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${TW_OUT_SIM}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${name}> ${TW_OUT_SIM}/)
+endfunction()
