@@ -1,0 +1,135 @@
+// The contract between the host Wickpost and its notification modules.
+//
+// A module is a DLL that exports plain C functions named Wickpost*, undecorated (list them
+// in the module's .def file). Calling convention: __cdecl in both builds (WICKPOST_CALL);
+// on x86-64 there is only one. Every call is made on the host's user-interface thread.
+// No exception may leave an entry point.
+//
+// Mandatory: WickpostInitialize, WickpostIsEnable, WickpostAutoCheck, WickpostManualCheck.
+// Everything else is optional; a missing optional entry point is simply never called.
+//
+// Ownership: the host owns ModuleInitInfo for the life of the process (a module may keep the
+// pointer), the menu-item array, and the text/page buffers of each check (it copies them
+// before the call returns). A module owns the strings its menu items point to (valid while
+// it is loaded) and the HTML files it writes; it deletes a file when its page closes, at its
+// next check or when it is unloaded. The host's driver client is lent, never closed by a module.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+namespace MiscCommon {
+class CMiscCommon;
+}
+typedef MiscCommon::CMiscCommon WickpostDriverClient;
+struct IHTMLEventObj;
+#else
+typedef struct WickpostDriverClient WickpostDriverClient;
+typedef struct IHTMLEventObj IHTMLEventObj;
+#endif
+
+#define WICKPOST_CALL __cdecl
+
+// ---- Records
+
+#define WICKPOST_CONTRACT_VERSION 3
+
+// Filled by the host, passed to WickpostInitialize. cbSize is sizeof(ModuleInitInfo) of the
+// host's build: 24 in the 32-bit build, 32 in the 64-bit build. Modules accept any cbSize >= 4.
+typedef struct ModuleInitInfo {
+  int32_t cbSize;
+  int32_t version;           // WICKPOST_CONTRACT_VERSION
+  uint32_t checkInterval;    // module -> host: ticks between automatic checks; CHECK_INTERVAL_NEVER
+  int32_t menuItemCount;     // module -> host: tray-menu items offered
+  int32_t moduleIndex;       // host -> module: wParam of WM_HOST_CHECKMODULE
+  WickpostDriverClient* driverClient;  // host's open, authenticated client; lent
+} ModuleInitInfo;
+
+#define CHECK_INTERVAL_NEVER 0xFFFFFFFFu
+
+// One tray-menu item, filled by WickpostGetNotifyIconMenuItems into a zeroed host array.
+typedef struct ModuleMenuItem {
+  uint32_t reserved;
+  const wchar_t* text;  // module-owned; a caption starting with '-' is a separator
+  int32_t id;           // passed back to WickpostIconMenu
+} ModuleMenuItem;
+
+// ---- Check results: kind in the low word, flags in the high word.
+
+typedef uint32_t CheckResult;
+
+#define CHECK_NOTHING 0
+#define CHECK_PAGE 1
+#define CHECK_ACTION 2
+#define CHECK_KEEP 10
+
+#define NOTIFY_SHOW_NOW 0x40000000u
+#define NOTIFY_PERSISTENT 0x20000000u
+#define NOTIFY_WARNING 0x10000000u
+
+#define CHECK_KIND(result) ((result) & 0xFFFFu)
+#define CHECK_FLAGS(result) ((result) & 0xFFFF0000u)
+
+// Capacity, in characters, of the text and page buffers of every check.
+#define WICKPOST_CHECK_BUFFER 100
+// Capacity of the error-text buffer of WickpostInitialize.
+#define WICKPOST_ERROR_BUFFER 1024
+// Capacity of the buffer WickpostGetInitialMessage fills for the first-run question.
+#define WICKPOST_INITIAL_MESSAGE_BUFFER 200
+
+// ---- Module error values
+
+#define MODULE_E_DRIVER (-251)
+#define MODULE_E_NOT_AVAILABLE (-252)
+#define MODULE_E_BAD_ARGUMENT (-253)
+#define MODULE_E_HOST_TOO_OLD (-254)
+
+// ---- Host window messages and commands
+
+#define WM_HOST_TRAYICON 0x8000
+#define WM_HOST_POPUPCLICK 0x8001
+#define WM_HOST_CHECKMODULE 0x8002  // wParam: moduleIndex; runs that module's manual check
+#define WM_HOST_PAUSE 0x8003        // wParam: 1 pause, 0 resume scheduled checks
+#define WM_HOST_CLOSEPOPUP 0x8004   // closes the HTML popup, if one is shown
+#define WM_HOST_TOASTACTIVATED 0x8064
+
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+#define IDM_SETTINGS 0x8007
+#define IDM_CHECKNOW 0x8008
+
+// Default popup size, used where a module answers 0.
+#define WICKPOST_POPUP_WIDTH 380
+#define WICKPOST_POPUP_HEIGHT 520
+
+// ---- Entry points
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int(WICKPOST_CALL* WickpostInitializeFn)(HWND host, ModuleInitInfo* info, wchar_t* errorText,
+                                                 int errorCapacity);
+typedef int(WICKPOST_CALL* WickpostIsEnableFn)(void);
+typedef CheckResult(WICKPOST_CALL* WickpostCheckFn)(wchar_t* text, int textCapacity, wchar_t* page,
+                                                    int pageCapacity, uint16_t* code);
+typedef int(WICKPOST_CALL* WickpostGetNotifyIconMenuItemsFn)(ModuleMenuItem* items, int count);
+typedef void(WICKPOST_CALL* WickpostIconMenuFn)(int id);
+typedef void(WICKPOST_CALL* WickpostDoNotifyFn)(uint16_t code);
+typedef void(WICKPOST_CALL* WickpostOnWndMsgFn)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+typedef void(WICKPOST_CALL* WickpostHTMLOnShowFn)(void);
+typedef int(WICKPOST_CALL* WickpostHTMLOnClickFn)(IHTMLEventObj* eventObject);
+typedef void(WICKPOST_CALL* WickpostHTMLOnCloseFn)(void);
+typedef uint16_t(WICKPOST_CALL* WickpostGetSetupDlgFn)(void);
+// A dialog procedure's arguments and result, with the contract's calling convention: the
+// host's own page procedure forwards every message of the module's page to it.
+typedef INT_PTR(WICKPOST_CALL* WickpostSetupDlgProcFn)(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+typedef int(WICKPOST_CALL* WickpostGetInitialMessageFn)(wchar_t* text, int capacity);
+typedef void(WICKPOST_CALL* WickpostEnableAutoCheckFn)(int enable);
+typedef int(WICKPOST_CALL* WickpostGetPairFn)(int* first, int* second);  // size, offsets
+typedef int(WICKPOST_CALL* WickpostGetHTMLTimeoutFn)(int* ticks);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,368 @@
+// Wickpost: the resident host. Start-up, the hidden main window and the message loop.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <wtsapi32.h>
+
+#include <memory>
+#include <string>
+
+#include "common/core/misccommon.h"
+#include "common/win/audit.h"
+#include "common/win/authority.h"
+#include "common/win/reg.h"
+#include "common/win/winversion.h"
+#include "host/core/command_line.h"
+#include "host/win/module_host.h"
+#include "host/win/presenter.h"
+#include "host/win/settings_store.h"
+#include "resources/host/resource.h"
+
+namespace host {
+namespace {
+constexpr UINT_PTR kClockTimer = 0x54504B57;  // "WKPT"
+constexpr int kExitFailure = -1;
+const wchar_t kMutexName[] = L"VelmorantTellwickMutex";
+constexpr unsigned kAuditBothPhases = 3;
+
+const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+// The toast bridge's start-up exports; the toast itself is raised by the presentation.
+using PopcardWinRTInitFn = int(__cdecl*)(int);
+
+bool IsNavigationKey(WPARAM key) {
+  return key == VK_BACK || key == VK_PRIOR || key == VK_NEXT || (key >= VK_LEFT && key <= VK_DOWN);
+}
+
+class HostApp {
+ public:
+  explicit HostApp(HINSTANCE instance) : instance_(instance) {}
+  int Run(const std::u16string& arguments);
+
+ private:
+  static LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void OnCommand(UINT id);
+  void OnTick();
+  void OnTrayIcon(LPARAM event);
+  LRESULT OnPopupClick(WPARAM eventObject);
+  void ShowTrayMenu();
+  void OpenSettings();
+  void StartClock();
+  void Save();
+  bool LoadPopcard();
+  bool CreateMainWindow();
+  void HandOffKey(const MSG& msg);
+  std::wstring LoadText(UINT id) const;
+  int Shutdown(int code);
+
+  HINSTANCE instance_;
+  std::wstring caption_, className_;
+  HWND main_ = nullptr;
+  UINT taskbarCreated_ = 0;
+  bool settingsOnly_ = false, settingsOpen_ = false, aboutOpen_ = false;
+  bool comInitialized_ = false;
+  HANDLE mutex_ = nullptr;
+  HMODULE popcard_ = nullptr;
+  void* clickInFlight_ = nullptr;  // set by the page popup only while it sends a click
+  RegistrySettingsStore store_;
+  HostSettings settings_;
+  MenuTable menu_;
+  std::unique_ptr<MiscCommon::CMiscCommon> driver_;
+  ModuleSet modules_;
+  std::unique_ptr<WinPresenter> presenter_;
+  std::unique_ptr<ModuleManager> manager_;
+};
+
+std::wstring HostApp::LoadText(UINT id) const {
+  wchar_t buffer[512] = {};
+  const int n = LoadStringW(instance_, id, buffer, ARRAYSIZE(buffer));
+  return std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+int HostApp::Run(const std::u16string& arguments) {
+  CWinVersion version;
+  caption_ = LoadText(IDS_CAPTION);
+  className_ = LoadText(IDS_CLASS);
+
+  if (!version.ConfirmUnsupportedOs(nullptr, LoadText(IDS_FUTURE_OS).c_str(), caption_.c_str())) return 0;
+  const WORD os = version.GetOsType();
+  const bool toasts = os == WINVER_8 || os == WINVER_81 || os == WINVER_FUTURE;
+  if (toasts && !LoadPopcard()) return 0;
+
+  CAuthority authority;
+  const CommandLine cl = ParseCommandLine(arguments, authority.IsAdministrator());
+  if (cl.configuration) {
+    CReg reg;
+    for (const MachineWrite& w : cl.writes) reg.WriteDword(HKEY_LOCAL_MACHINE, W(w.subKey), W(w.name), w.value);
+    return Shutdown(0);
+  }
+  if (cl.setting) {
+    if (HWND resident = FindWindowW(className_.c_str(), caption_.c_str())) {
+      PostMessageW(resident, WM_COMMAND, IDM_SETTINGS, 0);
+      return Shutdown(0);
+    }
+    settingsOnly_ = true;
+  }
+
+  mutex_ = CreateMutexW(nullptr, FALSE, kMutexName);
+  if (!mutex_ || GetLastError() == ERROR_ALREADY_EXISTS) {
+    MessageBoxW(nullptr, LoadText(IDS_ALREADY_RUNNING).c_str(), caption_.c_str(), MB_OK);
+    return Shutdown(0);
+  }
+  if (CAudit().IsAuditMode(kAuditBothPhases)) return Shutdown(0);
+
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathW(MAX_PATH - 16, temp);
+  if (n > 0 && n < MAX_PATH - 16) DeleteFileW((std::wstring(temp) + L"wkptupdate.exe").c_str());
+
+  if (!CreateMainWindow()) return Shutdown(kExitFailure);
+  comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+
+  driver_ = std::make_unique<MiscCommon::CMiscCommon>();
+  if (driver_->Open() != 0) {
+    MessageBoxW(nullptr, LoadText(IDS_NO_DRIVER).c_str(), caption_.c_str(), MB_OK | MB_ICONERROR);
+    return Shutdown(kExitFailure);
+  }
+
+  presenter_ = std::make_unique<WinPresenter>(instance_, main_, caption_);
+  presenter_->SetToasts(toasts);
+  presenter_->SetSaver([](void* self) { static_cast<HostApp*>(self)->Save(); }, this);
+  modules_.Load(main_, driver_.get(), caption_.c_str(), &menu_);
+  if (modules_.Count() == 0) return Shutdown(kExitFailure);
+  manager_ = std::make_unique<ModuleManager>(modules_, *presenter_, settings_);
+  presenter_->Attach(manager_.get());
+
+  const bool anyEnabled = modules_.AnyEnabled();
+  if (!anyEnabled && cl.startup) return Shutdown(0);
+  settings_ = ReadHostSettings(store_);
+
+  if (!settingsOnly_) {
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    presenter_->AddTray();
+    if (!presenter_->RegisterClasses()) return Shutdown(kExitFailure);
+    StartClock();
+  }
+  if (!anyEnabled || settingsOnly_) SendMessageW(main_, WM_COMMAND, IDM_SETTINGS, 0);
+
+  MSG msg = {};
+  int code = 0;
+  for (;;) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      code = static_cast<int>(msg.wParam);
+      break;
+    }
+    if (got == -1) break;
+    HandOffKey(msg);
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return Shutdown(code);
+}
+
+// Keys typed into the page's browser reach the popup first, except the ones the browser
+// itself moves with.
+void HostApp::HandOffKey(const MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > 0x109 || IsNavigationKey(msg.wParam)) return;
+  HWND page = presenter_ ? presenter_->PageWindow() : nullptr;
+  wchar_t cls[64] = {};
+  if (page && GetClassNameW(msg.hwnd, cls, ARRAYSIZE(cls)) && !lstrcmpW(cls, L"Internet Explorer_Server"))
+    SendMessageW(page, msg.message, msg.wParam, msg.lParam);
+}
+
+// The window goes first, so that every module sees WM_DESTROY through WickpostOnWndMsg while
+// it is still loaded; the libraries are unloaded after that, the driver client last.
+int HostApp::Shutdown(int code) {
+  if (main_ && IsWindow(main_)) DestroyWindow(main_);
+  main_ = nullptr;
+  manager_.reset();
+  presenter_.reset();
+  modules_.UnloadAll();
+  driver_.reset();
+  if (comInitialized_) CoUninitialize();
+  if (mutex_) CloseHandle(mutex_);
+  if (popcard_) FreeLibrary(popcard_);
+  return code;
+}
+
+bool HostApp::LoadPopcard() {
+  popcard_ = LoadLibraryW(L"Popcard.dll");
+  if (!popcard_) return false;
+  const auto init = reinterpret_cast<PopcardWinRTInitFn>(reinterpret_cast<void*>(GetProcAddress(popcard_, "WinRTInit")));
+  if (init && GetProcAddress(popcard_, "CreateInstance") && GetProcAddress(popcard_, "InstallShortcut") && init(0) >= 0)
+    return true;
+  FreeLibrary(popcard_);
+  popcard_ = nullptr;
+  return false;
+}
+
+bool HostApp::CreateMainWindow() {
+  WNDCLASSEXW wc = {sizeof wc};
+  wc.lpfnWndProc = MainProc;
+  wc.hInstance = instance_;
+  wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_HOST));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+  wc.lpszClassName = className_.c_str();
+  if (!RegisterClassExW(&wc)) return false;
+  main_ = CreateWindowExW(0, className_.c_str(), caption_.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+  return main_ != nullptr;
+}
+
+void HostApp::StartClock() { SetTimer(main_, kClockTimer, ClockPeriodMs(settings_.clockSpeed), nullptr); }
+
+void HostApp::Save() { SaveHostSettings(store_, settings_, CAudit().IsAuditMode(kAuditBothPhases)); }
+
+LRESULT CALLBACK HostApp::MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE)
+    SetWindowLongPtrW(window, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+  auto* self = reinterpret_cast<HostApp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  try {
+    return self->OnMessage(window, message, wParam, lParam);
+  } catch (...) {
+    return 0;  // nothing may unwind into the system's dispatcher
+  }
+}
+
+LRESULT HostApp::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  modules_.Forward(window, message, wParam, lParam);
+  if (taskbarCreated_ && message == taskbarCreated_) {
+    if (presenter_) presenter_->AddTray();
+    return 0;
+  }
+  switch (message) {
+    case WM_CREATE:
+      InitCommonControls();
+      WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+      return 0;
+    case WM_CLOSE:
+      WTSUnRegisterSessionNotification(window);
+      break;
+    case WM_DESTROY:
+      if (presenter_) presenter_->DeleteTray();
+      Save();
+      PostQuitMessage(0);
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_TIMER:
+      if (wParam == kClockTimer) OnTick();
+      if (wParam == WinPresenter::kTrayRetryTimer && presenter_) presenter_->RetryTray();
+      return 0;
+    case WM_HOST_TRAYICON:
+      OnTrayIcon(lParam);
+      return 0;
+    case WM_HOST_POPUPCLICK:
+      return OnPopupClick(wParam);
+    case WM_HOST_CHECKMODULE:
+      if (manager_ && !settingsOnly_) manager_->CheckModule(wParam);
+      return 0;
+    case WM_HOST_PAUSE:
+      if (manager_) manager_->SetPaused(wParam != 0);
+      return 0;
+    case WM_HOST_CLOSEPOPUP:
+      if (manager_ && manager_->PageSlot() && presenter_->PageWindow())
+        PostMessageW(presenter_->PageWindow(), WM_CLOSE, 0, 0);
+      return 0;
+    case WM_HOST_TOASTACTIVATED:
+      return 0;  // no toast is raised by this host yet, so none can report back
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void HostApp::OnTick() {
+  if (!manager_) return;
+  KillTimer(main_, kClockTimer);
+  manager_->Tick();
+  if (main_) StartClock();  // with the ClockSpeed of now
+}
+
+void HostApp::OnCommand(UINT id) {
+  if (const MenuEntry* entry = menu_.Lookup(id)) {
+    modules_.IconMenu(entry->module, entry->id);
+    return;
+  }
+  switch (id) {
+    case IDM_EXIT:
+      DestroyWindow(main_);
+      break;
+    case IDM_SETTINGS:
+      OpenSettings();
+      break;
+    case IDM_CHECKNOW:
+      if (manager_ && !settingsOnly_) manager_->CheckNow();
+      break;
+    case IDM_ABOUT:
+      if (aboutOpen_) {
+        MessageBeep(0);
+        break;
+      }
+      aboutOpen_ = true;
+      MessageBoxW(main_, caption_.c_str(), caption_.c_str(), MB_OK | MB_ICONINFORMATION);
+      aboutOpen_ = false;
+      break;
+  }
+}
+
+// Until the settings sheet exists, its place is a modal notice; what follows its closing
+// is already the sheet's: settings-only mode or no module switched on ends the host.
+void HostApp::OpenSettings() {
+  if (settingsOpen_) {
+    MessageBeep(0);
+    return;
+  }
+  settingsOpen_ = true;
+  MessageBoxW(main_, LoadText(IDS_SETTINGS_PENDING).c_str(), LoadText(IDS_SETTINGS_CAPTION).c_str(),
+              MB_OK | MB_ICONINFORMATION);
+  settingsOpen_ = false;
+  if (settingsOnly_ || !modules_.AnyEnabled()) PostMessageW(main_, WM_CLOSE, 0, 0);
+}
+
+void HostApp::OnTrayIcon(LPARAM event) {
+  if (!manager_) return;
+  if (event == WM_LBUTTONUP) manager_->TrayActivated();
+  if (event == WM_RBUTTONUP) ShowTrayMenu();
+}
+
+void HostApp::ShowTrayMenu() {
+  HMENU menu = LoadMenuW(instance_, MAKEINTRESOURCEW(IDR_TRAYMENU));
+  if (!menu) return;
+  HMENU popup = GetSubMenu(menu, 0);
+  const auto& entries = menu_.entries();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].IsSeparator())
+      InsertMenuW(popup, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    else
+      InsertMenuW(popup, 0, MF_BYPOSITION | MF_STRING, MenuTable::kFirstCommand + i, W(entries[i].text));
+  }
+  POINT at = {};
+  GetCursorPos(&at);
+  if (manager_->PageSlot()) presenter_->BringPageToFront();
+  SetForegroundWindow(main_);
+  TrackPopupMenu(popup, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, main_, nullptr);
+  PostMessageW(main_, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+}
+
+// wParam is a raw interface pointer: it is trusted only while the page popup of this host
+// is sending it, never from a post by another process.
+LRESULT HostApp::OnPopupClick(WPARAM eventObject) {
+  if (!clickInFlight_ || reinterpret_cast<void*>(eventObject) != clickInFlight_ || !manager_ || !manager_->PageSlot())
+    return -1;
+  return modules_.HTMLOnClick(*manager_->PageSlot(), static_cast<IHTMLEventObj*>(clickInFlight_)) ? 0 : -1;
+}
+
+}  // namespace
+}  // namespace host
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  const std::u16string arguments = host::ArgumentsOf(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+  host::HostApp app(instance);
+  return app.Run(arguments);
+}

@@ -1,0 +1,31 @@
+// Resource identifiers of the host program.
+#pragma once
+
+#define IDI_HOST 138
+#define IDI_NORMAL 140
+#define IDI_PENDING 141
+#define IDI_ALERT 142
+#define IDI_PENDING2 143
+
+#define IDR_MAINMENU 109
+#define IDR_TRAYMENU 129
+
+#define IDS_CAPTION 103
+#define IDS_TRAYTIP 104
+#define IDS_SETTINGS_CAPTION 105
+#define IDS_NEVER 106
+#define IDS_MINS 107
+#define IDS_NO_NOTIFICATIONS 108
+#define IDS_CLASS 109
+#define IDS_MIN 110
+#define IDS_PENDING_TIP 111
+#define IDS_FIRSTRUN_INTRO 112
+#define IDS_FIRSTRUN_ASK 113
+#define IDS_FIRSTRUN_LINE 114
+#define IDS_FUTURE_OS 116
+#define IDS_NO_DRIVER 117
+#define IDS_ALREADY_RUNNING 118
+#define IDS_DISMISS_ALL 119
+#define IDS_SETTINGS_PENDING 120
+#define IDS_TOAST_NEW 148
+#define IDS_TOAST_NOW 149
