@@ -50,7 +50,9 @@ bool ParseDriverRequest(const uint8_t* p, size_t n, DriverRequestView& out) {
   return true;
 }
 
-uint32_t PaddedPayload(uint32_t n) { return (n + 7u) & ~7u; }
+uint32_t PaddedPayload(uint32_t n) {
+  return n > 0xFFFFFFE8u ? 0xFFFFFFE8u : (n + 7u) & ~7u;  // saturates: a capsule length never wraps
+}
 
 uint32_t CapsuleLength(uint32_t n) { return n == 0 ? kCapsuleOverhead : PaddedPayload(n) + kCapsuleOverhead; }
 
@@ -74,7 +76,7 @@ bool ParseCapsuleHeader(const uint8_t* p, size_t n, CapsuleView& out) {
 uint32_t CipherSpan(uint32_t payloadLength, size_t available) {
   if (available < kCapsuleOverhead) return 0;
   const size_t room = (available - kCapsuleOverhead) & ~size_t{7};
-  const size_t want = PaddedPayload(payloadLength > 0xFFFFFFF0u ? 0xFFFFFFF0u : payloadLength);
+  const size_t want = PaddedPayload(payloadLength);
   return static_cast<uint32_t>(want < room ? want : room);
 }
 

@@ -21,6 +21,9 @@ tw_wine_up() {
   WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
   wineserver -w
   wineserver -p >/dev/null 2>&1  # stays up between the many short test programs
+  # The first program brings up Wine's desktop and services, which inherit its standard
+  # handles and outlive it: start them here, on /dev/null, not on a test runner's pipe.
+  wine cmd.exe /c exit </dev/null >/dev/null 2>&1
 }
 
 tw_wine_down() {

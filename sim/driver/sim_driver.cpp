@@ -125,7 +125,8 @@ bool SimDriver::Capsule(OpenState& s, const uint8_t* in, uint32_t inLength, uint
                         uint32_t* returned) {
   CapsuleView header;
   if (!in || !ParseCapsuleHeader(in, inLength, header) || header.capsuleLength != inLength ||
-      CapsuleLength(header.payloadLength) != inLength || outCapacity < kCapsuleOverhead)
+      header.payloadLength > inLength - kCapsuleOverhead || CapsuleLength(header.payloadLength) != inLength ||
+      outCapacity < kCapsuleOverhead)
     return Fail(win32::kErrorInvalidParameter);
   const bool enciphered = scenario_.sessions != SessionMode::Declined;
   if (enciphered && (!s.authenticated || header.sessionId != s.sessionId)) return Fail(win32::kErrorAccessDenied);

@@ -30,6 +30,7 @@ TEST(MiscFormat, CapsuleLengthsAndLayout) {
   EXPECT_EQ(CapsuleLength(1), 24u);
   EXPECT_EQ(CapsuleLength(8), 24u);
   EXPECT_EQ(CapsuleLength(28), 48u);  // a 28-byte request: 32 + 16
+  EXPECT_GT(CapsuleLength(0xFFFFFFF9u), 16u) << "a huge claimed length never wraps to a small capsule";
   const std::vector<uint8_t> payload(28, 0xAB);
   const std::vector<uint8_t> c = BuildCapsule(0x11223344, payload.data(), 28);
   ASSERT_EQ(c.size(), 48u);
