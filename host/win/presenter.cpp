@@ -260,7 +260,7 @@ LRESULT WinPresenter::OnPage(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 bool WinPresenter::ForegroundFillsScreen() {
   HWND fg = GetForegroundWindow();
-  if (!fg) return false;
+  if (!fg || fg == GetDesktopWindow() || fg == GetShellWindow()) return false;
   wchar_t cls[64] = {}, title[64] = {};
   GetClassNameW(fg, cls, ARRAYSIZE(cls));
   GetWindowTextW(fg, title, ARRAYSIZE(title));

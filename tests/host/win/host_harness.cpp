@@ -1,0 +1,152 @@
+#include "tests/host/win/host_harness.h"
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace hosttest {
+
+std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+namespace {
+std::wstring WinePath(const char* unixPath) {
+  std::wstring out = L"Z:";
+  for (const char* p = unixPath; *p; ++p) out.push_back(*p == '/' ? L'\\' : static_cast<wchar_t>(*p));
+  return out;
+}
+
+std::string ReadAll(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return {};
+  std::string out;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
+  CloseHandle(f);
+  return out;
+}
+
+struct Search {
+  DWORD pid;
+  const wchar_t* cls;
+  const wchar_t* title;
+  bool visible;
+  HWND found;
+};
+
+BOOL CALLBACK Match(HWND window, LPARAM context) {
+  auto* s = reinterpret_cast<Search*>(context);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  wchar_t cls[128] = {}, title[256] = {};
+  GetClassNameW(window, cls, 128);
+  GetWindowTextW(window, title, 256);
+  if (pid == s->pid && !lstrcmpW(cls, s->cls) && (!s->title || !lstrcmpW(title, s->title)) &&
+      (!s->visible || IsWindowVisible(window))) {
+    s->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+int CountOf(const std::string& text, const std::string& needle) {
+  int n = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+  return n;
+}
+
+Sandbox::Sandbox() {
+  static int serial = 0;
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  dir_ = std::wstring(temp) + L"wkpt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
+  CreateDirectoryW(dir_.c_str(), nullptr);
+  CopyFileW(WinePath(HOST_EXE).c_str(), exe().c_str(), FALSE);
+}
+
+Sandbox::~Sandbox() {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((dir_ + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      DeleteFileW((dir_ + L"\\" + data.cFileName).c_str());
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(dir_.c_str());
+}
+
+void Sandbox::AddModule(const wchar_t* name, const std::string& settings, const char* dll) {
+  CopyFileW(WinePath(dll).c_str(), (dir_ + L"\\" + name + L".dll").c_str(), FALSE);
+  WriteFile((std::wstring(name) + L".ini").c_str(), "[probe]\r\n" + settings);
+}
+
+void Sandbox::WriteFile(const wchar_t* name, const std::string& contents) const {
+  std::ofstream((dir_ + L"\\" + name).c_str(), std::ios::binary) << contents;
+}
+
+std::string Sandbox::Log() const { return ReadAll(dir_ + L"\\calls.log"); }
+
+bool Sandbox::WaitForLog(const std::string& needle, int count, DWORD timeoutMs) const {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20))
+    if (CountOf(Log(), needle) >= count) return true;
+  return false;
+}
+
+HostProcess::HostProcess(const Sandbox& sandbox, const std::wstring& arguments) {
+  std::wstring command = L"\"" + sandbox.exe() + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+  std::vector<wchar_t> line(command.begin(), command.end());
+  line.push_back(0);
+  STARTUPINFOW si = {sizeof si};
+  CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, sandbox.dir().c_str(), &si, &pi_);
+}
+
+HostProcess::~HostProcess() {
+  if (!pi_.hProcess) return;
+  if (Running()) {
+    if (HWND main = WaitWindow(L"WICKPOST", L"Tellwick", 0, false)) PostMessageW(main, WM_COMMAND, 105, 0);
+    if (WaitForSingleObject(pi_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi_.hProcess, 1);
+  }
+  CloseHandle(pi_.hProcess);
+  CloseHandle(pi_.hThread);
+}
+
+HWND HostProcess::WaitWindow(const wchar_t* cls, const wchar_t* title, DWORD timeoutMs, bool visible) const {
+  const DWORD start = GetTickCount();
+  do {
+    Search s{pi_.dwProcessId, cls, title, visible, nullptr};
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+    if (s.found) return s.found;
+    Sleep(20);
+  } while (GetTickCount() - start < timeoutMs);
+  return nullptr;
+}
+
+void HostProcess::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
+  PostMessageW(Main(), message, wParam, lParam);
+}
+
+int HostProcess::Wait(DWORD timeoutMs) {
+  if (!pi_.hProcess) return -3;
+  if (WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(pi_.hProcess, 1);
+    return kStillRunning;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(pi_.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+std::wstring BoxText(HWND box) {
+  wchar_t text[4096] = {};
+  GetDlgItemTextW(box, 0xFFFF, text, 4096);
+  return text;
+}
+
+void Answer(HWND box, int id) { PostMessageW(box, WM_COMMAND, id, 0); }
+
+bool IsShown(HWND window) { return window && IsWindowVisible(window); }
+
+}  // namespace hosttest

@@ -1,0 +1,60 @@
+// Runs the real Wickpost.exe in a folder of its own, with probe modules beside it.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace hosttest {
+
+std::wstring Widen(const std::string& s);
+
+// A fresh folder holding a copy of the host; removed at the end.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::wstring& dir() const { return dir_; }
+  std::wstring exe() const { return dir_ + L"\\Wickpost.exe"; }
+  // Places `dll` (a probe build) under the module name and writes its [probe] settings.
+  void AddModule(const wchar_t* name, const std::string& settings, const char* dll = PROBE_DLL);
+  void WriteFile(const wchar_t* name, const std::string& contents) const;
+  std::string Log() const;  // calls.log
+  // Waits until calls.log holds `needle` at least `count` times.
+  bool WaitForLog(const std::string& needle, int count = 1, DWORD timeoutMs = 15000) const;
+
+ private:
+  std::wstring dir_;
+};
+
+int CountOf(const std::string& text, const std::string& needle);
+
+class HostProcess {
+ public:
+  HostProcess(const Sandbox& sandbox, const std::wstring& arguments = L"");
+  ~HostProcess();
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+
+  DWORD pid() const { return pi_.dwProcessId; }
+  // The process's top-level window of this class (and title, if given), once visible.
+  HWND WaitWindow(const wchar_t* cls, const wchar_t* title = nullptr, DWORD timeoutMs = 15000, bool visible = true) const;
+  HWND Main() const { return WaitWindow(L"WICKPOST", L"Tellwick", 15000, false); }
+  void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+  // The exit code, or kStillRunning when it did not end in time (it is then killed).
+  int Wait(DWORD timeoutMs = 15000);
+  bool Running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+  static constexpr int kStillRunning = 0x7FFF0000;
+
+ private:
+  PROCESS_INFORMATION pi_ = {};
+};
+
+// A message box's text, and answering it.
+std::wstring BoxText(HWND box);
+void Answer(HWND box, int id);
+bool IsShown(HWND window);
+
+}  // namespace hosttest
