@@ -7,7 +7,7 @@ pkgs=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
   wine wine64 wine32:i386
   xvfb x11-apps imagemagick fonts-noto-cjk fonts-ipafont-gothic
-  libpugixml-dev googletest libgtest-dev libssl-dev zbar-tools
+  libpugixml-dev googletest libgtest-dev libssl-dev zbar-tools libqrencode-dev pkg-config
 )
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
