@@ -111,7 +111,8 @@ class Regex {
   // Match, NoMatch or an error. Start positions are tried from the left; the position at the
   // very end of a non-empty subject is not tried. To search on after a match, pass the tail
   // (subject.substr(k)): '^' then anchors at k and offsets are relative to it.
-  // `out` may be null; it is written only on Match.
+  // `out` may be null; it is written only on Match. BudgetExhausted also when backtracking
+  // would need more memory than a fixed multiple of the subject's length.
   Status Search(View subject, Match* out = nullptr) const noexcept;
   // The same with an explicit step budget (tests and tools).
   Status Search(View subject, Match* out, std::uint64_t budget) const noexcept;

@@ -70,7 +70,7 @@ struct Program {
   std::vector<CharClass> classes;
   std::uint32_t groups = 0;
   bool anchored = false;
-  // Units that can begin a match; empty when a match may be empty or start anywhere.
+  // Units that can begin a match. Unused (useFirst false) when a match may be empty.
   bool useFirst = false;
   std::uint64_t firstLow[4] = {0, 0, 0, 0};
   bool firstHigh = false;  // some unit above 255 can begin a match

@@ -32,6 +32,8 @@ TYPED_TEST(Limits, BudgetCountsEveryStep) {
   EXPECT_EQ(re.Search(As<TypeParam>("aaaa"), nullptr, 3), Status::BudgetExhausted);
   EXPECT_EQ(re.Search(As<TypeParam>("aaaa"), nullptr, 1000), Status::NoMatch);
   EXPECT_EQ(re.Search(As<TypeParam>("ab"), nullptr, 0), Status::BudgetExhausted);
+  // A catalogue page stays well under a second on the UI thread even when it is hostile.
+  EXPECT_LE(Pattern::StepBudget(0, 200 * 1024), 100000000u);
 }
 
 TYPED_TEST(Limits, LongSubjectsNeedNoDeepStack) {

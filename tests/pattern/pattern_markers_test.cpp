@@ -53,16 +53,17 @@ std::vector<std::string> Groups(std::string_view pattern, std::string_view subje
   return out;
 }
 
-// Every match of the first group, searching on after each match.
+// Every match of the first group, searching on after each match; a failed search ends the
+// list with its status name.
 template <class CharT>
 std::vector<std::string> All(std::string_view pattern, std::string_view subject) {
   std::vector<std::string> out;
-  std::size_t at = 0;
-  for (;;) {
+  for (std::size_t at = 0; at < subject.size();) {
     std::size_t end = 0;
     std::vector<std::string> g = Groups<CharT>(pattern, subject.substr(at), &end);
     if (g.size() == 1 && g[0] == "nomatch") break;
     out.push_back(g.at(0));
+    if (end == 0) break;
     at += end;
   }
   return out;

@@ -182,6 +182,7 @@ const Case kGroups[] = {
     {"(x{a})|b", "b", "match 0 1 | group 0 -"},
     {"({a}b)|(ac)", "ac", "match 0 2 | group 0 -"},  // undone with the branch that failed
     {"{a}?b", "b", "match 0 1 | group 0 -"},
+    {"({a+}b)*", "aaba", "match 0 3 | group 0 0 2"},  // a later pass that failed leaves no trace
     {"{\\d}x\\0", "1x2 3x3", "match 4 7 | group 0 4 5"},
     {"{ab|c}\\0", "acacx", "match 0 4 | group 0 0 2"},
     {"(x{a})|(b)\\0", "b", "nomatch"},  // a back-reference to a group that took no part fails
@@ -195,6 +196,7 @@ const Case kNot[] = {
     {"!(ab).", "abac", "match 1 2"},
     {"!!a.", "ba", "match 1 2"},
     {"!{a}b", "b", "match 0 1 | group 0 -"},
+    {"!{a}.", "ab", "match 1 2 | group 0 -"},  // what the body captured before '!' failed is undone
     {"{!x}y", "y", "match 0 1 | group 0 0 0"},
     {"<!/{\\w}", "</p><b>", "match 4 6 | group 0 5 6"},
 };
