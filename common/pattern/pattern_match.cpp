@@ -180,8 +180,9 @@ class Machine {
   // Resumes at the latest choice: Ok with pc and pos set, NoMatch when none is left.
   Status Backtrack(std::uint32_t& pc, std::uint32_t& pos) {
     for (;;) {
-      if (stack_.empty()) return Status::NoMatch;
+      // The budget first: a step refused inside a back-reference must not pass for a failure.
       if (!Spend()) return Status::BudgetExhausted;
+      if (stack_.empty()) return Status::NoMatch;
       Entry& e = stack_.back();
       switch (e.tag) {
         case Tag::Choice:

@@ -36,6 +36,24 @@ TYPED_TEST(Limits, BudgetCountsEveryStep) {
   EXPECT_LE(Pattern::StepBudget(0, 200 * 1024), 100000000u);
 }
 
+TYPED_TEST(Limits, AnExhaustedBudgetNeverPassesForAnAnswer) {
+  struct Probe {
+    const char* pattern;
+    const char* subject;
+  };
+  const Probe probes[] = {
+      {"^{abc}\\0", "abcabc"}, {"{a+}b\\0c", "aabaabaac"}, {"!(ab){.+?}c", "abxabyc"}, {"{x}\\0", "xyxx"}};
+  for (const Probe& p : probes) {
+    Pattern::Regex<TypeParam> re;
+    ASSERT_EQ(re.Compile(As<TypeParam>(p.pattern)), Status::Ok);
+    Status truth = re.Search(As<TypeParam>(p.subject));
+    for (std::uint64_t budget = 0; budget < 400; ++budget) {
+      Status s = re.Search(As<TypeParam>(p.subject), nullptr, budget);
+      EXPECT_TRUE(s == truth || s == Status::BudgetExhausted) << p.pattern << " with budget " << budget;
+    }
+  }
+}
+
 TYPED_TEST(Limits, LongSubjectsNeedNoDeepStack) {
   // A megabyte through greedy and lazy runs, alternation loops and back-references.
   std::string big(1 << 20, 'x');
