@@ -1,0 +1,31 @@
+// The reminder's HTML page, composed as UTF-16 with every inserted value HTML-escaped and
+// written as UTF-8. Its style sheet and images resolve against the module's folder.
+#pragma once
+#include <optional>
+#include <string>
+
+#include "modules/registration/module/reg_rules.h"
+#include "modules/registration/module/reg_settings.h"
+
+namespace reg {
+
+struct PageInput {
+  Variant variant = Variant::None;
+  std::u16string moduleFolder;             // where style.css and the images lie
+  std::u16string title;                    // the page title string
+  std::optional<std::u16string> qrImage;   // full path of the QR bitmap; none: no mobile part
+};
+
+// The registration address the page links to.
+std::u16string LinkAddress(Variant v, const Settings& settings);
+// What the QR code carries before any query: the owner page, or the warranty form ending in "?q=".
+std::string QrAddress(Variant v, const Settings& settings);
+
+// "file:///" address of a local path (either slash), percent-encoded where a URL needs it.
+std::u16string FileUrl(const std::u16string& path);
+std::u16string HtmlEscape(const std::u16string& text);
+std::u16string BuildPage(const PageInput& in, const Settings& settings);
+// UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string ToUtf8(const std::u16string& text);
+
+}  // namespace reg

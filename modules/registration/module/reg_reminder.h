@@ -1,0 +1,131 @@
+// The registration reminder's state and its answers to the host, over small ports so that
+// the Win32 shell only adapts registry, files, clock and the driver client.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "modules/registration/module/reg_query.h"
+#include "modules/registration/module/reg_rules.h"
+#include "modules/registration/module/reg_settings.h"
+
+namespace reg {
+
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  virtual LocalTime Now() = 0;
+  // Local time of a moment in seconds since 1970-01-01 UTC; false if it has none.
+  virtual bool LocalFromUnix(uint32_t seconds, LocalTime& out) = 0;
+};
+
+struct MonthDay {
+  int month = 0, day = 0;
+  bool operator==(const MonthDay& o) const { return month == o.month && day == o.day; }
+};
+
+// Registry values the module reads and saves, and the machine's identity.
+class IStore {
+ public:
+  virtual ~IStore() = default;
+  virtual bool SetupEnable() = 0;                              // default on
+  virtual std::optional<std::u16string> FirstLogin() = 0;      // HKLM, 64-bit view
+  virtual std::optional<uint32_t> InstallDate() = 0;           // HKLM, 64-bit view
+  virtual std::optional<uint32_t> Notify() = 0;                // the user's choice, through the driver
+  virtual bool SaveNotify(bool on) = 0;
+  virtual std::optional<MonthDay> LastNotified() = 0;          // HKCU
+  virtual bool SaveLastNotified(MonthDay day) = 0;
+  virtual void EnsureHostKey() = 0;                            // HKLM ...\WICKPOST, through the driver
+  virtual bool AuditMode() = 0;                                // nothing is saved while it lasts
+  virtual bool ReadModel(std::string& model) = 0;              // as shown, with its hyphen
+  virtual bool ReadSerial(std::string& serial) = 0;
+};
+
+// The page and bitmap files in the temporary folder.
+class IFiles {
+ public:
+  virtual ~IFiles() = default;
+  virtual std::u16string ModuleFolder() = 0;
+  virtual bool NewPagePath(std::u16string& path) = 0;  // a fresh, empty temporary file
+  virtual std::u16string BitmapPath() = 0;
+  virtual bool WritePage(const std::u16string& path, const std::string& utf8) = 0;
+  virtual bool WriteQr(const std::u16string& path, const std::string& text) = 0;  // no file on failure
+  virtual void Delete(const std::u16string& path) = 0;
+};
+
+// The contract's check results (host/module_contract.h; the shell asserts they agree).
+constexpr uint32_t kCheckNothing = 0;
+constexpr uint32_t kCheckPage = 1;
+constexpr uint32_t kCheckKeep = 10;
+constexpr uint32_t kNotifyWarning = 0x10000000u;
+
+struct CheckAnswer {
+  uint32_t result = 0;        // CheckResult: kind | flags
+  uint16_t textId = 0;        // string-table id of the line, with CHECK_PAGE
+  std::u16string pagePath;    // with CHECK_PAGE
+};
+
+class Reminder {
+ public:
+  Reminder(const Settings& settings, IClock& clock, IStore& store, IFiles& files, QueryCrypto& crypto)
+      : settings_(settings), clock_(clock), store_(store), files_(files), crypto_(crypto) {}
+  ~Reminder();  // deletes an unclosed page
+
+  // MODULE_E_DRIVER when the model number is unreadable or fits no offer; else 0.
+  // Without a driver client the module loads but never reminds.
+  int Initialize(bool hasDriver);
+  Variant GetVariant() const { return variant_; }
+  void SetPageTitle(std::u16string title) { title_ = std::move(title); }
+
+  bool IsEnabled();            // evaluated now: the window may have closed since the last call
+  bool InsideWindowNow();      // the settings page's check box is live only inside the window
+  bool UserChoice() const { return choice_; }
+  bool SetupEnabled() const { return hasDriver_ && setupEnable_; }
+
+  // pageCapacity: characters the host's page buffer holds, terminator included.
+  CheckAnswer AutoCheck(int pageCapacity);
+  CheckAnswer ManualCheck(int pageCapacity);
+
+  void OnShow();
+  void OnClose();
+  // The page's "already registered" box.
+  void OnCheckDone(bool checked) { choice_ = !checked; }
+  void Force() { forced_ = true; }
+  // The settings page's apply: its check box counts only while the window is open.
+  void Apply(bool notify);
+
+ private:
+  CheckAnswer Check(int pageCapacity);
+  CheckAnswer Answer(uint32_t kind, bool withText);
+  bool BuildPage(const std::string& model, const std::string& serial);
+  std::optional<int64_t> DaysNow();
+  bool NotifiedToday();
+  void DiscardPage();
+  void Save();
+
+  const Settings& settings_;
+  IClock& clock_;
+  IStore& store_;
+  IFiles& files_;
+  QueryCrypto& crypto_;
+
+  bool hasDriver_ = false;
+  Variant variant_ = Variant::None;
+  bool setupEnable_ = false;
+  std::optional<LocalTime> firstUse_;
+  bool choice_ = true;                 // the user wants reminders
+  std::optional<MonthDay> lastNotified_;
+  bool forced_ = false;
+  std::u16string title_ = u"Tellwick";
+
+  // The page handed to the host, if any. Each page has its own generation so that the close
+  // of a popup showing an older page leaves a newer page's files alone.
+  bool pending_ = false;
+  std::u16string pagePath_, bitmapPath_;
+  uint32_t generation_ = 0;
+  uint32_t shownGeneration_ = 0;
+  std::optional<LocalTime> shownAt_;
+};
+
+}  // namespace reg

@@ -1,0 +1,71 @@
+// The Win32 side of the registration reminder: the ports over the registry, the driver
+// client, files and the clock, and the one module-wide state the entry points share.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+
+#include "host/module_contract.h"
+#include "modules/registration/module/reg_reminder.h"
+
+namespace reg {
+
+class WinClock : public IClock {
+ public:
+  LocalTime Now() override;
+  bool LocalFromUnix(uint32_t seconds, LocalTime& out) override;
+};
+
+class WinStore : public IStore {
+ public:
+  explicit WinStore(MiscCommon::CMiscCommon* client) : client_(client) {}
+  bool SetupEnable() override;
+  std::optional<std::u16string> FirstLogin() override;
+  std::optional<uint32_t> InstallDate() override;
+  std::optional<uint32_t> Notify() override;
+  bool SaveNotify(bool on) override;
+  std::optional<MonthDay> LastNotified() override;
+  bool SaveLastNotified(MonthDay day) override;
+  void EnsureHostKey() override;
+  bool AuditMode() override;
+  bool ReadModel(std::string& model) override;
+  bool ReadSerial(std::string& serial) override;
+
+ private:
+  MiscCommon::CMiscCommon* client_;  // the host's, lent; may be null
+};
+
+class WinFiles : public IFiles {
+ public:
+  std::u16string ModuleFolder() override;
+  bool NewPagePath(std::u16string& path) override;
+  std::u16string BitmapPath() override;
+  bool WritePage(const std::u16string& path, const std::string& utf8) override;
+  bool WriteQr(const std::u16string& path, const std::string& text) override;
+  void Delete(const std::u16string& path) override;
+};
+
+// Everything the entry points share, created by WickpostInitialize.
+struct Module {
+  explicit Module(MiscCommon::CMiscCommon* client) : store(client) {}
+  HWND host = nullptr;
+  int moduleIndex = 0;
+  WinClock clock;
+  WinStore store;
+  WinFiles files;
+  QueryCrypto crypto;
+  std::unique_ptr<Reminder> reminder;
+  HWND setupPage = nullptr;  // while the settings page is open
+  HBITMAP banner = nullptr;
+};
+
+// Null before a successful WickpostInitialize.
+Module* TheModule();
+void SetModule(std::unique_ptr<Module> module);
+HINSTANCE ModuleInstance();
+std::wstring LoadText(UINT id);
+
+inline const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+inline std::u16string U16(const wchar_t* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
+
+}  // namespace reg
