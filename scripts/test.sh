@@ -41,9 +41,9 @@ run_ctest win64
 
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "== fuzz ($fuzz_seconds s each)"
-  for target in $(find build/fuzz -type f -executable -name 'fuzz_*' | sort); do
+  for target in $(find build/fuzz/tests -type f -executable -name '*fuzz*' | sort); do
     corpus=$(mktemp -d)
-    if "$target" -max_total_time="$fuzz_seconds" "$corpus" >"$logs/$(basename "$target").log" 2>&1; then
+    if "$target" -max_total_time="$fuzz_seconds" -max_len=4096 -timeout=10 "$corpus" >"$logs/$(basename "$target").log" 2>&1; then
       echo "$(basename "$target"): $(grep -o 'Done [0-9]* runs' "$logs/$(basename "$target").log")"
     else
       echo "$(basename "$target"): FAILED (log: build/logs/$(basename "$target").log)"
