@@ -71,9 +71,12 @@ typedef uint32_t CheckResult;
 #define CHECK_KIND(result) ((result) & 0xFFFFu)
 #define CHECK_FLAGS(result) ((result) & 0xFFFF0000u)
 
-// Capacity, in characters, of the text and page buffers of every check.
+// Capacity, in characters, of the text and page buffers of every check. The host zeroes both
+// buffers (and the code) before each call and takes at most this many characters, so a text
+// that fills the buffer without a terminator is kept whole, never overrun. The host reads the
+// low 16 bits of the code.
 #define WICKPOST_CHECK_BUFFER 100
-// Capacity of the error-text buffer of WickpostInitialize.
+// Capacity of the error-text buffer of WickpostInitialize; the host terminates it itself.
 #define WICKPOST_ERROR_BUFFER 1024
 // Capacity of the buffer WickpostGetInitialMessage fills for the first-run question.
 #define WICKPOST_INITIAL_MESSAGE_BUFFER 200
