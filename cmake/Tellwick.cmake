@@ -81,16 +81,21 @@ function(tw_variant_executable name)
   endforeach()
 endfunction()
 
-# tw_module(name SOURCES ... DEF file.def [DEPS ...] [RC ...])
+# tw_module(name SOURCES ... DEF file.def [DEPS ...] [RC ...] [TEST])
 # A DLL with undecorated exports from its .def file (Windows builds only). Modules need no
 # device of their own, so one build serves both variants: it lands in out/release and out/sim.
+# TEST modules land in out/test, away from the release set.
 function(tw_module name)
   if(NOT WIN32)
     return()
   endif()
-  cmake_parse_arguments(A "" "DEF" "SOURCES;DEPS;RC" ${ARGN})
+  cmake_parse_arguments(A "TEST" "DEF" "SOURCES;DEPS;RC" ${ARGN})
   add_library(${name} SHARED ${A_SOURCES} ${A_RC} ${A_DEF})
   target_link_libraries(${name} PRIVATE tw_options ${A_DEPS})
+  if(A_TEST)
+    set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/out/test)
+    return()
+  endif()
   set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${TW_OUT_RELEASE})
   add_custom_command(TARGET ${name} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${TW_OUT_SIM}
