@@ -1,25 +1,62 @@
 #!/usr/bin/env bash
 # The main job: builds the Windows programs and runs them on the simulated notebook under Wine
-# (on $DISPLAY when there is one, else on Xvfb), printing what they report.
-#   scripts/run.sh [--scenario FILE]     a scenario file as described in sim/README.md
+# (on $DISPLAY when there is one, else on Xvfb): wickinfo prints the notebook, then Wickpost
+# runs with the delivered modules for a while. Prints what was notified and saves screenshots
+# under build/screenshots/.
+#   scripts/run.sh [--scenario FILE] [--seconds N]     FILE: see sim/README.md
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 source scripts/lib/wine-env.sh
 
-args=()
-if [ "${1:-}" = "--scenario" ] && [ -n "${2:-}" ]; then
-  args=(--scenario "Z:$(realpath "$2" | tr / '\\')")
-fi
+scenario=
+seconds=8
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --scenario) scenario=$(realpath "$2"); shift 2 ;;
+    --seconds) seconds=$2; shift 2 ;;
+    *) echo "usage: scripts/run.sh [--scenario FILE] [--seconds N]" >&2; exit 64 ;;
+  esac
+done
 
 for preset in win32 win64; do
-  { cmake --preset "$preset" && cmake --build --preset "$preset" --target wickinfo_sim wickinfo; } >/dev/null
+  { cmake --preset "$preset" && cmake --build --preset "$preset"; } >/dev/null
 done
 
 tw_wine_up
 trap tw_wine_down EXIT
+[ -n "$scenario" ] && export TELLWICK_SCENARIO="Z:$(echo "$scenario" | tr / '\\')"
+shots=build/screenshots
+mkdir -p "$shots"
+
+# A quick clock, no first-run question, and no question about Wine reporting a newer Windows.
+wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v ClockSpeed /t REG_DWORD /d 50 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v InitialDlgShown /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add 'HKLM\SOFTWARE\Velmorant\Common' /v DisableFutureOSWarning /t REG_DWORD /d 1 /f /reg:64 >/dev/null 2>&1
+# The notebook was first used today (the PC-information viewer's record), unless the scenario says otherwise.
+wine reg add 'HKLM\Software\Velmorant\Sysglance' /v FirstLogin /t REG_SZ /d "$(date +%m/%d/%Y)" /f /reg:64 >/dev/null 2>&1
+
+temp_dir="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Temp"
+[ -d "$temp_dir" ] || temp_dir=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -name Temp | head -n 1)
+
 for preset in win32 win64; do
-  exe=build/$preset/out/sim/wickinfo.exe
-  echo "== $preset sim variant ($(x86_64-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p'))"
-  wine "$exe" "${args[@]}" | tr -d '\r' || echo "(wickinfo exited with $?)"
+  out=build/$preset/out/sim
+  echo "== $preset ($(x86_64-w64-mingw32-objdump -f "$out/wickinfo.exe" | sed -n 's/.*file format //p'))"
+  wine "$out/wickinfo.exe" | tr -d '\r' || echo "(wickinfo exited with $?)"
+
+  rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp"
+  wine "$out/Wickpost.exe" >/dev/null 2>&1 &
+  host=$!
+  sleep "$seconds"
+  xwd -root -display "$DISPLAY" -silent | convert xwd:- "$shots/wickpost-$preset.png" 2>/dev/null &&
+    echo "screenshot: $shots/wickpost-$preset.png"
+  for page in "$temp_dir"/W??*.tmp; do
+    [ -e "$page" ] || { echo "no page was notified"; break; }
+    heading=$(grep -o '<span>[^<]*</span>' "$page" | head -n 1 | sed 's/<[^>]*>//g')
+    echo "notified: $(basename "$page"): $heading"
+  done
+  [ -e "$temp_dir/wkptreg.bmp" ] && echo "QR code: $(zbarimg --raw -q "$temp_dir/wkptreg.bmp" 2>/dev/null | head -c 80)"
+  wineserver -k >/dev/null 2>&1 || true
+  wait "$host" 2>/dev/null || true
+  wineserver -p >/dev/null 2>&1
 done

@@ -21,9 +21,23 @@ tw_wine_up() {
   WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
   wineserver -w
   wineserver -p >/dev/null 2>&1  # stays up between the many short test programs
+  tw_wine_cjk_fonts
   # The first program brings up Wine's desktop and services, which inherit its standard
   # handles and outlive it: start them here, on /dev/null, not on a test runner's pipe.
   wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+}
+
+# Wine's dialog fonts have no Japanese or Chinese glyphs: link them to the CJK fonts that
+# setup.sh installs, and map the Japanese UI font names onto them.
+tw_wine_cjk_fonts() {
+  local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+  local face
+  for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI" Arial; do
+    wine reg add "$key\FontLink\SystemLink" /v "$face" /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f >/dev/null 2>&1
+  done
+  for face in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo" "Meiryo UI"; do
+    wine reg add "$key\FontSubstitutes" /v "$face" /t REG_SZ /d IPAGothic /f >/dev/null 2>&1
+  done
 }
 
 tw_wine_down() {
