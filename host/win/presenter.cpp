@@ -140,7 +140,11 @@ bool WinPresenter::ShowMiniPopup(const NotificationList& list) {
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kDismissId)), instance_, nullptr);
   }
   SendMessageW(listBox_, LB_RESETCONTENT, 0, 0);
-  for (size_t slot : listSlots_) SendMessageW(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(list.at(slot).text)));
+  // Each line's item data holds its entry's flags, so a warning can be told apart.
+  for (size_t slot : listSlots_) {
+    const LRESULT row = SendMessageW(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(list.at(slot).text)));
+    if (row >= 0) SendMessageW(listBox_, LB_SETITEMDATA, static_cast<WPARAM>(row), list.at(slot).flags);
+  }
   RECT work = {};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int height = 16 + kRowHeight * static_cast<int>(listSlots_.size()) + 30;

@@ -1,10 +1,23 @@
 // wkptreg.dll in the real Wickpost.exe (sim variant) on the simulated notebook.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "host/module_contract.h"
 #include "tests/common/win/win_test_support.h"
 #include "tests/host/win/host_harness.h"
 
+using hosttest::HostProcess;
+
 namespace {
+const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTREG";
+const wchar_t kUrgentMark[] = L"\u3010\u81f3\u6025\u3011";  // 【至急】
+
 std::wstring TempFolder() {
   wchar_t buffer[MAX_PATH + 1];
   GetTempPathW(MAX_PATH + 1, buffer);
@@ -20,33 +33,143 @@ int CountPages() {
   FindClose(find);
   return n;
 }
+DWORD ReadDword(const wchar_t* key, const wchar_t* name) {
+  DWORD value = 0, size = sizeof value;
+  return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
+             ? value
+             : 0xDEADu;
+}
+// Today's local date moved back by whole days.
+SYSTEMTIME DaysAgo(int days) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  FILETIME ft;
+  SystemTimeToFileTime(&now, &ft);
+  ULARGE_INTEGER t{};
+  t.LowPart = ft.dwLowDateTime;
+  t.HighPart = ft.dwHighDateTime;
+  t.QuadPart -= static_cast<ULONGLONG>(days) * 86400ull * 10000000ull;
+  ft.dwLowDateTime = t.LowPart;
+  ft.dwHighDateTime = t.HighPart;
+  SYSTEMTIME then;
+  FileTimeToSystemTime(&ft, &then);
+  return then;
+}
+
+// The first line of the host's plain list window, once listed.
+struct Line {
+  HWND window = nullptr, lines = nullptr;
+  std::wstring text;
+  uint32_t flags = 0;  // the item data: the entry's flags
+};
+Line WaitLine(const HostProcess& host) {
+  Line line;
+  line.window = host.WaitWindow(L"MiniPopupClass", nullptr, 20000);
+  if (!line.window) return line;
+  line.lines = FindWindowExW(line.window, nullptr, L"LISTBOX", nullptr);
+  wchar_t text[256] = {};
+  if (SendMessageW(line.lines, LB_GETTEXTLEN, 0, 0) < 256)
+    SendMessageW(line.lines, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  line.text = text;
+  line.flags = static_cast<uint32_t>(SendMessageW(line.lines, LB_GETITEMDATA, 0, 0));
+  return line;
+}
 }  // namespace
 
-TEST(WkptregInHost, LoadsAndItsFirstCheckWritesPageAndBitmap) {
-  wintest::ScopedKey appDefaults(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Wickpost.exe");
-  appDefaults.SetString(L"Version", L"win2008r2");
-  wintest::ScopedKey settings(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST");
-  settings.SetDword(L"ClockSpeed", 50);
-  settings.SetDword(L"InitialDlgShown", 1);
-  wintest::ScopedKey sysglance(HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\Sysglance", KEY_WOW64_64KEY);
-  wintest::ScopedKey machine(HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\WICKPOST", KEY_WOW64_64KEY);
-  const std::wstring bitmap = TempFolder() + L"wkptreg.bmp";
-  DeleteFileW(bitmap.c_str());
-  const int pagesBefore = CountPages();
-
-  hosttest::Sandbox box;
-  box.AddModule(L"wkptreg", "", WKPTREG_DLL);
-  SetEnvironmentVariableW(L"TELLWICK_SCENARIO", wintest::WinePath(SCENARIO_DIR "/registration-warranty3.ini").c_str());
-  {
-    hosttest::HostProcess host(box);
-    SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
-    ASSERT_NE(host.Main(), nullptr) << "the host stays resident with wkptreg loaded";
-    // The first automatic check comes after 61 ticks of 50 ms.
-    bool made = false;
-    for (DWORD start = GetTickCount(); !made && GetTickCount() - start < 20000; Sleep(100))
-      made = GetFileAttributesW(bitmap.c_str()) != INVALID_FILE_ATTRIBUTES && CountPages() > pagesBefore;
-    EXPECT_TRUE(made) << "page and wkptreg.bmp in the temporary folder";
-    EXPECT_TRUE(host.Running());
+// Windows 7, a 50 ms clock (a check every 61 ticks, about 3 s), no first-run question, and
+// wkptreg as the only module on a 3-year warranty notebook.
+class WkptregInHost : public ::testing::Test {
+ protected:
+  WkptregInHost() {
+    appDefaults_.SetString(L"Version", L"win2008r2");
+    settings_.SetDword(L"ClockSpeed", 50);
+    settings_.SetDword(L"InitialDlgShown", 1);
+    DeleteFileW(bitmap_.c_str());
+    box_.AddModule(L"wkptreg", "", WKPTREG_DLL);
   }
-  DeleteFileW(bitmap.c_str());
+  ~WkptregInHost() override { DeleteFileW(bitmap_.c_str()); }
+
+  // The notebook first used `days` days before today: the default scenario without its
+  // FirstLogin preset (the driver would write it over ours), and FirstLogin as the system writes it.
+  void FirstUsedDaysAgo(int days) {
+    std::ifstream in(Narrow(wintest::WinePath(SCENARIO_DIR "/registration-warranty3.ini")));
+    ASSERT_TRUE(in.good());
+    std::ostringstream kept;
+    for (std::string row; std::getline(in, row);)
+      if (row.find("FirstLogin") == std::string::npos) kept << row << "\n";
+    box_.WriteFile(L"scenario.ini", kept.str());
+    scenario_ = box_.dir() + L"\\scenario.ini";
+    const SYSTEMTIME d = DaysAgo(days);
+    wchar_t text[32];
+    swprintf(text, 32, L"%2d/%2d/%4d", d.wMonth, d.wDay, d.wYear);
+    ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", text));
+  }
+  std::unique_ptr<HostProcess> Start() {
+    SetEnvironmentVariableW(L"TELLWICK_SCENARIO", scenario_.c_str());
+    auto host = std::make_unique<HostProcess>(box_);
+    SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
+    return host;
+  }
+  static std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+
+  wintest::ScopedKey appDefaults_{HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Wickpost.exe"};
+  wintest::ScopedKey settings_{HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST"};
+  wintest::ScopedKey sysglance_{HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\Sysglance", KEY_WOW64_64KEY};
+  wintest::ScopedKey machine_{HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\WICKPOST", KEY_WOW64_64KEY};
+  const std::wstring bitmap_ = TempFolder() + L"wkptreg.bmp";
+  hosttest::Sandbox box_;
+  std::wstring scenario_ = wintest::WinePath(SCENARIO_DIR "/registration-warranty3.ini");
+};
+
+TEST_F(WkptregInHost, LoadsAndItsFirstCheckWritesPageAndBitmap) {
+  const int pagesBefore = CountPages();
+  auto host = Start();
+  ASSERT_NE(host->Main(), nullptr) << "the host stays resident with wkptreg loaded";
+  bool made = false;
+  for (DWORD start = GetTickCount(); !made && GetTickCount() - start < 20000; Sleep(100))
+    made = GetFileAttributesW(bitmap_.c_str()) != INVALID_FILE_ATTRIBUTES && CountPages() > pagesBefore;
+  EXPECT_TRUE(made) << "page and wkptreg.bmp in the temporary folder";
+  EXPECT_TRUE(host->Running());
+}
+
+TEST_F(WkptregInHost, UrgentReminderIsListedAsWarning) {
+  FirstUsedDaysAgo(25);  // urgent from day 22 to 31
+  auto host = Start();
+  const Line line = WaitLine(*host);
+  ASSERT_TRUE(line.window) << "the reminder is listed";
+  EXPECT_EQ(line.text.rfind(kUrgentMark, 0), 0u) << "urgent text";
+  EXPECT_EQ(line.flags & NOTIFY_WARNING, NOTIFY_WARNING);
+}
+
+TEST_F(WkptregInHost, OpenedReminderIsNotOfferedAgainTheSameDay) {
+  FirstUsedDaysAgo(5);
+  {
+    auto host = Start();
+    const Line line = WaitLine(*host);
+    ASSERT_TRUE(line.window) << "the reminder is listed";
+    EXPECT_FALSE(line.text.empty());
+    EXPECT_NE(line.text.rfind(kUrgentMark, 0), 0u) << "not urgent yet";
+    EXPECT_EQ(line.flags & NOTIFY_WARNING, 0u);
+    SendMessageW(line.lines, LB_SETCURSEL, 0, 0);
+    PostMessageW(line.window, WM_COMMAND, MAKEWPARAM(1, LBN_DBLCLK), reinterpret_cast<LPARAM>(line.lines));
+    HWND page = host->WaitWindow(L"HTMLPopupClass");
+    ASSERT_TRUE(page) << "the double-click opens the page";
+    PostMessageW(page, WM_CLOSE, 0, 0);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    for (DWORD start = GetTickCount();
+         ReadDword(kModuleKey, L"LastNotifyDay") != today.wDay && GetTickCount() - start < 10000;)
+      Sleep(100);
+    EXPECT_EQ(ReadDword(kModuleKey, L"LastNotifyMonth"), today.wMonth);
+    EXPECT_EQ(ReadDword(kModuleKey, L"LastNotifyDay"), today.wDay);
+    host->Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(host->Wait(), 0);
+  }
+  const int pages = CountPages();
+  auto again = Start();
+  ASSERT_NE(again->Main(), nullptr);
+  Sleep(8000);  // the first two checks at 61 and 122 ticks, with room to spare
+  EXPECT_TRUE(again->Running());
+  EXPECT_EQ(again->WaitWindow(L"MiniPopupClass", nullptr, 0), nullptr) << "no new line";
+  EXPECT_EQ(CountPages(), pages) << "no new page";
 }
