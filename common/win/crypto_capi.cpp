@@ -87,14 +87,20 @@ class CapiDes3 : public Des3Cbc {
 };
 }  // namespace
 
+// One verify-only context for the process: acquiring one loads and initialises the provider,
+// and a session handshake alone hashes a dozen times.
+static HCRYPTPROV SharedProvider() {
+  static const Provider provider;
+  return provider.get();
+}
+
 bool RandomBytes(uint8_t* out, size_t n) {
-  Provider provider;
-  return provider.get() && CryptGenRandom(provider.get(), static_cast<DWORD>(n), out);
+  const HCRYPTPROV provider = SharedProvider();
+  return provider && CryptGenRandom(provider, static_cast<DWORD>(n), out);
 }
 
 bool Sha1(const uint8_t* data, size_t n, uint8_t out[kSha1Size]) {
-  Provider provider;
-  Hash hash(provider.get(), CALG_SHA1);
+  Hash hash(SharedProvider(), CALG_SHA1);
   DWORD size = kSha1Size;
   return hash.get() && CryptHashData(hash.get(), data, static_cast<DWORD>(n), 0) &&
          CryptGetHashParam(hash.get(), HP_HASHVAL, out, &size, 0) && size == kSha1Size;
