@@ -1,21 +1,8 @@
 #include "common/win/reg.h"
 
+#include "common/win/reg_key.h"
+
 namespace {
-class Key {
- public:
-  Key() = default;
-  ~Key() {
-    if (h_) RegCloseKey(h_);
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  HKEY* out() { return &h_; }
-  HKEY get() const { return h_; }
-
- private:
-  HKEY h_ = nullptr;
-};
-
 REGSAM View64() { return CReg::IsWow64() ? KEY_WOW64_64KEY : 0; }
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
@@ -31,13 +18,13 @@ bool CReg::IsWow64() {
 }
 
 bool CReg::ValueExists(HKEY root, LPCWSTR subKey, LPCWSTR name) {
-  Key key;
+  RegKey key;
   return RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE, key.out()) == ERROR_SUCCESS &&
          RegQueryValueExW(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 bool CReg::ReadDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD* out, REGSAM extraAccess) {
-  Key key;
+  RegKey key;
   if (!out || RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE | extraAccess, key.out()) != ERROR_SUCCESS) return false;
   BYTE data[256] = {};
   DWORD type = 0, size = sizeof data;
@@ -51,7 +38,7 @@ bool CReg::ReadDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD* out, REGSAM
 bool CReg::ReadStringAccess(HKEY root, LPCWSTR subKey, LPCWSTR name, LPWSTR buffer, DWORD* byteSize, REGSAM access) {
   if (!buffer || !byteSize || *byteSize < sizeof(WCHAR)) return false;
   const DWORD capacity = *byteSize / sizeof(WCHAR);
-  Key key;
+  RegKey key;
   if (RegOpenKeyExW(root, subKey, 0, access, key.out()) != ERROR_SUCCESS) return false;
   DWORD type = 0;
   const LONG rc = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), byteSize);
@@ -75,7 +62,7 @@ bool CReg::ReadString(HKEY root, LPCWSTR subKey, LPCWSTR name, LPWSTR buffer, DW
 }
 
 bool CReg::WriteDword(HKEY root, LPCWSTR subKey, LPCWSTR name, DWORD value) {
-  Key key;
+  RegKey key;
   if (RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.out(),
                       nullptr) != ERROR_SUCCESS &&
       RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.out(), nullptr) !=
@@ -94,6 +81,6 @@ bool CReg::ReadString64(HKEY root, LPCWSTR subKey, LPCWSTR name, LPWSTR buffer, 
 }
 
 bool CReg::KeyExists64(HKEY root, LPCWSTR subKey) {
-  Key key;
+  RegKey key;
   return RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE | View64(), key.out()) == ERROR_SUCCESS;
 }

@@ -1,29 +1,18 @@
 // The simulated driver writes as the real one would: HKLM in the native (64-bit) view.
 #include <windows.h>
 
+#include "common/win/reg_key.h"
 #include "sim/driver/sim_registry.h"
 
 namespace sim {
 namespace {
 LPCWSTR W(const std::u16string& s) { return reinterpret_cast<LPCWSTR>(s.c_str()); }
 
-class Key {
- public:
-  ~Key() {
-    if (h_) RegCloseKey(h_);
-  }
-  HKEY* out() { return &h_; }
-  HKEY get() const { return h_; }
-
- private:
-  HKEY h_ = nullptr;
-};
-
 class HklmRegistry : public ISimRegistry {
  public:
   uint32_t SetValue(const std::u16string& path, const std::u16string& name, uint32_t type,
                     const std::vector<uint8_t>& data) override {
-    Key key;
+    RegKey key;
     LONG rc = RegCreateKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
                               key.out(), nullptr);
     if (rc == ERROR_SUCCESS)
@@ -32,7 +21,7 @@ class HklmRegistry : public ISimRegistry {
   }
   uint32_t QueryValue(const std::u16string& path, const std::u16string& name, uint32_t& type,
                       std::vector<uint8_t>& data) override {
-    Key key;
+    RegKey key;
     LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.out());
     if (rc != ERROR_SUCCESS) return static_cast<uint32_t>(rc);
     DWORD t = 0, size = 0;
@@ -45,13 +34,13 @@ class HklmRegistry : public ISimRegistry {
     return static_cast<uint32_t>(rc);
   }
   uint32_t KeyExists(const std::u16string& path, bool& exists) override {
-    Key key;
+    RegKey key;
     const LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.out());
     exists = rc == ERROR_SUCCESS;
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<uint32_t>(rc);
   }
   uint32_t CreateKey(const std::u16string& path) override {
-    Key key;
+    RegKey key;
     return static_cast<uint32_t>(RegCreateKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, nullptr, 0,
                                                  KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, key.out(), nullptr));
   }
