@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "common/core/html_text.h"
 #include "modules/registration/module/reg_rules.h"
 #include "modules/registration/module/reg_settings.h"
 
@@ -21,11 +22,9 @@ std::u16string LinkAddress(Variant v, const Settings& settings);
 // What the QR code carries before any query: the owner page, or the warranty form ending in "?q=".
 std::string QrAddress(Variant v, const Settings& settings);
 
-// "file:///" address of a local path (either slash), percent-encoded where a URL needs it.
-std::u16string FileUrl(const std::u16string& path);
-std::u16string HtmlEscape(const std::u16string& text);
+using html::FileUrl;
+using html::HtmlEscape;
+using html::ToUtf8;
 std::u16string BuildPage(const PageInput& in, const Settings& settings);
-// UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string ToUtf8(const std::u16string& text);
 
 }  // namespace reg
