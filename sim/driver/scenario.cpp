@@ -1,7 +1,10 @@
 #include "sim/driver/scenario.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <sstream>
 
@@ -175,6 +178,101 @@ bool SmallMapKey(const std::string& key, const std::string& value, uint64_t max,
   return true;
 }
 
+// "yyyy/mm/dd", a year the date word can hold.
+bool ParseDate(const std::string& text, int out[3]) {
+  char tail = 0;
+  return std::sscanf(text.c_str(), "%d/%d/%d%c", &out[0], &out[1], &out[2], &tail) == 3 && out[0] >= 1980 &&
+         out[0] < 2108 && out[1] >= 1 && out[1] <= 12 && out[2] >= 1 && out[2] <= 31;
+}
+
+bool PackKey(const std::string& field, const std::string& value, SimPack& p) {
+  std::istringstream in(value);
+  std::string a, b, c, rest;
+  uint64_t n, m;
+  if (field.empty()) {  // "NAME SERIAL yyyy/mm/dd"
+    if (!(in >> a >> b >> c) || (in >> rest) || a.size() > 12 || !ParseNumber(b, 0xFFFF, n) || !ParseDate(c, p.made))
+      return false;
+    p.name = a;
+    p.serial = uint16_t(n);
+    return p.known = true;
+  }
+  if (field == "recal") {
+    int d[3];
+    const bool ok = value == "none" || ParseDate(value, d) ||
+                    (value.size() > 1 && value[0] == '-' && ParseNumber(value.substr(1), 36500, n));
+    p.recal = value == "none" ? "" : value;
+    return ok;
+  }
+  if (field == "recal_source") {
+    p.recalInController = value == "controller";
+    return value == "controller" || value == "driver";
+  }
+  if (field == "minutes") {
+    if (!(in >> a >> b) || (in >> rest) || !ParseNumber(a, 0xFFFF, n) || !ParseNumber(b, 0xFFFF, m)) return false;
+    p.minutes = int(n);
+    p.extraMinutes = int(m);
+    return true;
+  }
+  return false;
+}
+
+bool DeviceKey(const std::string& value, SimBatteryDevice& d) {
+  std::istringstream in(value);
+  std::string state, tag, design, full, rest;
+  uint64_t t, de, fu;
+  if (!(in >> state)) return false;
+  if (state == "fail") return !(in >> rest) && (d.openable = false, true);
+  if (state != "ok" || !(in >> tag >> design >> full) || (in >> rest) || !ParseNumber(tag, 0xFFFFFFFF, t) ||
+      !ParseNumber(design, 0xFFFFFFFF, de) || !ParseNumber(full, 0xFFFFFFFF, fu))
+    return false;
+  d = SimBatteryDevice{true, uint32_t(t), uint32_t(de), uint32_t(fu)};
+  return true;
+}
+}  // namespace
+
+bool BatteryKey(const std::string& key, const std::string& value, SimBattery& b) {
+  uint64_t n;
+  b.defined = true;
+  if (key == "interface") {
+    b.interface = Lower(value);
+    return b.interface == "new" || b.interface == "old" || b.interface == "none";
+  }
+  if (key == "config") return ParseNumber(value, 0xFFFF, n) && (b.config = int(n), true);
+  if (key.rfind("pack", 0) == 0 && key.size() >= 5 && (key[4] == '0' || key[4] == '1') &&
+      (key.size() == 5 || key[5] == '.'))
+    return PackKey(key.size() == 5 ? "" : key.substr(6), value, b.packs[key[4] - '0']);
+  if (key.rfind("device", 0) == 0 && key.size() == 7 && key[6] >= '0' && key[6] <= '9') {
+    const size_t i = size_t(key[6] - '0');
+    if (b.devices.size() <= i) b.devices.resize(i + 1, SimBatteryDevice{false, 0, 0, 0});
+    return DeviceKey(value, b.devices[i]);
+  }
+  return false;
+}
+
+bool RecalWord(const SimPack& p, uint16_t& word) {
+  int d[3];
+  if (p.recal.empty()) return false;
+  if (p.recal[0] == '-') {
+    const time_t now = time(nullptr);
+    tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    local.tm_mday -= std::atoi(p.recal.c_str() + 1);
+    local.tm_hour = 12;  // a whole-day step, whatever the daylight rule
+    local.tm_isdst = -1;
+    mktime(&local);
+    d[0] = local.tm_year + 1900, d[1] = local.tm_mon + 1, d[2] = local.tm_mday;
+  } else if (!ParseDate(p.recal, d)) {
+    return false;
+  }
+  word = uint16_t(((d[0] - 1980) << 9) | (d[1] << 5) | d[2]);
+  return true;
+}
+
+namespace {
 bool Apply(const std::string& section, const std::string& key, const std::string& value, Scenario& s) {
   uint64_t n;
   if (section == "driver") return DriverKey(key, value, s);
@@ -191,6 +289,7 @@ bool Apply(const std::string& section, const std::string& key, const std::string
     if (key == "flag") return ParseNumber(value, 255, n) && (s.biosTableFlag = uint8_t(n), true);
     return false;
   }
+  if (section == "battery") return BatteryKey(key, value, s.battery);
   if (section == "registry") {
     RegistryPreset preset;
     if (!ParseRegistryValue(key, value, preset)) return false;
@@ -214,7 +313,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string& error) {
       if (t.back() != ']') return error = "line " + std::to_string(line) + ": unterminated section", false;
       section = Lower(Trim(t.substr(1, t.size() - 2)));
       static const char* const kSections[] = {"driver", "identity", "ec", "functions",
-                                              "status", "busy",     "bios_table", "registry"};
+                                              "status", "busy",     "bios_table", "registry", "battery"};
       bool known = false;
       for (const char* k : kSections) known = known || section == k;
       if (!known) return error = "line " + std::to_string(line) + ": unknown section [" + section + "]", false;

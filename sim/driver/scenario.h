@@ -18,6 +18,31 @@ struct RegistryPreset {
   std::vector<uint8_t> data;
 };
 
+// One battery pack as the driver knows it.
+struct SimPack {
+  bool known = false;  // the driver can read its identity
+  std::string name;
+  uint16_t serial = 0;
+  int made[3] = {0, 0, 0};  // year, month, day
+  std::string recal;        // "" none, "-N" N days before today, or "yyyy/mm/dd"
+  bool recalInController = false;  // only the embedded controller's copy holds the date
+  int minutes = -1, extraMinutes = 0;  // recalibration duration; -1: not answered
+};
+
+// One device of the Windows battery class, in enumeration order.
+struct SimBatteryDevice {
+  bool openable = true;
+  uint32_t tag = 1, design = 0, full = 0;
+};
+
+struct SimBattery {
+  bool defined = false;  // a [battery] section: the battery functions answer from it
+  std::string interface = "new";  // new, old (embedded-controller bytes) or none
+  int config = -1;                // configuration word; -1: the request fails
+  SimPack packs[2];
+  std::vector<SimBatteryDevice> devices;
+};
+
 struct Scenario {
   // [driver]
   bool present = true;
@@ -53,10 +78,18 @@ struct Scenario {
 
   // [registry]
   std::vector<RegistryPreset> registry;
+
+  // [battery]
+  SimBattery battery;
 };
 
 // False with a message naming the line when the text is not a valid scenario.
 bool ParseScenario(const std::string& text, Scenario& out, std::string& error);
+
+// Parses one [battery] entry.
+bool BatteryKey(const std::string& key, const std::string& value, SimBattery& out);
+// The date word of a pack's recalibration date relative to today; nothing when it has none.
+bool RecalWord(const SimPack& pack, uint16_t& word);
 
 // The 128-byte block the driver answers to the model query.
 std::array<uint8_t, 128> BuildModelInfo(const Scenario& s);

@@ -1,5 +1,7 @@
 #include "sim/driver/sim_driver.h"
 
+#include "sim/driver/sim_battery.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -21,7 +23,9 @@ bool Fail(uint32_t error) {
 }  // namespace
 
 SimDriver::SimDriver(const Scenario& scenario, ISimRegistry& registry)
-    : scenario_(scenario), registry_(registry), busyLeft_(scenario.busy) {}
+    : scenario_(scenario), registry_(registry), busyLeft_(scenario.busy) {
+  if (scenario_.battery.defined) BatteryRegisters(scenario_.battery, scenario_.ec);
+}
 
 uint32_t SimDriver::ApplyRegistryPresets() {
   for (const RegistryPreset& p : scenario_.registry)
@@ -188,6 +192,7 @@ SimDriver::Reply SimDriver::MiscFunction(const uint8_t* in, uint32_t inLength, u
 void SimDriver::RunFunction(uint8_t* p, size_t size) {
   const int fn = p[0];
   const auto status = scenario_.status.find(fn);
+  if (scenario_.battery.defined && RunBatteryFunction(scenario_.battery, p, size)) return;
   if (fn == 16 && size >= 24) {
     const bool valid = bytes::GetU32(p + 8) == 0x90 && bytes::GetU32(p + 12) < 256 &&
                        bytes::GetU32(p + 16) == 0x02100090;

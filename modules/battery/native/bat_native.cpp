@@ -1,0 +1,110 @@
+#include "modules/battery/native/bat_native.h"
+
+#include <iconv.h>
+
+#include <cstdio>
+#include <ctime>
+#include <pugixml.hpp>
+
+namespace bat {
+namespace {
+std::u16string FromUtf8(const char* s) {
+  std::u16string out;
+  const auto* p = reinterpret_cast<const unsigned char*>(s);
+  while (*p) {
+    uint32_t c = *p++;
+    int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (more) c &= 0x3F >> more;
+    for (; more && (*p & 0xC0) == 0x80; --more) c = c << 6 | (*p++ & 0x3F);
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+// Text of the element and all its descendants, as the DOM's text property gives it.
+std::string TextContent(const pugi::xml_node& node) {
+  std::string text;
+  for (const pugi::xml_node& child : node.children()) {
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+      text += child.value();
+    else if (child.type() == pugi::node_element)
+      text += TextContent(child);
+  }
+  return text;
+}
+}  // namespace
+
+XmlElement ToXmlElement(const pugi::xml_node& node) {
+  XmlElement e;
+  e.name = FromUtf8(node.name());
+  for (const pugi::xml_attribute& a : node.attributes()) e.attributes.emplace_back(FromUtf8(a.name()), FromUtf8(a.value()));
+  e.text = FromUtf8(TextContent(node).c_str());
+  e.hasChildNodes = node.first_child() != nullptr;
+  for (const pugi::xml_node& child : node.children())
+    if (child.type() == pugi::node_element) e.children.push_back(ToXmlElement(child));
+  return e;
+}
+
+bool ParseXml(const std::string& text, XmlElement& root) {
+  pugi::xml_document doc;
+  if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_comments)) return false;
+  const pugi::xml_node element = doc.document_element();
+  if (!element) return false;
+  root = ToXmlElement(element);
+  return true;
+}
+
+std::optional<std::string> IconvCodePage::Encode(const std::u16string& text) {
+  iconv_t cd = iconv_open("CP932", "UTF-16LE");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const size_t units = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() ? 2 : 1;
+    char in[4] = {static_cast<char>(text[i]), static_cast<char>(text[i] >> 8), 0, 0};
+    if (units == 2) in[2] = static_cast<char>(text[i + 1]), in[3] = static_cast<char>(text[i + 1] >> 8);
+    char buffer[8];
+    char* src = in;
+    char* dst = buffer;
+    size_t inLeft = units * 2, outLeft = sizeof buffer;
+    if (iconv(cd, &src, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) {
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      out += '?';
+    } else {
+      out.append(buffer, dst);
+    }
+    i += units - 1;
+  }
+  iconv_close(cd);
+  return out;
+}
+
+LocalTime TzClock::NowLocal() {
+  const time_t t = static_cast<time_t>(now_);
+  tm local{};
+  localtime_r(&t, &local);
+  return LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+std::optional<int64_t> TzClock::LocalMidnight(const Date& d) {
+  tm local{};
+  local.tm_year = d.year - 1900;
+  local.tm_mon = d.month - 1;
+  local.tm_mday = d.day;
+  local.tm_isdst = -1;
+  const time_t t = mktime(&local);
+  if (t == static_cast<time_t>(-1)) return std::nullopt;
+  return static_cast<int64_t>(t);
+}
+
+std::u16string TzClock::DateTimeText(const LocalTime& t) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
+}
+
+}  // namespace bat

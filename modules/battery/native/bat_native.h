@@ -1,0 +1,38 @@
+// Portable stand-ins for the battery module's platform ports: pugixml for the custom-text
+// DOM, iconv for code page 932 and the C library's time zone for local midnight.
+#pragma once
+#include <string>
+
+#include "modules/battery/bat_ports.h"
+
+namespace pugi {
+class xml_node;
+}
+
+namespace bat {
+
+// The element as the module reads it; `node` must be an element.
+XmlElement ToXmlElement(const pugi::xml_node& node);
+// Parses UTF-8 XML text; false when it is not well-formed or has no root element.
+bool ParseXml(const std::string& text, XmlElement& root);
+
+class IconvCodePage : public ICodePage {
+ public:
+  std::optional<std::string> Encode(const std::u16string& text) override;
+};
+
+// Local time of the process's TZ; "now" is fixed by the caller so that tests are exact.
+class TzClock : public IClock {
+ public:
+  explicit TzClock(int64_t now) : now_(now) {}
+  void Set(int64_t now) { now_ = now; }
+  int64_t NowUtc() override { return now_; }
+  LocalTime NowLocal() override;
+  std::optional<int64_t> LocalMidnight(const Date& date) override;
+  std::u16string DateTimeText(const LocalTime& t) override;
+
+ private:
+  int64_t now_;
+};
+
+}  // namespace bat
