@@ -81,15 +81,16 @@ function(tw_variant_executable name)
   endforeach()
 endfunction()
 
-# tw_module(name SOURCES ... DEF file.def [DEPS ...] [RC ...] [TEST])
+# tw_module(name SOURCES ... DEF file.def [DEPS ...] [RC ...] [TEST] [RELEASE_ONLY])
 # A DLL with undecorated exports from its .def file (Windows builds only). Modules need no
 # device of their own, so one build serves both variants: it lands in out/release and out/sim.
-# TEST modules land in out/test, away from the release set.
+# TEST modules land in out/test, away from the release set. RELEASE_ONLY: the module builds
+# its own sim variant, so this one stays in out/release.
 function(tw_module name)
   if(NOT WIN32)
     return()
   endif()
-  cmake_parse_arguments(A "TEST" "DEF" "SOURCES;DEPS;RC" ${ARGN})
+  cmake_parse_arguments(A "TEST;RELEASE_ONLY" "DEF" "SOURCES;DEPS;RC" ${ARGN})
   add_library(${name} SHARED ${A_SOURCES} ${A_RC} ${A_DEF})
   target_link_libraries(${name} PRIVATE tw_options ${A_DEPS})
   if(A_TEST)
@@ -97,6 +98,9 @@ function(tw_module name)
     return()
   endif()
   set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${TW_OUT_RELEASE})
+  if(A_RELEASE_ONLY)
+    return()
+  endif()
   add_custom_command(TARGET ${name} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${TW_OUT_SIM}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${name}> ${TW_OUT_SIM}/)

@@ -1,0 +1,165 @@
+// The battery page of the host's settings sheet (battery 0) and the second battery's dialog.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstdio>
+
+#include "modules/battery/module/bat_resource_ids.h"
+#include "modules/battery/module/bat_shell.h"
+
+namespace bat {
+namespace {
+const int kNotifyBoxes[3] = {IDC_NOTIFY_RECAL, IDC_NOTIFY_HALFCAPA, IDC_NOTIFY_NOCAPA};
+const int kAutoBoxes[3] = {IDC_AUTO_RECAL, IDC_AUTO_HALFCAPA, IDC_AUTO_NOCAPA};
+const int kLists[3] = {IDC_LIST_RECAL, IDC_LIST_HALFCAPA, IDC_LIST_NOCAPA};
+
+// What one open page or dialog edits: the battery, its identity when opened, the pending record.
+struct Editor {
+  int battery = 0;
+  std::u16string identity;
+  Settings pending;
+  HBITMAP banner = nullptr;
+};
+Editor g_page, g_second;
+
+std::wstring Format(const char16_t* format, const std::u16string& name) {
+  return Wide(FormatText(format, {Txt(name)}).value_or(std::u16string()));
+}
+
+UINT BannerFor(HWND dialog) {
+  HDC dc = GetDC(dialog);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+  if (dc) ReleaseDC(dialog, dc);
+  return dpi >= 144 ? IDB_BANNER_144 : dpi >= 120 ? IDB_BANNER_120 : IDB_BANNER_96;
+}
+
+void ApplyEnableRule(Shell& s, HWND dialog, const Editor& e) {
+  const Settings& p = e.pending;
+  const uint32_t defaults = s.module.DefaultMaskOf(e.battery);
+  EnableWindow(GetDlgItem(dialog, IDC_ENABLE), s.module.At(e.battery).present);
+  for (int k = 0; k < kConditions; ++k) {
+    const uint32_t c = ConditionBit(k);
+    EnableWindow(GetDlgItem(dialog, kNotifyBoxes[k]), (defaults & c) && p.enable);
+    EnableWindow(GetDlgItem(dialog, kAutoBoxes[k]), (p.notifyMask & c) && p.enable);
+    EnableWindow(GetDlgItem(dialog, kLists[k]), (p.notifyMask & c) && (p.autoMask & c) && p.enable);
+  }
+}
+
+void Initialize(Shell& s, HWND dialog, Editor& e, int battery) {
+  e.battery = battery;
+  s.module.LoadSettings(battery);
+  e.identity = s.module.At(battery).identity;
+  e.pending = s.module.At(battery).live;
+  const std::u16string name = BatteryName(battery, s.module.Kind(), kPlainName);
+  SetDlgItemTextW(dialog, IDC_ENABLE, Format(ui::kInform, name).c_str());
+  CheckDlgButton(dialog, IDC_ENABLE, e.pending.enable ? BST_CHECKED : BST_UNCHECKED);
+  for (int k = 0; k < kConditions; ++k) {
+    SetDlgItemTextW(dialog, kNotifyBoxes[k], Wide(ui::kConditionBoxes[k]));
+    CheckDlgButton(dialog, kNotifyBoxes[k], e.pending.notifyMask & ConditionBit(k) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, kAutoBoxes[k], e.pending.autoMask & ConditionBit(k) ? BST_CHECKED : BST_UNCHECKED);
+    HWND list = GetDlgItem(dialog, kLists[k]);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    for (const char16_t* item : ui::kIntervals) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item)));
+    SendMessageW(list, CB_SETCURSEL, e.pending.interval[k], 0);
+  }
+  e.banner = static_cast<HBITMAP>(
+      LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(BannerFor(dialog)), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+  if (e.banner) SendDlgItemMessageW(dialog, IDC_BANNER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(e.banner));
+  ApplyEnableRule(s, dialog, e);
+}
+
+// A check box or list changed: true when the pending record did.
+bool Command(Shell& s, HWND dialog, Editor& e, WORD id, WORD code) {
+  auto bit = [&](int box, uint32_t& mask, uint32_t c) {
+    mask = IsDlgButtonChecked(dialog, box) == BST_CHECKED ? mask | c : mask & ~c;
+  };
+  bool changed = false;
+  if (id == IDC_ENABLE && code == BN_CLICKED) {
+    e.pending.enable = IsDlgButtonChecked(dialog, IDC_ENABLE) == BST_CHECKED;
+    changed = true;
+  }
+  for (int k = 0; k < kConditions; ++k) {
+    if (code == BN_CLICKED && (id == kNotifyBoxes[k] || id == kAutoBoxes[k])) {
+      bit(kNotifyBoxes[k], e.pending.notifyMask, ConditionBit(k));
+      bit(kAutoBoxes[k], e.pending.autoMask, ConditionBit(k));
+      changed = true;
+    } else if (id == kLists[k] && code == CBN_SELCHANGE) {
+      const LRESULT sel = SendDlgItemMessageW(dialog, kLists[k], CB_GETCURSEL, 0, 0);
+      if (sel >= 0 && sel < 3 && static_cast<uint32_t>(sel) != s.module.At(e.battery).live.interval[k]) {
+        e.pending.interval[k] = static_cast<uint32_t>(sel);
+        changed = true;
+      }
+    }
+  }
+  if (changed) ApplyEnableRule(s, dialog, e);
+  return changed;
+}
+
+void FreeBanner(Editor& e) {
+  if (e.banner) DeleteObject(e.banner);
+  e.banner = nullptr;
+}
+
+INT_PTR CALLBACK SecondProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  Shell* s = TheShell();
+  if (!s) return FALSE;
+  switch (message) {
+    case WM_INITDIALOG:
+      Initialize(*s, dialog, g_second, 1);
+      SetWindowTextW(dialog, s->module.Kind() == 1 ? L"拡張バッテリーの設定 - バッテリー" : L"バッテリー２の設定 - バッテリー");
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        s->module.CommitSettings(1, g_second.identity, g_second.pending);
+        EndDialog(dialog, IDOK);
+      } else if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+      } else {
+        Command(*s, dialog, g_second, LOWORD(wParam), HIWORD(wParam));
+      }
+      return TRUE;
+    case WM_DESTROY: FreeBanner(g_second); return FALSE;
+  }
+  return FALSE;
+}
+
+INT_PTR OnMessage(Shell& s, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      Initialize(s, dialog, g_page, 0);
+      const bool two = s.module.Count() == 2;
+      ShowWindow(GetDlgItem(dialog, IDC_SECOND), two ? SW_SHOW : SW_HIDE);
+      if (two)
+        SetDlgItemTextW(dialog, IDC_SECOND, Format(ui::kSecondButton, BatteryName(1, s.module.Kind(), kPlainName)).c_str());
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDC_SECOND && HIWORD(wParam) == BN_CLICKED)
+        DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_SECOND_BATTERY), dialog, SecondProc, 0);
+      else if (Command(s, dialog, g_page, LOWORD(wParam), HIWORD(wParam)))
+        SendMessageW(GetParent(dialog), PSM_CHANGED, reinterpret_cast<WPARAM>(dialog), 0);
+      return TRUE;
+    case WM_NOTIFY: {
+      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (!header || header->code != static_cast<UINT>(PSN_APPLY)) return FALSE;
+      s.module.CommitSettings(0, g_page.identity, g_page.pending);
+      SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
+      return TRUE;
+    }
+    case WM_DESTROY: FreeBanner(g_page); return FALSE;
+  }
+  return FALSE;
+}
+}  // namespace
+}  // namespace bat
+
+extern "C" __declspec(dllexport) INT_PTR WICKPOST_CALL WickpostSetupDlgProc(HWND dialog, UINT message, WPARAM wParam,
+                                                                          LPARAM lParam) {
+  try {
+    bat::Shell* s = bat::TheShell();
+    return s ? bat::OnMessage(*s, dialog, message, wParam, lParam) : FALSE;
+  } catch (...) {
+    return FALSE;
+  }
+}

@@ -1,0 +1,258 @@
+#include "modules/battery/module/bat_shell.h"
+
+#include <msxml2.h>
+#include <oleauto.h>
+
+#include "common/win/audit.h"
+#include "common/win/reg.h"
+#include "common/win/reg_key.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace bat {
+namespace {
+const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT";
+
+std::unique_ptr<Shell>& Slot() {
+  static std::unique_ptr<Shell> shell;
+  return shell;
+}
+
+std::wstring PackKey(const std::u16string& pack) {
+  std::wstring key = kModuleKey;
+  if (!pack.empty()) key += L"\\" + std::wstring(Wide(pack));
+  return key;
+}
+
+int64_t Seconds(const FILETIME& ft) {
+  const ULONGLONG ticks = (ULONGLONG(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return static_cast<int64_t>(ticks / 10000000ULL) - 11644473600LL;
+}
+
+template <class T>
+class Com {
+ public:
+  Com() = default;
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  ~Com() {
+    if (p_) p_->Release();
+  }
+  T** out() { return &p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+class Bstr {
+ public:
+  explicit Bstr(const wchar_t* s = nullptr) : s_(s ? SysAllocString(s) : nullptr) {}
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(s_); }
+  BSTR* out() { return &s_; }
+  BSTR get() const { return s_; }
+  std::u16string str() const { return s_ ? U16(s_, SysStringLen(s_)) : std::u16string(); }
+
+ private:
+  BSTR s_;
+};
+
+// Root, messages and fields are all the module reads.
+constexpr int kDepth = 3;
+
+void Convert(IXMLDOMNode* node, int depth, XmlElement& e) {
+  Bstr name, text;
+  if (SUCCEEDED(node->get_nodeName(name.out()))) e.name = name.str();
+  if (SUCCEEDED(node->get_text(text.out()))) e.text = text.str();
+  VARIANT_BOOL has = VARIANT_FALSE;
+  e.hasChildNodes = SUCCEEDED(node->hasChildNodes(&has)) && has != VARIANT_FALSE;
+  Com<IXMLDOMNamedNodeMap> attributes;
+  long n = 0;
+  if (SUCCEEDED(node->get_attributes(attributes.out())) && attributes && SUCCEEDED(attributes->get_length(&n)))
+    for (long i = 0; i < n; ++i) {
+      Com<IXMLDOMNode> a;
+      Bstr an, av;
+      if (SUCCEEDED(attributes->get_item(i, a.out())) && a && SUCCEEDED(a->get_nodeName(an.out())) &&
+          SUCCEEDED(a->get_text(av.out())))
+        e.attributes.emplace_back(an.str(), av.str());
+    }
+  if (depth + 1 >= kDepth) return;
+  Com<IXMLDOMNodeList> children;
+  if (FAILED(node->get_childNodes(children.out())) || !children || FAILED(children->get_length(&n))) return;
+  for (long i = 0; i < n; ++i) {
+    Com<IXMLDOMNode> child;
+    DOMNodeType type;
+    if (FAILED(children->get_item(i, child.out())) || !child || FAILED(child->get_nodeType(&type)) ||
+        type != NODE_ELEMENT)
+      continue;
+    e.children.emplace_back();
+    Convert(child.operator->(), depth + 1, e.children.back());
+  }
+}
+
+// COM for the calling thread, when it is not set up already.
+class ComScope {
+ public:
+  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
+};
+}  // namespace
+
+Shell* TheShell() { return Slot().get(); }
+void SetShell(std::unique_ptr<Shell> shell) { Slot() = std::move(shell); }
+HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+int64_t WinClock::NowUtc() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  return Seconds(ft);
+}
+
+LocalTime WinClock::NowLocal() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+std::optional<int64_t> WinClock::LocalMidnight(const Date& d) {
+  // The time zone's rule for that very day, not today's bias, so that a date across a
+  // daylight-saving change is not an hour off.
+  SYSTEMTIME local = {static_cast<WORD>(d.year), static_cast<WORD>(d.month), 0, static_cast<WORD>(d.day), 0, 0, 0, 0};
+  SYSTEMTIME utc;
+  FILETIME ft;
+  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &ft)) return std::nullopt;
+  return Seconds(ft);
+}
+
+std::u16string WinClock::DateTimeText(const LocalTime& t) {
+  const SYSTEMTIME st = {static_cast<WORD>(t.year), static_cast<WORD>(t.month), 0, static_cast<WORD>(t.day),
+                         static_cast<WORD>(t.hour), static_cast<WORD>(t.minute), static_cast<WORD>(t.second), 0};
+  wchar_t date[80] = {}, time[80] = {};
+  GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 80);
+  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, 80);
+  return U16(date) + u" " + U16(time);
+}
+
+std::optional<uint32_t> WinStore::MachineDword(const char16_t* name) {
+  CReg reg;
+  DWORD value = 0;
+  const wchar_t* n = reinterpret_cast<const wchar_t*>(name);
+  if (reg.ReadDword64(HKEY_LOCAL_MACHINE, kModuleKey, n, &value) || reg.ReadDword(HKEY_LOCAL_MACHINE, kModuleKey, n, &value))
+    return value;
+  return std::nullopt;
+}
+
+std::optional<std::u16string> WinStore::MachineString(const char16_t* name) {
+  CReg reg;
+  wchar_t text[261] = {};
+  DWORD size = 520;
+  const wchar_t* n = reinterpret_cast<const wchar_t*>(name);
+  if (reg.ReadString64(HKEY_LOCAL_MACHINE, kModuleKey, n, text, &size)) return U16(text);
+  size = 520;
+  if (reg.ReadString(HKEY_LOCAL_MACHINE, kModuleKey, n, text, &size)) return U16(text);
+  return std::nullopt;
+}
+
+std::optional<uint32_t> WinStore::UserDword(const std::u16string& pack, const char16_t* name) {
+  DWORD value = 0;
+  if (!CReg().ReadDword(HKEY_CURRENT_USER, PackKey(pack).c_str(), reinterpret_cast<const wchar_t*>(name), &value))
+    return std::nullopt;
+  return value;
+}
+
+std::optional<std::u16string> WinStore::UserString(const std::u16string& pack, const char16_t* name) {
+  wchar_t text[64] = {};
+  DWORD size = sizeof text;
+  if (!CReg().ReadString(HKEY_CURRENT_USER, PackKey(pack).c_str(), reinterpret_cast<const wchar_t*>(name), text, &size))
+    return std::nullopt;
+  return U16(text);
+}
+
+bool WinStore::WriteUserDword(const std::u16string& pack, const char16_t* name, uint32_t value) {
+  return CReg().WriteDword(HKEY_CURRENT_USER, PackKey(pack).c_str(), reinterpret_cast<const wchar_t*>(name), value);
+}
+
+bool WinStore::WriteUserString(const std::u16string& pack, const char16_t* name, const std::u16string& value) {
+  RegKey key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, PackKey(pack).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, key.out(), nullptr) != ERROR_SUCCESS)
+    return false;
+  const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+  return RegSetValueExW(key.get(), reinterpret_cast<const wchar_t*>(name), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(value.c_str()), bytes) == ERROR_SUCCESS;
+}
+
+bool WinStore::AuditMode() { return CAudit().IsAuditMode(AUDIT_CHECK_CLONETAG | AUDIT_CHECK_SYSPREP); }
+
+std::u16string WinFiles::ModulePath() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD n = GetModuleFileNameW(ModuleInstance(), path, MAX_PATH);
+  return n == 0 || n >= MAX_PATH ? std::u16string() : U16(path);
+}
+
+bool WinFiles::NewPagePath(std::u16string& path) {
+  wchar_t folder[MAX_PATH + 1] = {}, name[MAX_PATH] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+  if (n == 0 || n > MAX_PATH || !GetTempFileNameW(folder, L"WBT", 0, name)) return false;
+  path = U16(name);
+  return true;
+}
+
+bool WinFiles::WritePage(const std::u16string& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                            FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  return CloseHandle(file) && ok;
+}
+
+void WinFiles::Delete(const std::u16string& path) { DeleteFileW(Wide(path)); }
+
+bool WinFiles::Exists(const std::u16string& path) { return GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES; }
+
+bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
+  ComScope com;
+  CLSID clsid;
+  Com<IXMLDOMDocument> doc;
+  if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid)) ||
+      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                              reinterpret_cast<void**>(doc.out()))))
+    return false;
+  doc->put_async(VARIANT_FALSE);
+  Bstr file(Wide(path));
+  VARIANT source;
+  VariantInit(&source);
+  source.vt = VT_BSTR;
+  source.bstrVal = file.get();
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  Com<IXMLDOMElement> element;
+  if (FAILED(doc->load(source, &loaded)) || loaded == VARIANT_FALSE || FAILED(doc->get_documentElement(element.out())) ||
+      !element)
+    return false;
+  Convert(element.operator->(), 0, root);
+  return true;
+}
+
+std::optional<std::string> WinCodePage::Encode(const std::u16string& text) {
+  if (text.empty()) return std::string();
+  const int n = WideCharToMultiByte(932, 0, Wide(text), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::nullopt;
+  std::string out(static_cast<size_t>(n), '\0');
+  if (WideCharToMultiByte(932, 0, Wide(text), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr) != n)
+    return std::nullopt;
+  return out;
+}
+
+}  // namespace bat

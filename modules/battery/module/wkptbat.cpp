@@ -1,0 +1,268 @@
+// wkptbat.dll: the battery module's twelve entry points. Each catches everything, so no
+// exception reaches the host; the rules live in bat::Module (bat_module.h).
+#include <windows.h>
+#include <mshtml.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "common/core/misccommon.h"
+#include "common/core/model_identity.h"
+#include "modules/battery/module/bat_resource_ids.h"
+#include "modules/battery/module/bat_shell.h"
+
+static_assert(bat::kCheckNothing == CHECK_NOTHING && bat::kCheckPage == CHECK_PAGE && bat::kCheckKeep == CHECK_KEEP &&
+                  bat::kErrDriver == MODULE_E_DRIVER && bat::kErrNotAvailable == MODULE_E_NOT_AVAILABLE,
+              "results must match the contract");
+
+namespace {
+using bat::TheShell;
+using bat::Wide;
+
+template <class T>
+class Com {
+ public:
+  Com() = default;
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  ~Com() {
+    if (p_) p_->Release();
+  }
+  T** out() { return &p_; }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  template <class U>
+  bool As(const IID& iid, Com<U>& to) const {
+    return p_ && SUCCEEDED(p_->QueryInterface(iid, reinterpret_cast<void**>(to.out()))) && to;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+class Bstr {
+ public:
+  Bstr() = default;
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(s_); }
+  BSTR* out() { return &s_; }
+  std::u16string str() const { return s_ ? bat::U16(s_, SysStringLen(s_)) : std::u16string(); }
+
+ private:
+  BSTR s_ = nullptr;
+};
+
+CheckResult Deliver(const bat::CheckAnswer& a, wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity) {
+  if (a.result != CHECK_PAGE) return a.result;
+  lstrcpynW(text, Wide(a.text), textCapacity);
+  // The module made sure the path fits; it is copied whole, with or without a terminator.
+  const size_t n = a.page.size() < static_cast<size_t>(pageCapacity) ? a.page.size() + 1 : a.page.size();
+  memcpy(page, a.page.c_str(), n * sizeof(wchar_t));
+  return a.result;
+}
+
+template <class CheckFn>
+CheckResult RunCheck(CheckFn check, wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity) {
+  bat::Shell* s = TheShell();
+  if (!s || !text || !page || textCapacity <= 0 || pageCapacity <= 0) return CHECK_NOTHING;
+  return Deliver(check(s->module, static_cast<size_t>(pageCapacity)), text, textCapacity, page, pageCapacity);
+}
+
+void Box(const char16_t* text, UINT icon, HWND owner = nullptr, const char16_t* caption = bat::ui::kTitle) {
+  MessageBoxW(owner, Wide(text), Wide(caption), icon);
+}
+
+void LaunchUtility() {
+  wchar_t folder[MAX_PATH] = {};
+  std::wstring path;
+  if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, folder)))
+    path = std::wstring(folder) + L"\\Velmorant\\ampwell\\ampwell.exe";
+  if (!path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  else
+    Box(bat::ui::kNoUtility, MB_ICONINFORMATION);
+}
+
+void OpenManual() {
+  const HINSTANCE rc =
+      ShellExecuteW(nullptr, L"open", L"C:\\util\\manual\\shortcut_op5_5.hta", nullptr, nullptr, SW_SHOWNORMAL);
+  if (reinterpret_cast<INT_PTR>(rc) <= 32) Box(bat::ui::kNoManual, MB_ICONINFORMATION);
+}
+
+// What the click rule needs of the event and its source element.
+bool ReadClick(IHTMLEventObj* event, bat::ClickEvent& e, Com<IHTMLElement>& element) {
+  Bstr type, tag, id;
+  if (FAILED(event->get_type(type.out())) || FAILED(event->get_srcElement(element.out())) || !element) return false;
+  e.type = type.str();
+  if (FAILED(element->get_tagName(tag.out()))) return false;
+  e.tag = tag.str();
+  if (SUCCEEDED(element->get_id(id.out()))) e.id = id.str();
+  Com<IHTMLInputElement> input;
+  Com<IHTMLSelectElement> select;
+  VARIANT_BOOL flag = VARIANT_FALSE;
+  if (element.As(IID_IHTMLInputElement, input)) {
+    if (SUCCEEDED(input->get_checked(&flag))) e.checked = flag != VARIANT_FALSE;
+    flag = VARIANT_FALSE;
+    if (SUCCEEDED(input->get_disabled(&flag))) e.disabled = flag != VARIANT_FALSE;
+  } else if (element.As(IID_IHTMLSelectElement, select)) {
+    long index = -1;
+    if (SUCCEEDED(select->get_selectedIndex(&index))) e.selectedIndex = static_cast<int>(index);
+  }
+  VARIANT href;
+  VariantInit(&href);
+  BSTR name = SysAllocString(L"href");
+  if (name && SUCCEEDED(element->getAttribute(name, 0, &href)) && href.vt == VT_BSTR && href.bstrVal)
+    e.href = bat::U16(href.bstrVal, SysStringLen(href.bstrVal));
+  SysFreeString(name);
+  VariantClear(&href);
+  return true;
+}
+
+// Enables or disables the page's interval list, found by id.
+void SetDisabled(IHTMLElement* source, const std::u16string& id, bool disabled) {
+  Com<IDispatch> dispatch;
+  Com<IHTMLDocument3> document;
+  Com<IHTMLElement> target;
+  Com<IHTMLSelectElement> list;
+  BSTR name = SysAllocString(Wide(id));
+  if (name && SUCCEEDED(source->get_document(dispatch.out())) && dispatch.As(IID_IHTMLDocument3, document) &&
+      SUCCEEDED(document->getElementById(name, target.out())) && target.As(IID_IHTMLSelectElement, list))
+    list->put_disabled(disabled ? VARIANT_TRUE : VARIANT_FALSE);
+  SysFreeString(name);
+}
+}  // namespace
+
+extern "C" {
+
+__declspec(dllexport) int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText,
+                                                           int errorCapacity) {
+  (void)errorText;
+  (void)errorCapacity;
+  try {
+    if (!info) return MODULE_E_BAD_ARGUMENT;
+    if (info->version < WICKPOST_CONTRACT_VERSION || info->cbSize < 4) return MODULE_E_HOST_TOO_OLD;
+    MiscCommon::CMiscCommon* client =
+        info->cbSize >= static_cast<int32_t>(sizeof(ModuleInitInfo)) ? info->driverClient : nullptr;
+    std::optional<std::string> model;
+    std::string text;
+    if (client && MiscCommon::ReadModelNumber(*client, text) == MiscCommon::MC_OK && !text.empty()) model = text;
+    auto shell = std::make_unique<bat::Shell>(client);
+    shell->host = host;
+    const int rc = shell->module.Initialize(model);
+    if (rc != 0) return rc;
+    for (const bat::DebugBox& box : shell->module.DebugBoxes()) {
+      static const UINT kIcons[] = {MB_ICONINFORMATION, MB_ICONWARNING, MB_ICONERROR};
+      Box(box.text.c_str(), kIcons[box.condition], host, box.caption);
+    }
+    info->checkInterval = 60;
+    info->menuItemCount = 0;
+    bat::SetShell(std::move(shell));
+    return 0;
+  } catch (const std::bad_alloc&) {
+    return MODULE_E_NOT_AVAILABLE;
+  } catch (...) {
+    return MODULE_E_DRIVER;
+  }
+}
+
+__declspec(dllexport) int WICKPOST_CALL WickpostIsEnable(void) {
+  try {
+    bat::Shell* s = TheShell();
+    return s && s->module.IsEnabled() ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+__declspec(dllexport) CheckResult WICKPOST_CALL WickpostAutoCheck(wchar_t* text, int textCapacity, wchar_t* page,
+                                                                  int pageCapacity, uint16_t* code) {
+  (void)code;
+  try {
+    return RunCheck([](bat::Module& m, size_t cap) { return m.AutoCheck(cap); }, text, textCapacity, page, pageCapacity);
+  } catch (...) {
+    return CHECK_NOTHING;
+  }
+}
+
+__declspec(dllexport) CheckResult WICKPOST_CALL WickpostManualCheck(wchar_t* text, int textCapacity, wchar_t* page,
+                                                                    int pageCapacity, uint16_t* code) {
+  (void)code;
+  try {
+    return RunCheck([](bat::Module& m, size_t cap) { return m.ManualCheck(cap); }, text, textCapacity, page,
+                    pageCapacity);
+  } catch (...) {
+    return CHECK_NOTHING;
+  }
+}
+
+__declspec(dllexport) int WICKPOST_CALL WickpostEnableAutoCheck(int enable) {
+  try {
+    if (bat::Shell* s = TheShell()) s->module.EnableAutoCheck(enable != 0);
+  } catch (...) {
+  }
+  return 0;
+}
+
+__declspec(dllexport) int WICKPOST_CALL WickpostGetInitialMessage(wchar_t* text, int capacity) {
+  if (!text || capacity <= 0) return 0;
+  lstrcpynW(text, Wide(bat::ui::kInitialMessage), capacity);
+  return 0;
+}
+
+__declspec(dllexport) int WICKPOST_CALL WickpostGetPopupSize(int* width, int* height) {
+  bat::Shell* s = TheShell();
+  if (!width || !height) return MODULE_E_BAD_ARGUMENT;
+  *width = 0;
+  *height = s ? s->module.PopupHeight() : 0;
+  return 0;
+}
+
+__declspec(dllexport) uint16_t WICKPOST_CALL WickpostGetSetupDlg(void) {
+  bat::Shell* s = TheShell();
+  return s && s->module.SetupEnabled() ? IDD_SETUP : 0;
+}
+
+__declspec(dllexport) void WICKPOST_CALL WickpostHTMLOnShow(void) {
+  try {
+    if (bat::Shell* s = TheShell()) s->module.OnShow();
+  } catch (...) {
+  }
+}
+
+__declspec(dllexport) int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
+  try {
+    bat::Shell* s = TheShell();
+    bat::ClickEvent e;
+    Com<IHTMLElement> element;
+    if (!s || !event || !ReadClick(event, e, element)) return 1;
+    const bat::ClickAction a = s->module.OnClick(e);
+    if (a.launchUtility) LaunchUtility();
+    if (a.openManual) OpenManual();
+    if (!a.element.empty()) SetDisabled(element.get(), a.element, a.disable);
+    return a.result;
+  } catch (...) {
+    return 1;
+  }
+}
+
+__declspec(dllexport) void WICKPOST_CALL WickpostHTMLOnClose(void) {
+  try {
+    if (bat::Shell* s = TheShell()) s->module.OnClose();
+  } catch (...) {
+  }
+}
+
+}  // extern "C"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  // At process exit (reserved non-null) other DLLs may be gone already: only the file goes.
+  if (reason == DLL_PROCESS_DETACH) {
+    try {
+      if (bat::Shell* s = TheShell()) s->module.Unload();
+      if (!reserved) bat::SetShell(nullptr);
+    } catch (...) {
+    }
+  }
+  return TRUE;
+}
