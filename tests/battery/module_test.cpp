@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <memory>
 
@@ -84,9 +86,14 @@ const std::u16string kId0 = u"BT-ALPHA      24051000100", kId1 = u"BT-BETA      
 
 // A notebook of the simulated driver, with the module on it.
 struct Notebook {
-  explicit Notebook(const std::string& battery, const std::string& model = "PT15KB3456CD") {
+  explicit Notebook(const std::string& battery, const std::string& model = "PT15KB3456CD")
+      : Notebook(File{"[identity]\nmodel = " + model + "\n[battery]\n" + battery}) {}
+  struct File {
+    std::string text;
+  };
+  explicit Notebook(const File& file) {
     std::string error;
-    EXPECT_TRUE(sim::ParseScenario("[identity]\nmodel = " + model + "\n[battery]\n" + battery, scenario, error)) << error;
+    EXPECT_TRUE(sim::ParseScenario(file.text, scenario, error)) << error;
     driver = std::make_unique<sim::SimDriver>(scenario, registry);
     client = std::make_unique<MiscCommon::CMiscCommon>(*driver);
     EXPECT_EQ(client->Open(), MiscCommon::MC_OK);
@@ -341,4 +348,41 @@ TEST(BatModule, CustomFileAndDebugCycle) {
   const std::u16string page = n.Page(a);
   EXPECT_NE(page.find(u"recal_radio_autocheck0"), std::u16string::npos);
   EXPECT_NE(page.find(u"half_capa_radio_autocheck1"), std::u16string::npos);
+}
+
+// The notebooks in sim/scenarios, each with what a manual check finds there.
+TEST(BatModule, ScenarioNotebooks) {
+  struct Case {
+    const char* file;
+    int kind;
+    uint32_t found0, found1;
+  } cases[] = {
+      {"default.ini", 1, 0, kHalfCapa},          {"battery-one.ini", 0, 0, 0},
+      {"battery-two-packs.ini", 1, kRecal, kNoCapa}, {"battery-kind2.ini", 2, 0, kHalfCapa},
+      {"battery-kind3.ini", 3, 0, 0},              {"battery-one-pack-two-bays.ini", 1, 0, kNoCapa},
+      {"battery-old-interface.ini", 0, kRecal, 0}, {"battery-worn-51.ini", 0, 0, 0},
+      {"battery-worn-50.ini", 0, kHalfCapa, 0},    {"battery-worn-31.ini", 0, kHalfCapa, 0},
+      {"battery-worn-30.ini", 0, kNoCapa, 0},      {"battery-recal-179.ini", 0, 0, 0},
+      {"battery-recal-180.ini", 0, kRecal, 0},     {"battery-recal-changed.ini", 0, kHalfCapa, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::ifstream in(std::string(SCENARIO_DIR "/") + c.file);
+    std::ostringstream text;
+    text << in.rdbuf();
+    ASSERT_FALSE(text.str().empty());
+    Notebook n(Notebook::File{text.str()});
+    ASSERT_EQ(n.Init(), 0);
+    EXPECT_EQ(n.module->Kind(), c.kind);
+    const CheckAnswer a = n.module->ManualCheck(100);
+    ASSERT_EQ(a.result, c.found0 | c.found1 ? kCheckPage : kCheckNothing);
+    if (a.result != kCheckPage) continue;
+    const std::u16string page = n.Page(a);
+    for (int b = 0; b < 2; ++b)
+      for (int k = 0; k < kConditions; ++k) {
+        const bool expected = ((b ? c.found1 : c.found0) & ConditionBit(k)) != 0;
+        const std::u16string id = ControlPrefix(k) + (u"_radio_autocheck" + std::u16string(1, char16_t(u'0' + b)));
+        EXPECT_EQ(page.find(id) != std::u16string::npos, expected) << b << " " << k;
+      }
+  }
 }
