@@ -1,6 +1,7 @@
 // The sim variant's battery devices: those of the scenario named by TELLWICK_SCENARIO, or of
 // the built-in default notebook. A scenario that cannot be read has no battery devices.
-#include <cstdlib>
+#include <windows.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -12,7 +13,10 @@ namespace bat {
 
 std::unique_ptr<IBatteryDevices> CreateBatteryDevices() {
   std::string text = sim::kDefaultScenario;
-  if (const char* path = std::getenv("TELLWICK_SCENARIO"); path && *path) {
+  // The process environment itself: the C library's copy misses changes made after it started.
+  wchar_t path[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableW(L"TELLWICK_SCENARIO", path, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream body;
     body << file.rdbuf();
