@@ -281,3 +281,28 @@ TEST_F(WkptbatInHost, CustomTextsOverrideFieldByFieldAndABrokenFileIsIgnored) {
     Exit(*host);
   }
 }
+
+// A recalibration between two host runs: stored before the check, and every automatic
+// condition is due again although it was shown today.
+TEST_F(WkptbatInHost, RecalibrationSinceTheLastRunMakesConditionsDue) {
+  AutoChecksOn();
+  const std::wstring key = std::wstring(kUserKey) + L"\\" + kOnePack;
+  {
+    auto host = Start("battery-one.ini");
+    ASSERT_NE(host->Main(), nullptr);
+    for (DWORD start = GetTickCount(); ReadString(key, L"RecalDate").empty() && GetTickCount() - start < 15000;)
+      Sleep(100);
+    EXPECT_FALSE(ReadString(key, L"RecalDate").empty()) << "the first run stores the pack's recalibration date";
+    Exit(*host);
+  }
+  const std::wstring first = ReadString(key, L"RecalDate");
+  wintest::ScopedKey pack(HKEY_CURRENT_USER, key);
+  ASSERT_TRUE(pack.SetString(L"LastNotifyDate01", Today()));
+  auto host = Start("battery-recal-changed.ini");
+  const Line line = WaitLine(*host);
+  ASSERT_TRUE(line.window) << "halfcapa is due at once";
+  const std::wstring second = ReadString(key, L"RecalDate");
+  EXPECT_NE(second, first);
+  EXPECT_EQ(second.size(), 10u) << second;
+  Exit(*host);
+}
