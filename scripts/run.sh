@@ -33,6 +33,8 @@ mkdir -p "$shots"
 wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v ClockSpeed /t REG_DWORD /d 50 /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v InitialDlgShown /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine reg add 'HKLM\SOFTWARE\Velmorant\Common' /v DisableFutureOSWarning /t REG_DWORD /d 1 /f /reg:64 >/dev/null 2>&1
+# The battery module checks on its own, as after a "yes" to the first-run question.
+wine reg add 'HKCU\Software\Velmorant\WICKPOST\WKPTBAT' /v InitialAutoCheck /t REG_DWORD /d 1 /f >/dev/null 2>&1
 # The notebook was first used today (the PC-information viewer's record), unless the scenario says otherwise.
 wine reg add 'HKLM\Software\Velmorant\Sysglance' /v FirstLogin /t REG_SZ /d "$(date +%m/%d/%Y)" /f /reg:64 >/dev/null 2>&1
 
