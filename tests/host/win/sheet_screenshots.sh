@@ -12,7 +12,7 @@ cp "$build/out/test/probe_module.dll" "$work/wkpthdd.dll"
 printf '[probe]\r\nsetup=300\r\n' >"$work/wkpthdd.ini"
 wine reg add 'HKCU\Software\Wine\AppDefaults\Wickpost.exe' /v Version /d win2008r2 /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v InitialDlgShown /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Velmorant\WICKPOST' /v Version /d 'V7.01L10 M00' /f >/dev/null 2>&1
+for view in 32 64; do wine reg add 'HKLM\Software\Velmorant\WICKPOST' /v Version /d 'V7.01L10 M00' /reg:$view /f >/dev/null 2>&1; done
 # Wine draws the captions itself, so that they show without a window manager.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
 
@@ -23,10 +23,38 @@ wait_window() {
   echo "$w"
 }
 
+# Ends this prefix's hosts (by their ids), not anyone else's.
+stop_hosts() {
+  local pid
+  for pid in $(pgrep -x Wickpost.exe); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      kill "$pid" 2>/dev/null || true
+      for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+      kill -KILL "$pid" 2>/dev/null || true  # a Wine process in a modal loop may ignore TERM
+    fi
+  done
+}
+
+stop_hosts
 cd "$work"
 LC_ALL=$locale wine Wickpost.exe >/dev/null 2>&1 &
 host=$!
-sleep 3
+for _ in $(seq 100); do xdotool search --onlyvisible --name 'Wine System Tray' >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 2
+# Without a window manager Wine's tray window sits in the top left corner.
+xdotool mousemove 12 31 click 3
+sleep 1
+xdotool mousemove 45 51 click 1
+for _ in $(seq 30); do
+  about=$(xdotool search --onlyvisible --name 'Tellwick' | while read -r w; do
+  name=$(xdotool getwindowname "$w"); [[ $name != *' - Tellwick' && $name != 'Tellwick' ]] && echo "$w"; done | tail -1)
+  [ -n "$about" ] && break
+  sleep 0.2
+done
+sleep 0.5
+[ -n "$about" ] && shot "$about" about
+[ -n "$about" ] && xdotool mousemove --window "$about" $(($(xdotool getwindowgeometry --shell "$about" | sed -n "s/WIDTH=//p") / 2)) $(($(xdotool getwindowgeometry --shell "$about" | sed -n "s/HEIGHT=//p") - 20)) click 1
+sleep 1
 LC_ALL=$locale wine Wickpost.exe /SETTING >/dev/null 2>&1
 sleep 2
 sheet=$(wait_window ' - Tellwick$')
@@ -34,28 +62,10 @@ shot "$sheet" sheet-general
 xdotool mousemove --window "$sheet" 95 36 click 1   # the second tab
 sleep 1
 shot "$sheet" sheet-module
-xdotool key --window "$sheet" Escape
+eval "$(xdotool getwindowgeometry --shell "$sheet")"
+xdotool mousemove --window "$sheet" $((WIDTH - 128)) $((HEIGHT - 21)) click 1   # Cancel
 sleep 1
 # The About box from the tray menu: right click on the icon, then the fourth item.
-tray=$(wait_window 'Wine System Tray')
-eval "$(xdotool getwindowgeometry --shell "$tray")"
-xdotool mousemove $((X + 12)) $((Y + 31)) click 3
-sleep 1
-xdotool mousemove $((X + 45)) $((Y + 51)) click 1
-for _ in $(seq 30); do
-  about=$(xdotool search --onlyvisible --name 'Tellwick' | while read -r w; do
-  name=$(xdotool getwindowname "$w"); [[ $name != *' - Tellwick' && $name != 'Wine System Tray' ]] && echo "$w"; done | tail -1)
-  [ -n "$about" ] && break
-  sleep 0.2
-done
-sleep 0.5
-[ -n "$about" ] && shot "$about" about
-# End this prefix's host (by its id), not anyone else's.
-for pid in $(pgrep -x Wickpost.exe); do
-  if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
-    kill "$pid"
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  fi
-done
+stop_hosts
 wait "$host" 2>/dev/null || true
 rm -rf "$work"
