@@ -162,4 +162,14 @@ bool ModuleSet::HTMLOnClick(size_t module, IHTMLEventObj* eventObject) {
   return modules_[module]->fn.htmlOnClick(eventObject) != 0;
 }
 
+std::vector<ModulePage> ModuleSet::SetupPages() {
+  std::vector<ModulePage> pages;
+  for (const auto& m : modules_) {
+    if (!m->fn.getSetupDlg) continue;
+    const uint16_t id = m->fn.getSetupDlg();
+    if (id && m->fn.setupDlgProc) pages.push_back({m->library(), id, m->fn.setupDlgProc});
+  }
+  return pages;
+}
+
 }  // namespace host

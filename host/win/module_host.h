@@ -9,6 +9,7 @@
 #include "host/core/menu_table.h"
 #include "host/core/module_manager.h"
 #include "host/module_contract.h"
+#include "host/win/settings_sheet.h"
 
 namespace host {
 
@@ -45,6 +46,7 @@ class LoadedModule {
   ~LoadedModule() { FreeLibrary(library_); }
   LoadedModule(const LoadedModule&) = delete;
   LoadedModule& operator=(const LoadedModule&) = delete;
+  HMODULE library() const { return library_; }
 
   EntryPoints fn;
   ModuleInitInfo info = {};
@@ -66,6 +68,8 @@ class ModuleSet : public IModules {
   void IconMenu(size_t module, int id);
   // True when the click may go on: the module answered nonzero, or has no click handler.
   bool HTMLOnClick(size_t module, IHTMLEventObj* eventObject);
+  // The modules' settings pages in load order, asked anew each time the sheet opens.
+  std::vector<ModulePage> SetupPages();
 
   size_t Count() const override { return modules_.size(); }
   uint32_t Interval(size_t i) const override { return modules_[i]->info.checkInterval; }

@@ -13,8 +13,11 @@
 #include "common/win/reg.h"
 #include "common/win/winversion.h"
 #include "host/core/command_line.h"
+#include "host/core/general_page_rules.h"
+#include "host/win/about_box.h"
 #include "host/win/module_host.h"
 #include "host/win/presenter.h"
+#include "host/win/settings_sheet.h"
 #include "host/win/settings_store.h"
 #include "resources/host/resource.h"
 
@@ -54,10 +57,12 @@ class HostApp {
   bool CreateMainWindow();
   void HandOffKey(const MSG& msg);
   std::wstring LoadText(UINT id) const;
+  std::u16string LoadText16(UINT id) const;
   int Shutdown(int code);
 
   HINSTANCE instance_;
   std::wstring caption_, className_;
+  std::vector<std::u16string> autoHideChoices_;
   HWND main_ = nullptr;
   UINT taskbarCreated_ = 0;
   bool settingsOnly_ = false, settingsOpen_ = false, aboutOpen_ = false;
@@ -78,6 +83,11 @@ std::wstring HostApp::LoadText(UINT id) const {
   wchar_t buffer[512] = {};
   const int n = LoadStringW(instance_, id, buffer, ARRAYSIZE(buffer));
   return std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+std::u16string HostApp::LoadText16(UINT id) const {
+  const std::wstring text = LoadText(id);
+  return std::u16string(text.begin(), text.end());
 }
 
 int HostApp::Run(const std::u16string& arguments) {
@@ -117,6 +127,7 @@ int HostApp::Run(const std::u16string& arguments) {
   if (n > 0 && n < MAX_PATH - 16) DeleteFileW((std::wstring(temp) + L"wkptupdate.exe").c_str());
 
   if (!CreateMainWindow()) return Shutdown(kExitFailure);
+  autoHideChoices_ = AutoHideChoices(LoadText16(IDS_NEVER), LoadText16(IDS_MIN), LoadText16(IDS_MINS));
   comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
   driver_ = std::make_unique<MiscCommon::CMiscCommon>();
@@ -304,22 +315,22 @@ void HostApp::OnCommand(UINT id) {
         break;
       }
       aboutOpen_ = true;
-      MessageBoxW(main_, caption_.c_str(), caption_.c_str(), MB_OK | MB_ICONINFORMATION);
+      ShowAboutBox(instance_, main_, caption_);
       aboutOpen_ = false;
       break;
   }
 }
 
-// Until the settings sheet exists, its place is a modal notice; what follows its closing
-// is already the sheet's: settings-only mode or no module switched on ends the host.
+// When the sheet closes, settings-only mode or no module switched on ends the host.
 void HostApp::OpenSettings() {
   if (settingsOpen_) {
     MessageBeep(0);
     return;
   }
   settingsOpen_ = true;
-  MessageBoxW(main_, LoadText(IDS_SETTINGS_PENDING).c_str(), LoadText(IDS_SETTINGS_CAPTION).c_str(),
-              MB_OK | MB_ICONINFORMATION);
+  const SettingsSheet sheet{instance_, main_, &settings_, [](void* self) { static_cast<HostApp*>(self)->Save(); },
+                            this, autoHideChoices_};
+  ShowSettingsSheet(sheet, modules_.SetupPages());
   settingsOpen_ = false;
   if (settingsOnly_ || !modules_.AnyEnabled()) PostMessageW(main_, WM_CLOSE, 0, 0);
 }
