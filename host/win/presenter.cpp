@@ -124,7 +124,7 @@ void WinPresenter::SetTray(TrayIcon icon, const std::u16string& tooltip) {
 
 // ---- The list window
 
-bool WinPresenter::ShowMiniPopup(const NotificationList& list) {
+bool WinPresenter::ShowMiniPopup(const NotificationList& list, int, int) {
   listSlots_.clear();
   for (size_t i = 0; i < list.size(); ++i)
     if (list.IsFilled(i)) listSlots_.push_back(i);

@@ -34,7 +34,7 @@ class WinPresenter : public IPresenter {
   std::u16string Text(HostText id) override;
   void Beep() override { MessageBeep(MB_ICONASTERISK); }
   void RefusalBeep() override { MessageBeep(0); }
-  bool ShowMiniPopup(const NotificationList& list) override;
+  bool ShowMiniPopup(const NotificationList& list, int dx, int dy) override;
   void CloseMiniPopup() override;
   bool ForegroundFillsScreen() override;
   bool ToastsAvailable() override { return toasts_; }
