@@ -29,3 +29,12 @@
 #define IDS_SETTINGS_PENDING 120
 #define IDS_TOAST_NEW 148
 #define IDS_TOAST_NOW 149
+
+// Mini popup frame (images.rc)
+#define IDB_MINI_BOTTOM 131
+#define IDB_MINI_RIGHT1 132
+#define IDB_MINI_HEADER 133
+#define IDB_MINI_SEPARATOR 134
+#define IDB_MINI_LEFT1 135
+#define IDB_MINI_RIGHT 136
+#define IDB_MINI_LEFT 137
