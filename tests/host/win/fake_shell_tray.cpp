@@ -16,9 +16,9 @@ struct NotifyData {
 FakeShellTray* g_tray = nullptr;
 }  // namespace
 
-FakeShellTray::FakeShellTray() {
+FakeShellTray::FakeShellTray(RECT place) {
   g_tray = this;
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread([this, place] { Run(place); });
   while (!window_.load()) Sleep(5);
 }
 
@@ -28,15 +28,15 @@ FakeShellTray::~FakeShellTray() {
   g_tray = nullptr;
 }
 
-void FakeShellTray::Run() {
+void FakeShellTray::Run(RECT place) {
   threadId_ = GetCurrentThreadId();
   WNDCLASSW wc = {};
   wc.lpfnWndProc = Proc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"Shell_TrayWnd";
   RegisterClassW(&wc);
-  // Off screen at the bottom: the mini popup then places itself as for a bottom taskbar.
-  HWND w = CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, 0, 10000, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+  HWND w = CreateWindowExW(0, L"Shell_TrayWnd", L"", WS_POPUP, place.left, place.top, place.right - place.left,
+                           place.bottom - place.top, nullptr, nullptr, wc.hInstance, nullptr);
   MSG msg;
   PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
   window_ = w;

@@ -23,7 +23,8 @@ struct TrayCall {
 
 class FakeShellTray {
  public:
-  FakeShellTray();
+  // Off screen below by default: the mini popup then places itself as for a bottom taskbar.
+  explicit FakeShellTray(RECT place = {0, 10000, 10, 10010});
   ~FakeShellTray();
   FakeShellTray(const FakeShellTray&) = delete;
   FakeShellTray& operator=(const FakeShellTray&) = delete;
@@ -36,7 +37,7 @@ class FakeShellTray {
 
  private:
   static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  void Run();
+  void Run(RECT place);
 
   std::thread thread_;
   std::atomic<HWND> window_{nullptr};

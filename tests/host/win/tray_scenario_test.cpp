@@ -194,6 +194,98 @@ TEST_F(TrayScenario, MiniPopupPlacementRowsAndClicks) {
   EXPECT_EQ(host.Wait(), 0);
 }
 
+TEST_F(TrayScenario, MiniPopupStepsAsideForTheLanguageBarAndFollowsTheDisplay) {
+  const RECT work = WorkArea();
+  // The floating language bar over the bottom-right corner, as the text service shows it.
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"CiceroUIWndFrame";
+  RegisterClassW(&wc);
+  HWND bar = CreateWindowExW(WS_EX_TOOLWINDOW, L"CiceroUIWndFrame", L"TF_FloatingLangBar_WndTitle", WS_POPUP | WS_VISIBLE,
+                             work.right - 200, work.bottom - 30, 150, 24, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_TRUE(bar);
+  box_.AddModule(L"wkptrss", "interval=0\r\nauto=1\r\n");
+  FakeShellTray tray;
+  HostProcess host(box_);
+  HWND mini = host.WaitWindow(kMini);
+  ASSERT_TRUE(mini);
+  RECT r = {};
+  GetWindowRect(mini, &r);
+  EXPECT_EQ(r.bottom, work.bottom - 30) << "just above the language bar";
+  EXPECT_EQ(r.right, work.right);
+  DestroyWindow(bar);
+  UnregisterClassW(L"CiceroUIWndFrame", wc.hInstance);
+
+  // The taskbar moves to the top: a display change places the mini popup again.
+  SetWindowPos(tray.window(), nullptr, 0, 0, work.right, 30, SWP_NOZORDER | SWP_NOACTIVATE);
+  PostMessageW(mini, WM_DISPLAYCHANGE, 24, MAKELPARAM(work.right, work.bottom));
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
+    mini = host.WaitWindow(kMini, nullptr, 0);
+    if (mini && GetWindowRect(mini, &r) && r.top == work.top) break;
+  }
+  EXPECT_EQ(r.top, work.top) << "hangs from the top now";
+  EXPECT_EQ(r.right, work.right);
+  host.Post(WM_COMMAND, IDM_EXIT);
+  EXPECT_EQ(host.Wait(), 0);
+}
+
+TEST_F(TrayScenario, FlashingAlternatesThePendingFrames) {
+  settings_.SetDword(L"FlashIcon", 1);
+  box_.AddModule(L"wkptrss", "interval=0\r\nauto=1\r\n");
+  FakeShellTray tray;
+  HostProcess host(box_);
+  HWND mini = host.WaitWindow(kMini);
+  ASSERT_TRUE(mini);
+  Sleep(300);
+  EXPECT_EQ(Count(tray.Calls(), NIM_MODIFY, kPendingTip), 0) << "no flashing while the mini popup is up";
+  PostMessageW(mini, WM_CLOSE, 0, 0);
+  for (DWORD start = GetTickCount(); Count(tray.Calls(), NIM_MODIFY, kPendingTip) < 5 && GetTickCount() - start < 5000;)
+    Sleep(20);
+  std::vector<unsigned long> frames;
+  for (const TrayCall& c : tray.Calls())
+    if (c.action == NIM_MODIFY && c.tip == kPendingTip) frames.push_back(c.iconHash);
+  ASSERT_GE(frames.size(), 5u);
+  for (size_t i = 1; i < frames.size(); ++i) EXPECT_NE(frames[i], frames[i - 1]) << "a new frame each tick";
+  EXPECT_EQ(frames[1], frames[3]);
+  host.Post(WM_COMMAND, IDM_EXIT);
+  EXPECT_EQ(host.Wait(), 0);
+}
+
+TEST_F(TrayScenario, ContextMenuCarriesTheModuleItemsAtTheTop) {
+  box_.AddModule(L"wkptrss", "menu=2\r\nmenu1=First item\r\nmenu2=Second item\r\n");
+  FakeShellTray tray;
+  HostProcess host(box_);
+  ASSERT_TRUE(tray.WaitFor(NIM_ADD, kNormalTip));
+  struct Case {
+    WPARAM id;
+    LPARAM event;
+    int downs;
+    const char* call;
+  } cases[] = {
+      {140, WM_RBUTTONUP, 1, "wkptrss IconMenu 101"},
+      {140, WM_LBUTTONUP, 2, "wkptrss IconMenu 102"},  // nothing pending: the left button opens it too
+  };
+  for (const Case& c : cases) {
+    host.Post(WM_HOST_TRAYICON, c.id, c.event);
+    HWND menu = host.WaitWindow(L"#32768");
+    ASSERT_TRUE(menu) << c.call;
+    if (c.downs == 1) {
+      RECT r = {};
+      GetWindowRect(menu, &r);
+      SaveScreenshot(L"tray-menu", r);
+    }
+    for (int i = 0; i < c.downs; ++i) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(box_.WaitForLog(c.call)) << c.call;
+  }
+  host.Post(WM_HOST_TRAYICON, 141, WM_RBUTTONUP);  // not our icon
+  Sleep(300);
+  EXPECT_EQ(host.WaitWindow(L"#32768", nullptr, 0), nullptr);
+  host.Post(WM_COMMAND, IDM_EXIT);
+  EXPECT_EQ(host.Wait(), 0);
+}
+
 TEST_F(TrayScenario, AutoHideUnlessTheUserReachedForIt) {
   settings_.SetDword(L"MiniPopupTime", 1);  // 60 ticks: 3 s at 50 ms
   const RECT work = WorkArea();
