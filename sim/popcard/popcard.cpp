@@ -1,5 +1,6 @@
-// Stand-in for the desktop toast bridge: shows each toast as a small window in the corner of
-// the work area, records every call, and reports an activation the way the bridge does.
+// Stand-in for the desktop toast bridge: shows each toast as a small window in the top-right
+// corner of the work area, where Windows 8 puts them, records every call, and reports an
+// activation the way the bridge does (the owner gets the message with wParam 1 and the object).
 //
 //   TELLWICK_POPCARD_LOG          record file (default: popcard.log beside this DLL)
 //   TELLWICK_POPCARD_ACTIVATE_MS  activate each shown toast by itself after this many ms
@@ -132,7 +133,7 @@ long __stdcall Show(PopcardToast* self) {
   RECT work = {};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   t->window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClass, t->title.c_str(), WS_POPUP,
-                              work.right - kWidth - 12, work.bottom - kHeight - 12, kWidth, kHeight, nullptr, nullptr,
+                              work.right - kWidth - 12, work.top + 12, kWidth, kHeight, nullptr, nullptr,
                               g_self, t);
   if (!t->window) return kFail;
   ShowWindow(t->window, SW_SHOWNOACTIVATE);
