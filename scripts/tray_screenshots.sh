@@ -55,3 +55,13 @@ scene alert win2008r2 1 5 "wkptrss=$held"
 scene mini-one win2008r2 1 5 "wkptrss=$line"
 scene mini-three win2008r2 1 5 "wkpthdd=$line" "wkptrss=$warn" "wkptxwpk=interval=0\r\nauto=1\r\ntext=Your warranty ends in 30 days: extend it now and keep your PC covered."
 scene toast win81 1 6 "wkptrss=$line"
+
+# The tray menu and the three-line mini popup as the scenario tests leave them.
+reg 'HKCU\Software\Velmorant\WICKPOST' MiniPopup REG_DWORD 1
+wine "$build/tests/host/tray_scenario_test.exe" --gtest_filter='*ContextMenu*:*MiniPopupPlacement*' >/dev/null 2>&1 ||
+  echo "tray_scenario_test failed" >&2
+for bmp in "$build"/screenshots/tray-menu.bmp "$build"/screenshots/mini-popup-three-lines.bmp; do
+  [ -e "$bmp" ] || continue
+  png="$shots/tray-test-$(basename "$bmp" .bmp).png"
+  convert "$bmp" "$png" && echo "screenshot: $png"
+done

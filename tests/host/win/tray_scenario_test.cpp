@@ -271,6 +271,7 @@ TEST_F(TrayScenario, ContextMenuCarriesTheModuleItemsAtTheTop) {
     HWND menu = host.WaitWindow(L"#32768");
     ASSERT_TRUE(menu) << c.call;
     if (c.downs == 1) {
+      Sleep(300);  // painted
       RECT r = {};
       GetWindowRect(menu, &r);
       SaveScreenshot(L"tray-menu", r);
