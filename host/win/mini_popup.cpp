@@ -86,7 +86,12 @@ LRESULT CALLBACK MiniPopup::Proc(HWND window, UINT message, WPARAM wParam, LPARA
     SetWindowLongPtrW(window, GWLP_USERDATA,
                       reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
   auto* self = reinterpret_cast<MiniPopup*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self ? self->OnMessage(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  try {
+    return self->OnMessage(window, message, wParam, lParam);
+  } catch (...) {
+    return 0;  // a click runs module code: nothing may unwind into the system's dispatcher
+  }
 }
 
 bool MiniPopup::CursorInside(HWND window) const {

@@ -342,6 +342,7 @@ void HostApp::ShowTrayMenu() {
     else
       InsertMenuW(popup, 0, MF_BYPOSITION | MF_STRING, MenuTable::kFirstCommand + i, W(entries[i].text));
   }
+  DrawMenuBar(main_);
   POINT at = {};
   GetCursorPos(&at);
   if (manager_->PageSlot()) presenter_->BringPageToFront();
