@@ -1,5 +1,9 @@
 #include "host/core/module_manager.h"
 
+#include <algorithm>
+
+#include "host/core/mini_popup_layout.h"
+
 namespace host {
 
 ModuleManager::ModuleManager(IModules& modules, IPresenter& presenter, HostSettings& settings)
@@ -231,7 +235,7 @@ void ModuleManager::PageClosed() {
 
 void ModuleManager::DismissAll() {
   for (size_t i = 0; i < modules_.Count(); ++i) {
-    if (!list_.IsFilled(i) || (list_.at(i).flags & kHeldFlags)) continue;
+    if (!Dismissible(list_.at(i))) continue;
     list_.Empty(i);
     modules_.HTMLOnClose(i);
   }
@@ -246,21 +250,41 @@ void ModuleManager::MiniPopupClosed() {
   UpdateTray();
 }
 
-void ModuleManager::TrayActivated() {
+bool ModuleManager::TrayActivated() {
   if (pageSlot_) {
     presenter_.BringPageToFront();
-  } else if (list_.HasListable()) {
+  } else if (list_.HasListable() && !miniShown_) {
     ShowMini();
     UpdateTray();
-  } else {
+  } else if (list_.FirstWith(kFlagPersistent)) {
     ShowPersistent();
+  } else {
+    return false;
   }
+  return true;
+}
+
+void ModuleManager::KeepMiniPopup() { autoHideActive_ = false; }
+
+void ModuleManager::DisplayChanged() {
+  if (!miniShown_) return;
+  CloseMini();
+  ShowMini();
+  UpdateTray();
 }
 
 void ModuleManager::ShowMini() {
   autoHideCounter_ = 0;
   autoHideActive_ = settings_.miniPopupTime != 0;
-  miniShown_ = presenter_.ShowMiniPopup(list_);
+  // The modules with a pending line may ask for room; the largest request wins.
+  int dx = 0, dy = 0;
+  for (size_t i = 0; i < modules_.Count(); ++i) {
+    int x = 0, y = 0;
+    if (!list_.IsFilled(i) || !modules_.MiniPopupOffset(i, &x, &y)) continue;
+    dx = std::max(dx, x);
+    dy = std::max(dy, y);
+  }
+  miniShown_ = presenter_.ShowMiniPopup(list_, dx, dy);
 }
 
 void ModuleManager::CloseMini() {

@@ -46,6 +46,8 @@ class IModules {
   virtual PageGeometry GetPageGeometry(size_t module) = 0;
   virtual void HTMLOnShow(size_t module) = 0;
   virtual void HTMLOnClose(size_t module) = 0;
+  // WickpostGetMiniPopupOffset; false when the module does not answer.
+  virtual bool MiniPopupOffset(size_t, int*, int*) { return false; }
 };
 
 enum class TrayIcon { Normal = 140, Pending = 141, Alert = 142, PendingFlash = 143 };
@@ -59,7 +61,8 @@ class IPresenter {
   virtual std::u16string Text(HostText id) = 0;
   virtual void Beep() = 0;          // a new notification
   virtual void RefusalBeep() = 0;   // a command that cannot run now
-  virtual bool ShowMiniPopup(const NotificationList& list) = 0;  // answers whether it is shown
+  // Answers whether it is shown; dx, dy move it away from the taskbar's corner.
+  virtual bool ShowMiniPopup(const NotificationList& list, int dx, int dy) = 0;
   virtual void CloseMiniPopup() = 0;
   virtual bool ForegroundFillsScreen() = 0;
   virtual bool ToastsAvailable() = 0;
@@ -98,7 +101,11 @@ class ModuleManager {
   void PageClosed();        // the popup has hidden the page
   void DismissAll();        // the mini popup's dismiss-all
   void MiniPopupClosed();   // the mini popup window went away by itself
-  void TrayActivated();     // a left click on the tray icon
+  // A left click on the tray icon or an activated toast; false when there was nothing to
+  // bring up (the tray then opens its menu).
+  bool TrayActivated();
+  void KeepMiniPopup();     // the user reached for the mini popup: no auto-hide
+  void DisplayChanged();    // the mini popup is placed again
   void UpdateTray();
 
  private:

@@ -134,6 +134,13 @@ PageGeometry ModuleSet::GetPageGeometry(size_t i) {
   return g;
 }
 
+bool ModuleSet::MiniPopupOffset(size_t i, int* dx, int* dy) {
+  const WickpostGetPairFn fn = modules_[i]->fn.getMiniPopupOffset;
+  if (!fn) return false;
+  fn(dx, dy);  // the answer's result is not looked at, as for the page geometry
+  return true;
+}
+
 void ModuleSet::HTMLOnShow(size_t i) {
   if (modules_[i]->fn.htmlOnShow) modules_[i]->fn.htmlOnShow();
 }

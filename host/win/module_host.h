@@ -85,6 +85,7 @@ class ModuleSet : public IModules {
   PageGeometry GetPageGeometry(size_t i) override;
   void HTMLOnShow(size_t i) override;
   void HTMLOnClose(size_t i) override;
+  bool MiniPopupOffset(size_t i, int* dx, int* dy) override;
 
  private:
   std::unique_ptr<LoadedModule> LoadOne(const wchar_t* name, HWND host, WickpostDriverClient* client, int index,

@@ -7,11 +7,8 @@
 
 namespace host {
 namespace {
-const wchar_t kListClass[] = L"MiniPopupClass";
 const wchar_t kPageClass[] = L"HTMLPopupClass";
 constexpr UINT_PTR kPageTimer = 0x49545048;  // "HPTI"
-constexpr int kListId = 1, kDismissId = 2;
-constexpr int kListWidth = 316, kRowHeight = 22;
 constexpr DWORD kMaxPageBytes = 64 * 1024;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
@@ -47,23 +44,19 @@ std::wstring ReadPage(const std::u16string& path) {
 }
 }  // namespace
 
-WinPresenter::WinPresenter(HINSTANCE instance, HWND main, std::wstring caption)
-    : instance_(instance), main_(main), caption_(std::move(caption)) {
+WinPresenter::WinPresenter(HINSTANCE instance, HWND main, std::wstring caption, DWORD majorVersion)
+    : instance_(instance),
+      main_(main),
+      caption_(std::move(caption)),
+      tray_(main, 0x8000 /* WM_HOST_TRAYICON */, majorVersion),
+      mini_(instance, main, caption_) {
   const int ids[4] = {IDI_NORMAL, IDI_PENDING, IDI_ALERT, IDI_PENDING2};
   for (int i = 0; i < 4; ++i)
     icons_[i] = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(ids[i]), IMAGE_ICON, 16, 16, LR_SHARED));
-  tray_.cbSize = NOTIFYICONDATAW_V2_SIZE;  // understood from XP on
-  tray_.hWnd = main;
-  tray_.uID = 1;
-  tray_.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
-  tray_.uCallbackMessage = 0x8000;  // WM_HOST_TRAYICON
-  tray_.hIcon = icons_[0];
-  const std::u16string tip = Text(HostText::TrayTip);
-  lstrcpynW(tray_.szTip, W(tip), ARRAYSIZE(tray_.szTip));
+  tray_.Set(icons_[0], W(Text(HostText::TrayTip)));
 }
 
 WinPresenter::~WinPresenter() {
-  if (list_) DestroyWindow(list_);
   if (page_) DestroyWindow(page_);
 }
 
@@ -76,14 +69,12 @@ std::u16string WinPresenter::LoadText(UINT id) const {
 }
 
 bool WinPresenter::RegisterClasses() {
+  if (!mini_.Register()) return false;
   WNDCLASSEXW wc = {sizeof wc};
   wc.hInstance = instance_;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_HOST));
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpfnWndProc = ListProc;
-  wc.lpszClassName = kListClass;
-  if (!RegisterClassExW(&wc)) return false;
   wc.style = CS_HREDRAW | CS_VREDRAW;
   wc.lpfnWndProc = PageProc;
   wc.lpszClassName = kPageClass;
@@ -92,102 +83,56 @@ bool WinPresenter::RegisterClasses() {
 
 // ---- Tray icon
 
-bool WinPresenter::TrayCall(DWORD action) { return Shell_NotifyIconW(action, &tray_) != FALSE; }
-
+// A shell that is not up yet is tried again once a second from a timer, up to 100 times,
+// so the thread goes on serving its messages meanwhile.
 void WinPresenter::AddTray() {
-  TrayCall(NIM_DELETE);
-  trayAdded_ = TrayCall(NIM_ADD);
+  tray_.Delete();
+  trayAdded_ = tray_.Add();
   trayAttempts_ = 1;
-  // No shell yet: retry once a second, up to 100 attempts, without blocking the thread.
-  if (!trayAdded_) SetTimer(main_, kTrayRetryTimer, 1000, nullptr);
+  if (trayAdded_)
+    KillTimer(main_, kTrayRetryTimer);
+  else
+    StartTrayRetry();
 }
 
+void WinPresenter::StartTrayRetry() { SetTimer(main_, kTrayRetryTimer, 1000, nullptr); }
+
 void WinPresenter::RetryTray() {
-  trayAdded_ = TrayCall(NIM_ADD);
-  if (trayAdded_ || ++trayAttempts_ >= 100) KillTimer(main_, kTrayRetryTimer);
+  tray_.Delete();
+  trayAdded_ = tray_.Add();
+  if (trayAdded_ || ++trayAttempts_ >= kTrayAttempts) KillTimer(main_, kTrayRetryTimer);
 }
 
 void WinPresenter::DeleteTray() {
   KillTimer(main_, kTrayRetryTimer);
-  if (trayAdded_) TrayCall(NIM_DELETE);
+  if (trayAdded_) tray_.Delete();
   trayAdded_ = false;
 }
 
 void WinPresenter::SetTray(TrayIcon icon, const std::u16string& tooltip) {
   const int index = icon == TrayIcon::Normal ? 0 : icon == TrayIcon::Pending ? 1 : icon == TrayIcon::Alert ? 2 : 3;
-  tray_.hIcon = icons_[index];
-  lstrcpynW(tray_.szTip, W(tooltip), ARRAYSIZE(tray_.szTip));
-  if (!trayAdded_) return;
-  // A failed change re-adds the icon rather than losing it.
-  if (!TrayCall(NIM_MODIFY)) trayAdded_ = TrayCall(NIM_ADD);
-}
-
-// ---- The list window
-
-bool WinPresenter::ShowMiniPopup(const NotificationList& list) {
-  listSlots_.clear();
-  for (size_t i = 0; i < list.size(); ++i)
-    if (list.IsFilled(i)) listSlots_.push_back(i);
-  if (listSlots_.empty()) return false;
-  if (!list_) {
-    list_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kListClass, caption_.c_str(),
-                            WS_POPUP | WS_BORDER, 0, 0, kListWidth, 100, main_, nullptr, instance_, this);
-    if (!list_) return false;
-    listBox_ = CreateWindowExW(0, L"LISTBOX", nullptr, WS_CHILD | WS_VISIBLE | LBS_NOTIFY | WS_VSCROLL, 0, 0, 0, 0,
-                               list_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)), instance_, nullptr);
-    const std::u16string dismiss = LoadText(IDS_DISMISS_ALL);
-    CreateWindowExW(0, L"BUTTON", W(dismiss), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0, 0, 0, list_,
-                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kDismissId)), instance_, nullptr);
+  tray_.Set(icons_[index], W(tooltip));
+  if (!trayAdded_) return;  // a retry under way adds the icon as it is now
+  if (tray_.Modify()) return;
+  // The shell lost the icon: add it again, and keep trying from the timer if that fails.
+  trayAdded_ = tray_.Add();
+  if (!trayAdded_) {
+    trayAttempts_ = 1;
+    StartTrayRetry();
   }
-  SendMessageW(listBox_, LB_RESETCONTENT, 0, 0);
-  // Each line's item data holds its entry's flags, so a warning can be told apart.
-  for (size_t slot : listSlots_) {
-    const LRESULT row = SendMessageW(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(list.at(slot).text)));
-    if (row >= 0) SendMessageW(listBox_, LB_SETITEMDATA, static_cast<WPARAM>(row), list.at(slot).flags);
-  }
-  RECT work = {};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int height = 16 + kRowHeight * static_cast<int>(listSlots_.size()) + 30;
-  SetWindowPos(list_, HWND_TOPMOST, work.right - kListWidth, work.bottom - height, kListWidth, height,
-               SWP_NOACTIVATE | SWP_SHOWWINDOW);
-  return true;
 }
 
-void WinPresenter::CloseMiniPopup() {
-  if (list_) ShowWindow(list_, SW_HIDE);
-}
+// ---- Mini popup and toasts
 
-LRESULT CALLBACK WinPresenter::ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  WinPresenter* self = Self<WinPresenter>(window, message, lParam);
-  return self ? self->OnList(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
-}
+bool WinPresenter::ShowMiniPopup(const NotificationList& list, int dx, int dy) { return mini_.Show(list, dx, dy); }
 
-LRESULT WinPresenter::OnList(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_SIZE: {
-      const int w = LOWORD(lParam), h = HIWORD(lParam);
-      MoveWindow(listBox_, 0, 0, w, h - 28, TRUE);
-      MoveWindow(GetDlgItem(window, kDismissId), w - 100, h - 26, 96, 24, TRUE);
-      return 0;
-    }
-    case WM_COMMAND:
-      if (!manager_ || manager_->PageSlot()) return 0;  // rows open only while no page is up
-      if (LOWORD(wParam) == kDismissId) {
-        manager_->DismissAll();
-      } else if (LOWORD(wParam) == kListId && HIWORD(wParam) == LBN_DBLCLK) {
-        const LRESULT row = SendMessageW(listBox_, LB_GETCURSEL, 0, 0);
-        if (row >= 0 && static_cast<size_t>(row) < listSlots_.size()) manager_->Open(listSlots_[row]);
-      }
-      return 0;
-    case WM_CLOSE:
-      ShowWindow(window, SW_HIDE);
-      if (manager_) manager_->MiniPopupClosed();
-      return 0;
-    case WM_DESTROY:
-      list_ = listBox_ = nullptr;
-      return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
+void WinPresenter::CloseMiniPopup() { mini_.Close(); }
+
+void WinPresenter::RaiseToast(int kind) {
+  if (!toasts_) return;
+  std::u16string text = LoadText(kind == 0 ? IDS_TOAST_NEW : IDS_TOAST_NOW);
+  if (text.size() > 259) text.resize(259);  // the bridge's 260-character buffer
+  toasts_->Raise(main_, caption_, W(text));
 }
 
 // ---- The page window

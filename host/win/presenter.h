@@ -1,5 +1,5 @@
-// The simple presentation: a tray icon, a plain list window for the pending lines, a plain
-// page window and message boxes. The next pieces replace the list and page windows.
+// The presentation: the tray icon, the mini popup, toasts, a plain page window and message
+// boxes. The page window is the next piece to be replaced.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -8,19 +8,26 @@
 #include <vector>
 
 #include "host/core/module_manager.h"
+#include "host/win/mini_popup.h"
+#include "host/win/toast_bridge.h"
+#include "host/win/tray_icon.h"
 
 namespace host {
 
 class WinPresenter : public IPresenter {
  public:
-  WinPresenter(HINSTANCE instance, HWND main, std::wstring caption);
+  WinPresenter(HINSTANCE instance, HWND main, std::wstring caption, DWORD majorVersion);
   ~WinPresenter() override;
   WinPresenter(const WinPresenter&) = delete;
   WinPresenter& operator=(const WinPresenter&) = delete;
 
   // The manager the windows report to; set once it exists.
-  void Attach(ModuleManager* manager) { manager_ = manager; }
-  void SetToasts(bool available) { toasts_ = available; }
+  void Attach(ModuleManager* manager) {
+    manager_ = manager;
+    mini_.Attach(manager);
+  }
+  // The loaded toast bridge, or none where toasts are not available.
+  void SetToasts(ToastBridge* bridge) { toasts_ = bridge; }
   void SetSaver(void (*save)(void*), void* context) {
     save_ = save;
     saveContext_ = context;
@@ -34,11 +41,11 @@ class WinPresenter : public IPresenter {
   std::u16string Text(HostText id) override;
   void Beep() override { MessageBeep(MB_ICONASTERISK); }
   void RefusalBeep() override { MessageBeep(0); }
-  bool ShowMiniPopup(const NotificationList& list) override;
+  bool ShowMiniPopup(const NotificationList& list, int dx, int dy) override;
   void CloseMiniPopup() override;
   bool ForegroundFillsScreen() override;
-  bool ToastsAvailable() override { return toasts_; }
-  void RaiseToast(int) override {}
+  bool ToastsAvailable() override { return toasts_ != nullptr; }
+  void RaiseToast(int kind) override;
   bool ShowPage(const std::u16string& path, const PageGeometry& geometry, uint32_t timeoutMs) override;
   void HidePage() override;
   void BringPageToFront() override;
@@ -50,31 +57,29 @@ class WinPresenter : public IPresenter {
   }
 
   static constexpr UINT_PTR kTrayRetryTimer = 0x59415254;  // "TRAY"
+  static constexpr int kTrayAttempts = 100;
 
  private:
-  static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnList(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnPage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::u16string LoadText(UINT id) const;
-  bool TrayCall(DWORD action);
+  void StartTrayRetry();
   void StartPageTimer();
 
   HINSTANCE instance_;
   HWND main_;
   std::wstring caption_;
   ModuleManager* manager_ = nullptr;
-  bool toasts_ = false;
+  ToastBridge* toasts_ = nullptr;
   void (*save_)(void*) = nullptr;
   void* saveContext_ = nullptr;
 
-  NOTIFYICONDATAW tray_ = {};
+  CNotifyIcon tray_;
   bool trayAdded_ = false;
   int trayAttempts_ = 0;
   HICON icons_[4] = {};
 
-  HWND list_ = nullptr, listBox_ = nullptr;
-  std::vector<size_t> listSlots_;  // the slot of each line
+  MiniPopup mini_;
   HWND page_ = nullptr, pageText_ = nullptr;
   uint32_t pageTimeoutMs_ = 0;
 };

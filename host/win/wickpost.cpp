@@ -30,9 +30,6 @@ constexpr unsigned kAuditBothPhases = 3;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
-// The toast bridge's start-up exports; the toast itself is raised by the presentation.
-using PopcardWinRTInitFn = int(__cdecl*)(int);
-
 bool IsNavigationKey(WPARAM key) {
   return key == VK_BACK || key == VK_PRIOR || key == VK_NEXT || (key >= VK_LEFT && key <= VK_DOWN);
 }
@@ -47,7 +44,8 @@ class HostApp {
   LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(UINT id);
   void OnTick();
-  void OnTrayIcon(LPARAM event);
+  void OnTrayIcon(WPARAM id, LPARAM event);
+  void OnToastActivated(WPARAM how, LPARAM toast);
   LRESULT OnPopupClick(WPARAM eventObject);
   void ShowTrayMenu();
   void OpenSettings();
@@ -68,7 +66,7 @@ class HostApp {
   bool settingsOnly_ = false, settingsOpen_ = false, aboutOpen_ = false;
   bool comInitialized_ = false;
   HANDLE mutex_ = nullptr;
-  HMODULE popcard_ = nullptr;
+  std::unique_ptr<ToastBridge> toasts_;
   void* clickInFlight_ = nullptr;  // set by the page popup only while it sends a click
   RegistrySettingsStore store_;
   HostSettings settings_;
@@ -136,8 +134,8 @@ int HostApp::Run(const std::u16string& arguments) {
     return Shutdown(kExitFailure);
   }
 
-  presenter_ = std::make_unique<WinPresenter>(instance_, main_, caption_);
-  presenter_->SetToasts(toasts);
+  presenter_ = std::make_unique<WinPresenter>(instance_, main_, caption_, version.GetVersionInfo().dwMajorVersion);
+  presenter_->SetToasts(toasts_.get());
   presenter_->SetSaver([](void* self) { static_cast<HostApp*>(self)->Save(); }, this);
   modules_.Load(main_, driver_.get(), caption_.c_str(), &menu_);
   if (modules_.Count() == 0) return Shutdown(kExitFailure);
@@ -189,22 +187,18 @@ int HostApp::Shutdown(int code) {
   main_ = nullptr;
   manager_.reset();
   presenter_.reset();
+  toasts_.reset();
   modules_.UnloadAll();
   driver_.reset();
   if (comInitialized_) CoUninitialize();
   if (mutex_) CloseHandle(mutex_);
-  if (popcard_) FreeLibrary(popcard_);
   return code;
 }
 
 bool HostApp::LoadPopcard() {
-  popcard_ = LoadLibraryW(L"Popcard.dll");
-  if (!popcard_) return false;
-  const auto init = reinterpret_cast<PopcardWinRTInitFn>(reinterpret_cast<void*>(GetProcAddress(popcard_, "WinRTInit")));
-  if (init && GetProcAddress(popcard_, "CreateInstance") && GetProcAddress(popcard_, "InstallShortcut") && init(0) >= 0)
-    return true;
-  FreeLibrary(popcard_);
-  popcard_ = nullptr;
+  toasts_ = std::make_unique<ToastBridge>();
+  if (toasts_->Load()) return true;
+  toasts_.reset();
   return false;
 }
 
@@ -267,7 +261,7 @@ LRESULT HostApp::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       if (wParam == WinPresenter::kTrayRetryTimer && presenter_) presenter_->RetryTray();
       return 0;
     case WM_HOST_TRAYICON:
-      OnTrayIcon(lParam);
+      OnTrayIcon(wParam, lParam);
       return 0;
     case WM_HOST_POPUPCLICK:
       return OnPopupClick(wParam);
@@ -282,7 +276,8 @@ LRESULT HostApp::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         PostMessageW(presenter_->PageWindow(), WM_CLOSE, 0, 0);
       return 0;
     case WM_HOST_TOASTACTIVATED:
-      return 0;  // no toast is raised by this host yet, so none can report back
+      OnToastActivated(wParam, lParam);
+      return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -335,10 +330,16 @@ void HostApp::OpenSettings() {
   if (settingsOnly_ || !modules_.AnyEnabled()) PostMessageW(main_, WM_CLOSE, 0, 0);
 }
 
-void HostApp::OnTrayIcon(LPARAM event) {
-  if (!manager_) return;
-  if (event == WM_LBUTTONUP) manager_->TrayActivated();
-  if (event == WM_RBUTTONUP) ShowTrayMenu();
+void HostApp::OnTrayIcon(WPARAM id, LPARAM event) {
+  if (!manager_ || id != CNotifyIcon::kId) return;
+  if ((event == WM_LBUTTONUP && !manager_->TrayActivated()) || event == WM_RBUTTONUP) ShowTrayMenu();
+}
+
+// lParam names a toast object: only one this host raised and has not disposed is touched,
+// so a message posted by anyone else can neither free memory nor open anything.
+void HostApp::OnToastActivated(WPARAM how, LPARAM toast) {
+  if (!toasts_ || !toasts_->Release(toast)) return;
+  if (how == 1 && manager_) manager_->TrayActivated();
 }
 
 void HostApp::ShowTrayMenu() {
@@ -352,6 +353,7 @@ void HostApp::ShowTrayMenu() {
     else
       InsertMenuW(popup, 0, MF_BYPOSITION | MF_STRING, MenuTable::kFirstCommand + i, W(entries[i].text));
   }
+  DrawMenuBar(main_);
   POINT at = {};
   GetCursorPos(&at);
   if (manager_->PageSlot()) presenter_->BringPageToFront();

@@ -43,3 +43,11 @@
 #define IDC_AUTOHIDE 1005
 #define IDC_PRODUCT 1006
 #define IDC_AUTOHIDE_LABEL 1007
+// Mini popup frame (images.rc)
+#define IDB_MINI_BOTTOM 131
+#define IDB_MINI_RIGHT1 132
+#define IDB_MINI_HEADER 133
+#define IDB_MINI_SEPARATOR 134
+#define IDB_MINI_LEFT1 135
+#define IDB_MINI_RIGHT 136
+#define IDB_MINI_LEFT 137

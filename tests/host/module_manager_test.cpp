@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct FakeModule {
   bool enabled = true;
   std::deque<CheckAnswer> autoAnswers, manualAnswers;  // then CHECK_KEEP / CHECK_NOTHING
   bool hasInitialMessage = false, initialAnswer = false, hasDoNotify = true;
+  std::optional<std::pair<int, int>> miniOffset;  // WickpostGetMiniPopupOffset, when exported
   std::function<void()> onDoNotify, onAutoCheck;
 };
 
@@ -55,6 +57,13 @@ class FakeModules : public IModules {
   PageGeometry GetPageGeometry(size_t) override { return PageGeometry{}; }
   void HTMLOnShow(size_t i) override { Log("OnShow", i); }
   void HTMLOnClose(size_t i) override { Log("OnClose", i); }
+  bool MiniPopupOffset(size_t i, int* dx, int* dy) override {
+    Log("MiniOffset", i);
+    if (!m[i].miniOffset) return false;
+    *dx = m[i].miniOffset->first;
+    *dy = m[i].miniOffset->second;
+    return true;
+  }
 
   int Count(const std::string& call) const {
     int n = 0;
@@ -79,6 +88,7 @@ class FakePresenter : public IPresenter {
   FirstRunAnswer answer = FirstRunAnswer::Yes;
   std::u16string question, lastPage;
   std::vector<size_t> miniLines;  // filled slots at the last show
+  std::pair<int, int> offset;
   TrayIcon tray = TrayIcon::Normal;
   std::u16string tip;
   int saves = 0;
@@ -95,8 +105,9 @@ class FakePresenter : public IPresenter {
   }
   void Beep() override { ++beeps; }
   void RefusalBeep() override { ++refusals; }
-  bool ShowMiniPopup(const NotificationList& list) override {
+  bool ShowMiniPopup(const NotificationList& list, int dx, int dy) override {
     ++miniShows;
+    offset = {dx, dy};
     miniLines.clear();
     for (size_t i = 0; i < list.size(); ++i)
       if (list.IsFilled(i)) miniLines.push_back(i);
@@ -275,6 +286,51 @@ TEST(AutomaticPass, MiniPopupHidesAfterItsTimeAndNeverWithZero) {
     h.manager.Tick();
     EXPECT_EQ(h.manager.MiniPopupShown(), minutes == 0) << "hidden on the first tick past 180";
   }
+}
+
+TEST(AutomaticPass, MiniPopupTouchedByTheUserStaysUntilDismissed) {
+  Host h(1);
+  h.settings.miniPopupTime = 1;
+  h.modules.m[0].manualAnswers = {Page(u"a")};
+  h.manager.CheckNow();
+  h.manager.KeepMiniPopup();
+  h.Ticks(200);
+  EXPECT_TRUE(h.manager.MiniPopupShown());
+  h.manager.DismissAll();
+  EXPECT_FALSE(h.manager.MiniPopupShown());
+  EXPECT_EQ(h.presenter.tray, TrayIcon::Normal);
+}
+
+TEST(MiniPopup, OffsetIsTheLargestAskedForByModulesWithALine) {
+  Host h(3);
+  h.modules.m[0].miniOffset = {{96, 0}};
+  h.modules.m[1].miniOffset = {{10, 40}};
+  h.modules.m[2].miniOffset = {{500, 500}};  // nothing pending: not asked
+  h.modules.m[0].manualAnswers = {Page(u"a")};
+  h.modules.m[1].manualAnswers = {Page(u"b")};
+  h.manager.CheckNow();
+  EXPECT_EQ(h.presenter.offset, std::make_pair(96, 40));
+  EXPECT_EQ(h.modules.Count("MiniOffset 2"), 0);
+  h.manager.DisplayChanged();
+  EXPECT_EQ(h.presenter.miniShows, 2) << "placed again";
+  EXPECT_EQ(h.presenter.miniCloses, 1);
+}
+
+TEST(MiniPopup, TrayClickShowsListPersistentOrNothing) {
+  Host h(2);
+  EXPECT_FALSE(h.manager.TrayActivated()) << "nothing pending: the menu opens instead";
+  h.modules.m[0].manualAnswers = {Page(u"a")};
+  h.manager.CheckNow();
+  h.manager.MiniPopupClosed();
+  EXPECT_TRUE(h.manager.TrayActivated());
+  EXPECT_TRUE(h.manager.MiniPopupShown());
+  EXPECT_EQ(h.presenter.miniShows, 2);
+  EXPECT_FALSE(h.manager.TrayActivated()) << "already shown, nothing persistent";
+  EXPECT_EQ(h.presenter.miniShows, 2);
+  h.modules.m[1].manualAnswers = {Action(u"held", 3, kFlagPersistent)};
+  h.manager.CheckModule(1);
+  EXPECT_TRUE(h.manager.TrayActivated()) << "the persistent line opens";
+  EXPECT_EQ(h.modules.Count("DoNotify 3 1"), 1);
 }
 
 TEST(ManualCheck, AllWithNothingSaysSoButOneModuleStaysQuiet) {
