@@ -17,12 +17,10 @@ struct PopupPlacement {
 // Bottom-right of the work area, pulled in by the offsets; never at a negative position.
 PopupPlacement PlacePopup(const WorkArea& work, int width, int height, int offsetX, int offsetY);
 
-// The timeout counts only while the user is elsewhere and a timeout was given.
-inline bool TimeoutRunsAfterShow(uint32_t timeoutMs, bool popupIsForeground) {
-  return timeoutMs != 0 && !popupIsForeground;
-}
-inline bool TimeoutRunsAfterActivateApp(uint32_t timeoutMs, bool hostActive) {
-  return timeoutMs != 0 && !hostActive;
+// The timeout counts only while the popup is up, the user is elsewhere and a timeout was
+// given: checked when the popup is shown and whenever the host is (de)activated.
+inline bool TimeoutRuns(uint32_t timeoutMs, bool visible, bool userHere) {
+  return timeoutMs != 0 && visible && !userHere;
 }
 inline bool TimerClosesPopup(uintptr_t timerId, uintptr_t runningTimer, uint32_t timeoutMs) {
   return timerId != 0 && timerId == runningTimer && timeoutMs != 0;

@@ -1,5 +1,5 @@
-// The simple presentation: a tray icon, a plain list window for the pending lines, a plain
-// page window and message boxes. The next pieces replace the list and page windows.
+// The simple presentation: a tray icon, a plain list window for the pending lines, the HTML
+// popup for pages and message boxes. The next pieces replace the list window.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "host/core/module_manager.h"
+#include "host/win/html_popup.h"
 
 namespace host {
 
-class WinPresenter : public IPresenter {
+class WinPresenter : public IPresenter, private IPopupCloseHandler {
  public:
   WinPresenter(HINSTANCE instance, HWND main, std::wstring caption);
   ~WinPresenter() override;
@@ -29,7 +30,10 @@ class WinPresenter : public IPresenter {
   void AddTray();  // also after "TaskbarCreated"
   void RetryTray();
   void DeleteTray();
-  HWND PageWindow() const { return page_; }
+  HWND PageWindow() const { return popup_.GetWindow(); }
+  // WM_HOST_CLOSEPOPUP: closes the page on screen now, not one shown after the request.
+  void RequestPageClose() { popup_.RequestClose(); }
+  const CHTMLPopupWindow& popup() const { return popup_; }
 
   std::u16string Text(HostText id) override;
   void Beep() override { MessageBeep(MB_ICONASTERISK); }
@@ -53,12 +57,13 @@ class WinPresenter : public IPresenter {
 
  private:
   static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  static LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnList(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnPage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::u16string LoadText(UINT id) const;
   bool TrayCall(DWORD action);
-  void StartPageTimer();
+  bool PageCurrent() override { return manager_ && manager_->PageSlot(); }
+  void PopupClosed() override {
+    if (manager_) manager_->PageClosed();
+  }
 
   HINSTANCE instance_;
   HWND main_;
@@ -75,8 +80,7 @@ class WinPresenter : public IPresenter {
 
   HWND list_ = nullptr, listBox_ = nullptr;
   std::vector<size_t> listSlots_;  // the slot of each line
-  HWND page_ = nullptr, pageText_ = nullptr;
-  uint32_t pageTimeoutMs_ = 0;
+  CHTMLPopupWindow popup_;
 };
 
 }  // namespace host
