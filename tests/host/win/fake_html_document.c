@@ -1,16 +1,25 @@
-/* C vtables name their slots, so the fake fills only what the document sink calls. */
+/* C vtables name their slots, so the fakes fill only what the event sinks call. */
 #define COBJMACROS
 #include "tests/host/win/fake_html_document.h"
 
+#include <exdisp.h>
 #include <mshtml.h>
+#include <ocidl.h>
 #include <stddef.h>
 #include <stdlib.h>
 
+/* One object serves as document, its window, or browser, with its connection point. */
 typedef struct Fake {
   IHTMLDocument2 document;
   IHTMLWindow2 window;
+  IWebBrowser2 browser;
+  IConnectionPointContainer container;
+  IConnectionPoint point;
   LONG refs;
   IHTMLEventObj* event;
+  IHTMLDocument2* loaded;
+  FakeSource* source;
+  IUnknown* sink;
 } Fake;
 
 #define FROM(p, member) ((Fake*)((char*)(p) - offsetof(Fake, member)))
@@ -20,29 +29,34 @@ static ULONG Drop(Fake* f) {
   LONG n = InterlockedDecrement(&f->refs);
   if (n == 0) {
     if (f->event) IHTMLEventObj_Release(f->event);
+    if (f->loaded) IHTMLDocument2_Release(f->loaded);
+    if (f->sink) IUnknown_Release(f->sink);
     free(f);
   }
   return (ULONG)n;
 }
-static HRESULT Query(Fake* f, REFIID riid, void** out) {
-  if (IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IHTMLDocument2)) *out = &f->document;
-  else if (IsEqualIID(riid, &IID_IHTMLWindow2)) *out = &f->window;
-  else {
-    *out = NULL;
-    return E_NOINTERFACE;
-  }
+static HRESULT Hand(Fake* f, void* what, void** out) {
+  *out = what;
+  if (!what) return E_NOINTERFACE;
   Retain(f);
   return S_OK;
+}
+static HRESULT Query(Fake* f, REFIID riid, void** out) {
+  const int isBrowser = f->browser.lpVtbl != NULL;
+  if (IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IDispatch))
+    return Hand(f, isBrowser ? (void*)&f->browser : (void*)&f->document, out);
+  if (IsEqualIID(riid, &IID_IHTMLDocument2)) return Hand(f, isBrowser ? NULL : &f->document, out);
+  if (IsEqualIID(riid, &IID_IHTMLWindow2)) return Hand(f, isBrowser ? NULL : &f->window, out);
+  if (IsEqualIID(riid, &IID_IWebBrowser2)) return Hand(f, isBrowser ? &f->browser : NULL, out);
+  if (IsEqualIID(riid, &IID_IConnectionPointContainer)) return Hand(f, f->source ? &f->container : NULL, out);
+  return Hand(f, NULL, out);
 }
 
 static HRESULT STDMETHODCALLTYPE DocQuery(IHTMLDocument2* p, REFIID r, void** o) { return Query(FROM(p, document), r, o); }
 static ULONG STDMETHODCALLTYPE DocAddRef(IHTMLDocument2* p) { return Retain(FROM(p, document)); }
 static ULONG STDMETHODCALLTYPE DocRelease(IHTMLDocument2* p) { return Drop(FROM(p, document)); }
 static HRESULT STDMETHODCALLTYPE DocWindow(IHTMLDocument2* p, IHTMLWindow2** out) {
-  Fake* f = FROM(p, document);
-  Retain(f);
-  *out = &f->window;
-  return S_OK;
+  return Hand(FROM(p, document), &FROM(p, document)->window, (void**)out);
 }
 
 static HRESULT STDMETHODCALLTYPE WinQuery(IHTMLWindow2* p, REFIID r, void** o) { return Query(FROM(p, window), r, o); }
@@ -56,11 +70,92 @@ static HRESULT STDMETHODCALLTYPE WinEvent(IHTMLWindow2* p, IHTMLEventObj** out) 
   return S_OK;
 }
 
+static HRESULT STDMETHODCALLTYPE WbQuery(IWebBrowser2* p, REFIID r, void** o) { return Query(FROM(p, browser), r, o); }
+static ULONG STDMETHODCALLTYPE WbAddRef(IWebBrowser2* p) { return Retain(FROM(p, browser)); }
+static ULONG STDMETHODCALLTYPE WbRelease(IWebBrowser2* p) { return Drop(FROM(p, browser)); }
+static HRESULT STDMETHODCALLTYPE WbDocument(IWebBrowser2* p, IDispatch** out) {
+  Fake* f = FROM(p, browser);
+  *out = (IDispatch*)f->loaded;
+  if (!f->loaded) return S_FALSE;
+  IHTMLDocument2_AddRef(f->loaded);
+  return S_OK;
+}
+static HRESULT STDMETHODCALLTYPE WbExec(IWebBrowser2* p, OLECMDID id, OLECMDEXECOPT opt, VARIANT* in, VARIANT* out) {
+  FakeSource* s = FROM(p, browser)->source;
+  if (id != OLECMDID_ZOOM || opt != OLECMDEXECOPT_DONTPROMPTUSER) return E_INVALIDARG;
+  if (in && in->vt == VT_I4) {
+    s->zoom = in->lVal;
+    s->zoomSets++;
+  }
+  if (out) {
+    out->vt = VT_I4;
+    out->lVal = s->zoom;
+  }
+  return S_OK;
+}
+
+static HRESULT STDMETHODCALLTYPE CpcQuery(IConnectionPointContainer* p, REFIID r, void** o) {
+  return Query(FROM(p, container), r, o);
+}
+static ULONG STDMETHODCALLTYPE CpcAddRef(IConnectionPointContainer* p) { return Retain(FROM(p, container)); }
+static ULONG STDMETHODCALLTYPE CpcRelease(IConnectionPointContainer* p) { return Drop(FROM(p, container)); }
+static HRESULT STDMETHODCALLTYPE CpcFind(IConnectionPointContainer* p, REFIID events, IConnectionPoint** out) {
+  Fake* f = FROM(p, container);
+  f->source->events = *events;
+  return Hand(f, &f->point, (void**)out);
+}
+
+static HRESULT STDMETHODCALLTYPE CpQuery(IConnectionPoint* p, REFIID r, void** o) { return Query(FROM(p, point), r, o); }
+static ULONG STDMETHODCALLTYPE CpAddRef(IConnectionPoint* p) { return Retain(FROM(p, point)); }
+static ULONG STDMETHODCALLTYPE CpRelease(IConnectionPoint* p) { return Drop(FROM(p, point)); }
+static HRESULT STDMETHODCALLTYPE CpAdvise(IConnectionPoint* p, IUnknown* sink, DWORD* cookie) {
+  Fake* f = FROM(p, point);
+  if (f->sink) return CONNECT_E_ADVISELIMIT;
+  IUnknown_AddRef(sink);
+  f->sink = sink;
+  f->source->sink = sink;
+  f->source->advised++;
+  f->source->advises++;
+  *cookie = 0x5A;
+  return S_OK;
+}
+static HRESULT STDMETHODCALLTYPE CpUnadvise(IConnectionPoint* p, DWORD cookie) {
+  Fake* f = FROM(p, point);
+  if (cookie != 0x5A || !f->sink) return CONNECT_E_NOCONNECTION;
+  IUnknown_Release(f->sink);
+  f->sink = NULL;
+  f->source->sink = NULL;
+  f->source->advised--;
+  return S_OK;
+}
+
 static IHTMLDocument2Vtbl documentVtbl;
 static IHTMLWindow2Vtbl windowVtbl;
+static IWebBrowser2Vtbl browserVtbl;
+static IConnectionPointContainerVtbl containerVtbl;
+static IConnectionPointVtbl pointVtbl;
 
-IHTMLDocument2* FakeDocumentWithEvent(IHTMLEventObj* event) {
+static Fake* NewFake(FakeSource* source) {
   Fake* f = (Fake*)calloc(1, sizeof(Fake));
+  if (!f) return NULL;
+  containerVtbl.QueryInterface = CpcQuery;
+  containerVtbl.AddRef = CpcAddRef;
+  containerVtbl.Release = CpcRelease;
+  containerVtbl.FindConnectionPoint = CpcFind;
+  pointVtbl.QueryInterface = CpQuery;
+  pointVtbl.AddRef = CpAddRef;
+  pointVtbl.Release = CpRelease;
+  pointVtbl.Advise = CpAdvise;
+  pointVtbl.Unadvise = CpUnadvise;
+  f->container.lpVtbl = &containerVtbl;
+  f->point.lpVtbl = &pointVtbl;
+  f->refs = 1;
+  f->source = source;
+  return f;
+}
+
+IHTMLDocument2* FakeDocumentWithEvent(IHTMLEventObj* event, FakeSource* source) {
+  Fake* f = NewFake(source);
   if (!f) return NULL;
   documentVtbl.QueryInterface = DocQuery;
   documentVtbl.AddRef = DocAddRef;
@@ -72,8 +167,21 @@ IHTMLDocument2* FakeDocumentWithEvent(IHTMLEventObj* event) {
   windowVtbl.get_event = WinEvent;
   f->document.lpVtbl = &documentVtbl;
   f->window.lpVtbl = &windowVtbl;
-  f->refs = 1;
   f->event = event;
   if (event) IHTMLEventObj_AddRef(event);
   return &f->document;
+}
+
+IWebBrowser2* FakeWebBrowser(IHTMLDocument2* document, FakeSource* source) {
+  Fake* f = NewFake(source);
+  if (!f) return NULL;
+  browserVtbl.QueryInterface = WbQuery;
+  browserVtbl.AddRef = WbAddRef;
+  browserVtbl.Release = WbRelease;
+  browserVtbl.get_Document = WbDocument;
+  browserVtbl.ExecWB = WbExec;
+  f->browser.lpVtbl = &browserVtbl;
+  f->loaded = document;
+  if (document) IHTMLDocument2_AddRef(document);
+  return &f->browser;
 }

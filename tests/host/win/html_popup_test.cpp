@@ -19,6 +19,7 @@ extern "C" IHTMLEventObj* FakeClickEvent(const wchar_t* type, const wchar_t* tag
 using host::AnswerClickReport;
 using host::CDocSink;
 using host::CHTMLPopupWindow;
+using host::CIESink;
 using host::ComPtr;
 
 namespace {
@@ -248,7 +249,7 @@ class HtmlPopupClicks : public HtmlPopup {
     popup_.SetPage(L"C:\\windows\\win.ini");
     ASSERT_TRUE(popup_.Show(owner_, 400, 300, 0, 0, 0, WM_HOST_POPUPCLICK));
     event_ = FakeClickEvent(L"click", L"A", L"next", FALSE);
-    document_ = FakeDocumentWithEvent(event_);
+    document_ = FakeDocumentWithEvent(event_, nullptr);
     sink_.Attach(new CDocSink(&popup_, document_));
   }
   void TearDown() override {
@@ -334,6 +335,90 @@ TEST_F(HtmlPopupClicks, WithoutAnOwnerOrListenerTheAnswersFollowTheRules) {
   ASSERT_EQ(Fire(-600, &result), S_OK);
   EXPECT_EQ(result.boolVal, VARIANT_FALSE);
   EXPECT_EQ(g_owner.reports, 0);
+}
+
+// ---- The browser's events, with a fake browser: Wine's never completes a document.
+
+struct CountingListener : host::IHTMLPopupEventListener {
+  int calls = 0;
+  IHTMLEventObj* seen = nullptr;
+  bool OnDocumentEvent(DISPID, IHTMLEventObj* e) override {
+    ++calls;
+    seen = e;
+    return true;
+  }
+};
+
+HRESULT FireBrowserEvent(CIESink* sink, DISPID dispid, IDispatch* completed = nullptr) {
+  VARIANT args[2];
+  VariantInit(&args[0]);  // the address
+  VariantInit(&args[1]);
+  args[1].vt = VT_DISPATCH;
+  args[1].pdispVal = completed;
+  DISPPARAMS params = {args, nullptr, completed ? 2u : 0u, 0};
+  return sink->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
+
+TEST(IESink, HooksOnlyThePageItselfRaisesTheZoomAndLetsGoOnNavigationAndQuit) {
+  FakeSource browserEvents = {}, documentEvents = {}, frameEvents = {};
+  IHTMLEventObj* event = FakeClickEvent(L"click", L"IMG", L"logo", FALSE);
+  IHTMLDocument2* document = FakeDocumentWithEvent(event, &documentEvents);
+  IWebBrowser2* browser = FakeWebBrowser(document, &browserEvents);
+  IWebBrowser2* frame = FakeWebBrowser(nullptr, &frameEvents);
+  CountingListener listener;
+  ComPtr<CIESink> sink;
+  sink.Attach(new CIESink(&listener));
+  ASSERT_EQ(sink->Connect(browser), S_OK);
+  EXPECT_EQ(browserEvents.advised, 1);
+  EXPECT_TRUE(IsEqualIID(browserEvents.events, DIID_DWebBrowserEvents2));
+
+  EXPECT_EQ(FireBrowserEvent(sink.Get(), 259, reinterpret_cast<IDispatch*>(frame)), S_OK);
+  EXPECT_EQ(documentEvents.advises, 0) << "a frame's document is not hooked";
+  EXPECT_EQ(browserEvents.zoomSets, 0);
+
+  struct Case {
+    LONG zoom, after;
+    int sets;
+  } cases[] = {{0, 2, 1}, {1, 2, 1}, {2, 2, 0}, {4, 4, 0}};
+  for (const Case& c : cases) {
+    browserEvents.zoom = c.zoom;
+    browserEvents.zoomSets = 0;
+    EXPECT_EQ(FireBrowserEvent(sink.Get(), 250), S_OK);  // BeforeNavigate2
+    EXPECT_EQ(documentEvents.advised, 0) << "the old page is let go before the next";
+    EXPECT_EQ(FireBrowserEvent(sink.Get(), 259, reinterpret_cast<IDispatch*>(browser)), S_OK);
+    EXPECT_EQ(documentEvents.advised, 1);
+    EXPECT_EQ(browserEvents.zoom, c.after) << c.zoom;
+    EXPECT_EQ(browserEvents.zoomSets, c.sets) << c.zoom;
+  }
+  const IID documentEventsIid = {0x3050F260, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+  EXPECT_TRUE(IsEqualIID(documentEvents.events, documentEventsIid)) << "HTMLDocumentEvents";
+
+  // A click in the hooked page reaches the listener with the window's current event.
+  ComPtr<IDispatch> docSink;
+  ASSERT_TRUE(documentEvents.sink);
+  ASSERT_EQ(documentEvents.sink->QueryInterface(IID_PPV_ARGS(&docSink)), S_OK);
+  DISPPARAMS none = {};
+  VARIANT result;
+  VariantInit(&result);
+  EXPECT_EQ(docSink->Invoke(-600, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr), S_OK);
+  EXPECT_EQ(listener.calls, 1);
+  EXPECT_EQ(listener.seen, event);
+  EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+
+  EXPECT_EQ(FireBrowserEvent(sink.Get(), 253), S_OK);  // OnQuit
+  EXPECT_EQ(browserEvents.advised, 0);
+  EXPECT_EQ(documentEvents.advised, 0);
+  // A sink let go of keeps no listener: a late event from the old page reports nothing.
+  EXPECT_EQ(docSink->Invoke(-600, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr), S_OK);
+  EXPECT_EQ(listener.calls, 1);
+  EXPECT_EQ(FireBrowserEvent(sink.Get(), 102), DISP_E_MEMBERNOTFOUND) << "other browser events";
+
+  docSink.Reset();
+  sink.Reset();
+  frame->Release();
+  browser->Release();
+  document->Release();
+  event->Release();
 }
 
 }  // namespace
