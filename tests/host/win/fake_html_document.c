@@ -24,6 +24,18 @@ typedef struct Fake {
 
 #define FROM(p, member) ((Fake*)((char*)(p) - offsetof(Fake, member)))
 
+/* IUnknown of each face, forwarded to the one object. */
+#define UNKNOWN_OF(prefix, Interface, member)                                                      \
+  static HRESULT STDMETHODCALLTYPE prefix##Query(Interface* p, REFIID r, void** o) {               \
+    return Query(FROM(p, member), r, o);                                                           \
+  }                                                                                                \
+  static ULONG STDMETHODCALLTYPE prefix##AddRef(Interface* p) { return Retain(FROM(p, member)); } \
+  static ULONG STDMETHODCALLTYPE prefix##Release(Interface* p) { return Drop(FROM(p, member)); }
+#define SET_UNKNOWN(vtbl, prefix)     \
+  (vtbl).QueryInterface = prefix##Query; \
+  (vtbl).AddRef = prefix##AddRef;        \
+  (vtbl).Release = prefix##Release
+
 static ULONG Retain(Fake* f) { return (ULONG)InterlockedIncrement(&f->refs); }
 static ULONG Drop(Fake* f) {
   LONG n = InterlockedDecrement(&f->refs);
@@ -41,6 +53,13 @@ static HRESULT Hand(Fake* f, void* what, void** out) {
   Retain(f);
   return S_OK;
 }
+/* Hands out an object the fake holds, or S_FALSE and null when it holds none. */
+static HRESULT Lend(IUnknown* held, void** out) {
+  *out = held;
+  if (!held) return S_FALSE;
+  IUnknown_AddRef(held);
+  return S_OK;
+}
 static HRESULT Query(Fake* f, REFIID riid, void** out) {
   const int isBrowser = f->browser.lpVtbl != NULL;
   if (IsEqualIID(riid, &IID_IUnknown) || IsEqualIID(riid, &IID_IDispatch))
@@ -52,33 +71,19 @@ static HRESULT Query(Fake* f, REFIID riid, void** out) {
   return Hand(f, NULL, out);
 }
 
-static HRESULT STDMETHODCALLTYPE DocQuery(IHTMLDocument2* p, REFIID r, void** o) { return Query(FROM(p, document), r, o); }
-static ULONG STDMETHODCALLTYPE DocAddRef(IHTMLDocument2* p) { return Retain(FROM(p, document)); }
-static ULONG STDMETHODCALLTYPE DocRelease(IHTMLDocument2* p) { return Drop(FROM(p, document)); }
+UNKNOWN_OF(Doc, IHTMLDocument2, document)
 static HRESULT STDMETHODCALLTYPE DocWindow(IHTMLDocument2* p, IHTMLWindow2** out) {
   return Hand(FROM(p, document), &FROM(p, document)->window, (void**)out);
 }
 
-static HRESULT STDMETHODCALLTYPE WinQuery(IHTMLWindow2* p, REFIID r, void** o) { return Query(FROM(p, window), r, o); }
-static ULONG STDMETHODCALLTYPE WinAddRef(IHTMLWindow2* p) { return Retain(FROM(p, window)); }
-static ULONG STDMETHODCALLTYPE WinRelease(IHTMLWindow2* p) { return Drop(FROM(p, window)); }
+UNKNOWN_OF(Win, IHTMLWindow2, window)
 static HRESULT STDMETHODCALLTYPE WinEvent(IHTMLWindow2* p, IHTMLEventObj** out) {
-  Fake* f = FROM(p, window);
-  *out = f->event;
-  if (!f->event) return S_FALSE;
-  IHTMLEventObj_AddRef(f->event);
-  return S_OK;
+  return Lend((IUnknown*)FROM(p, window)->event, (void**)out);
 }
 
-static HRESULT STDMETHODCALLTYPE WbQuery(IWebBrowser2* p, REFIID r, void** o) { return Query(FROM(p, browser), r, o); }
-static ULONG STDMETHODCALLTYPE WbAddRef(IWebBrowser2* p) { return Retain(FROM(p, browser)); }
-static ULONG STDMETHODCALLTYPE WbRelease(IWebBrowser2* p) { return Drop(FROM(p, browser)); }
+UNKNOWN_OF(Wb, IWebBrowser2, browser)
 static HRESULT STDMETHODCALLTYPE WbDocument(IWebBrowser2* p, IDispatch** out) {
-  Fake* f = FROM(p, browser);
-  *out = (IDispatch*)f->loaded;
-  if (!f->loaded) return S_FALSE;
-  IHTMLDocument2_AddRef(f->loaded);
-  return S_OK;
+  return Lend((IUnknown*)FROM(p, browser)->loaded, (void**)out);
 }
 static HRESULT STDMETHODCALLTYPE WbExec(IWebBrowser2* p, OLECMDID id, OLECMDEXECOPT opt, VARIANT* in, VARIANT* out) {
   FakeSource* s = FROM(p, browser)->source;
@@ -94,20 +99,14 @@ static HRESULT STDMETHODCALLTYPE WbExec(IWebBrowser2* p, OLECMDID id, OLECMDEXEC
   return S_OK;
 }
 
-static HRESULT STDMETHODCALLTYPE CpcQuery(IConnectionPointContainer* p, REFIID r, void** o) {
-  return Query(FROM(p, container), r, o);
-}
-static ULONG STDMETHODCALLTYPE CpcAddRef(IConnectionPointContainer* p) { return Retain(FROM(p, container)); }
-static ULONG STDMETHODCALLTYPE CpcRelease(IConnectionPointContainer* p) { return Drop(FROM(p, container)); }
+UNKNOWN_OF(Cpc, IConnectionPointContainer, container)
 static HRESULT STDMETHODCALLTYPE CpcFind(IConnectionPointContainer* p, REFIID events, IConnectionPoint** out) {
   Fake* f = FROM(p, container);
   f->source->events = *events;
   return Hand(f, &f->point, (void**)out);
 }
 
-static HRESULT STDMETHODCALLTYPE CpQuery(IConnectionPoint* p, REFIID r, void** o) { return Query(FROM(p, point), r, o); }
-static ULONG STDMETHODCALLTYPE CpAddRef(IConnectionPoint* p) { return Retain(FROM(p, point)); }
-static ULONG STDMETHODCALLTYPE CpRelease(IConnectionPoint* p) { return Drop(FROM(p, point)); }
+UNKNOWN_OF(Cp, IConnectionPoint, point)
 static HRESULT STDMETHODCALLTYPE CpAdvise(IConnectionPoint* p, IUnknown* sink, DWORD* cookie) {
   Fake* f = FROM(p, point);
   if (f->sink) return CONNECT_E_ADVISELIMIT;
@@ -138,13 +137,9 @@ static IConnectionPointVtbl pointVtbl;
 static Fake* NewFake(FakeSource* source) {
   Fake* f = (Fake*)calloc(1, sizeof(Fake));
   if (!f) return NULL;
-  containerVtbl.QueryInterface = CpcQuery;
-  containerVtbl.AddRef = CpcAddRef;
-  containerVtbl.Release = CpcRelease;
+  SET_UNKNOWN(containerVtbl, Cpc);
   containerVtbl.FindConnectionPoint = CpcFind;
-  pointVtbl.QueryInterface = CpQuery;
-  pointVtbl.AddRef = CpAddRef;
-  pointVtbl.Release = CpRelease;
+  SET_UNKNOWN(pointVtbl, Cp);
   pointVtbl.Advise = CpAdvise;
   pointVtbl.Unadvise = CpUnadvise;
   f->container.lpVtbl = &containerVtbl;
@@ -157,13 +152,9 @@ static Fake* NewFake(FakeSource* source) {
 IHTMLDocument2* FakeDocumentWithEvent(IHTMLEventObj* event, FakeSource* source) {
   Fake* f = NewFake(source);
   if (!f) return NULL;
-  documentVtbl.QueryInterface = DocQuery;
-  documentVtbl.AddRef = DocAddRef;
-  documentVtbl.Release = DocRelease;
+  SET_UNKNOWN(documentVtbl, Doc);
   documentVtbl.get_parentWindow = DocWindow;
-  windowVtbl.QueryInterface = WinQuery;
-  windowVtbl.AddRef = WinAddRef;
-  windowVtbl.Release = WinRelease;
+  SET_UNKNOWN(windowVtbl, Win);
   windowVtbl.get_event = WinEvent;
   f->document.lpVtbl = &documentVtbl;
   f->window.lpVtbl = &windowVtbl;
@@ -175,9 +166,7 @@ IHTMLDocument2* FakeDocumentWithEvent(IHTMLEventObj* event, FakeSource* source) 
 IWebBrowser2* FakeWebBrowser(IHTMLDocument2* document, FakeSource* source) {
   Fake* f = NewFake(source);
   if (!f) return NULL;
-  browserVtbl.QueryInterface = WbQuery;
-  browserVtbl.AddRef = WbAddRef;
-  browserVtbl.Release = WbRelease;
+  SET_UNKNOWN(browserVtbl, Wb);
   browserVtbl.get_Document = WbDocument;
   browserVtbl.ExecWB = WbExec;
   f->browser.lpVtbl = &browserVtbl;
