@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "host/module_contract.h"
 #include "host/win/html_popup.h"
@@ -188,6 +189,25 @@ TEST_F(HtmlPopup, StaleCloseRequestLeavesTheNextPageAlone) {
   ASSERT_TRUE(popup_.RequestClose());
   EXPECT_TRUE(PumpUntil([&] { return handler_.closed == 1; }, 2000));
   EXPECT_FALSE(IsWindowVisible(window));
+}
+
+// No browser, no popup: a thread without COM cannot create the control, and an unregistered
+// popup has no class. Show answers false and leaves no window behind.
+TEST(HtmlPopupFailures, ShowAnswersFalseWithoutClassOrBrowser) {
+  CHTMLPopupWindow unregistered;
+  EXPECT_FALSE(unregistered.Show(nullptr, 400, 300, 0, 0, 0, WM_HOST_POPUPCLICK));
+  EXPECT_EQ(unregistered.GetWindow(), nullptr);
+
+  bool shown = true, windowLeft = true;
+  std::thread([&] {
+    CHTMLPopupWindow popup;
+    if (!popup.RegisterClass(GetModuleHandleW(nullptr), nullptr, L"Tellwick")) return;
+    popup.SetPage(L"C:\\windows\\win.ini");
+    shown = popup.Show(nullptr, 400, 300, 0, 0, 0, WM_HOST_POPUPCLICK);
+    windowLeft = popup.GetWindow() != nullptr || FindWindowW(L"HTMLPopupClass", nullptr) != nullptr;
+  }).join();
+  EXPECT_FALSE(shown);
+  EXPECT_FALSE(windowLeft);
 }
 
 // ---- Clicks: a fake document hands the sink a fake event; the owner asks a probe module.
