@@ -56,6 +56,15 @@ RECT Bounds(HWND window) {
   return r;
 }
 
+// The browser's window covers the popup's client area.
+bool BrowserFills(HWND popup) {
+  HWND browser = FindWindowExW(popup, nullptr, L"Shell Embedding", nullptr);
+  RECT client = {}, inner = {};
+  GetClientRect(popup, &client);
+  GetWindowRect(browser, &inner);
+  return browser && inner.right - inner.left == client.right && inner.bottom - inner.top == client.bottom;
+}
+
 struct CloseCounter : host::IPopupCloseHandler {
   bool current = true;
   int closed = 0;
@@ -96,7 +105,7 @@ TEST_F(HtmlPopup, ShowPlacesHidesOnCloseAndReusesTheWindow) {
   GetClassNameW(window, cls, 64);
   EXPECT_STREQ(cls, L"HTMLPopupClass");
   EXPECT_TRUE(popup_.browser()) << "the browser control is created and in place";
-  EXPECT_TRUE(FindWindowExW(window, nullptr, L"Shell Embedding", nullptr)) << "its window fills the popup";
+  EXPECT_TRUE(BrowserFills(window)) << "its window fills the popup";
   const LONG style = GetWindowLongW(window, GWL_STYLE);
   EXPECT_TRUE(style & WS_THICKFRAME);
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
@@ -127,6 +136,7 @@ TEST_F(HtmlPopup, ShowPlacesHidesOnCloseAndReusesTheWindow) {
   EXPECT_EQ(again.right, work.right - 20);
   EXPECT_EQ(again.bottom, work.bottom - 30);
   EXPECT_EQ(again.right - again.left, 380);
+  EXPECT_TRUE(BrowserFills(window)) << "and follows the new size";
 
   // Already on screen: navigated, neither moved nor resized.
   ASSERT_TRUE(ShowPage(L"C:\\windows\\win.ini", 600, 300, 0, 0));
