@@ -1,47 +1,13 @@
 #include "host/win/presenter.h"
 
-#include <algorithm>
-#include <memory>
-
+#include "host/module_contract.h"
 #include "resources/host/resource.h"
 
 namespace host {
 namespace {
-const wchar_t kPageClass[] = L"HTMLPopupClass";
-constexpr UINT_PTR kPageTimer = 0x49545048;  // "HPTI"
-constexpr DWORD kMaxPageBytes = 64 * 1024;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
-template <typename T>
-T* Self(HWND window, UINT message, LPARAM lParam) {
-  if (message == WM_NCCREATE)
-    SetWindowLongPtrW(window, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-  return reinterpret_cast<T*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-}
-
-// The page file as text, for the plain page window: UTF-8 when it decodes, else the ANSI code page.
-std::wstring ReadPage(const std::u16string& path) {
-  std::wstring shown = W(path);
-  HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return shown;
-  std::unique_ptr<char[]> bytes(new char[kMaxPageBytes]);
-  DWORD got = 0;
-  const BOOL ok = ReadFile(file, bytes.get(), kMaxPageBytes, &got, nullptr);
-  CloseHandle(file);
-  if (!ok || !got) return shown;
-  UINT codePage = CP_UTF8;
-  int chars = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.get(), static_cast<int>(got), nullptr, 0);
-  if (chars <= 0) {
-    codePage = CP_ACP;
-    chars = MultiByteToWideChar(codePage, 0, bytes.get(), static_cast<int>(got), nullptr, 0);
-  }
-  std::wstring text(static_cast<size_t>(chars > 0 ? chars : 0), L'\0');
-  if (chars > 0) MultiByteToWideChar(codePage, 0, bytes.get(), static_cast<int>(got), &text[0], chars);
-  return shown + L"\r\n\r\n" + text;
-}
 }  // namespace
 
 WinPresenter::WinPresenter(HINSTANCE instance, HWND main, std::wstring caption, DWORD majorVersion)
@@ -56,9 +22,7 @@ WinPresenter::WinPresenter(HINSTANCE instance, HWND main, std::wstring caption, 
   tray_.Set(icons_[0], W(Text(HostText::TrayTip)));
 }
 
-WinPresenter::~WinPresenter() {
-  if (page_) DestroyWindow(page_);
-}
+WinPresenter::~WinPresenter() = default;
 
 std::u16string WinPresenter::Text(HostText id) { return LoadText(static_cast<UINT>(id)); }
 
@@ -70,15 +34,8 @@ std::u16string WinPresenter::LoadText(UINT id) const {
 
 bool WinPresenter::RegisterClasses() {
   if (!mini_.Register()) return false;
-  WNDCLASSEXW wc = {sizeof wc};
-  wc.hInstance = instance_;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDI_HOST));
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = PageProc;
-  wc.lpszClassName = kPageClass;
-  return RegisterClassExW(&wc) != 0;
+  popup_.SetCloseHandler(this);
+  return popup_.RegisterClass(instance_, nullptr, caption_.c_str());
 }
 
 // ---- Tray icon
@@ -135,75 +92,16 @@ void WinPresenter::RaiseToast(int kind) {
   toasts_->Raise(main_, caption_, W(text));
 }
 
-// ---- The page window
+// ---- The page popup
 
 bool WinPresenter::ShowPage(const std::u16string& path, const PageGeometry& g, uint32_t timeoutMs) {
-  RECT work = {};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int left = std::max<int>(0, work.right - g.width - g.offsetX);
-  const int top = std::max<int>(0, work.bottom - g.height - g.offsetY);
-  if (!page_) {
-    page_ = CreateWindowExW(0, kPageClass, caption_.c_str(), WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX,
-                            left, top, g.width, g.height, nullptr, nullptr, instance_, this);
-    if (!page_) return false;
-    pageText_ = CreateWindowExW(0, L"EDIT", nullptr,
-                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0,
-                                0, 0, page_, nullptr, instance_, nullptr);
-  }
-  SetWindowTextW(pageText_, ReadPage(path).c_str());
-  pageTimeoutMs_ = timeoutMs;
-  SetWindowPos(page_, HWND_TOP, left, top, g.width, g.height, SWP_SHOWWINDOW);
-  SetForegroundWindow(page_);
-  StartPageTimer();
-  return IsWindowVisible(page_) != FALSE;
+  popup_.SetPage(W(path));
+  return popup_.Show(main_, g.width, g.height, g.offsetX, g.offsetY, timeoutMs, WM_HOST_POPUPCLICK);
 }
 
-// The timeout counts only while the user is elsewhere.
-void WinPresenter::StartPageTimer() {
-  KillTimer(page_, kPageTimer);
-  if (pageTimeoutMs_ && GetForegroundWindow() != page_) SetTimer(page_, kPageTimer, pageTimeoutMs_, nullptr);
-}
+void WinPresenter::HidePage() { popup_.Hide(); }
 
-void WinPresenter::HidePage() {
-  if (!page_) return;
-  KillTimer(page_, kPageTimer);
-  ShowWindow(page_, SW_HIDE);
-}
-
-void WinPresenter::BringPageToFront() {
-  if (page_) SetForegroundWindow(page_);
-}
-
-LRESULT CALLBACK WinPresenter::PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  WinPresenter* self = Self<WinPresenter>(window, message, lParam);
-  return self ? self->OnPage(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT WinPresenter::OnPage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_SIZE:
-      MoveWindow(pageText_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
-      return 0;
-    case WM_ACTIVATEAPP:
-      KillTimer(window, kPageTimer);
-      if (!wParam && pageTimeoutMs_) SetTimer(window, kPageTimer, pageTimeoutMs_, nullptr);
-      return 0;
-    case WM_TIMER:
-      if (wParam == kPageTimer) PostMessageW(window, WM_CLOSE, 0, 0);
-      return 0;
-    case WM_CLOSE:
-      // Closing only hides; the next page reuses the window. Without a page on screen a
-      // close request is ignored.
-      if (!manager_ || !manager_->PageSlot()) return 0;
-      HidePage();
-      manager_->PageClosed();
-      return 0;
-    case WM_DESTROY:
-      page_ = pageText_ = nullptr;
-      return 0;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
+void WinPresenter::BringPageToFront() { popup_.BringToFront(); }
 
 // ---- Questions and answers
 

@@ -1,5 +1,5 @@
-// The presentation: the tray icon, the mini popup, toasts, a plain page window and message
-// boxes. The page window is the next piece to be replaced.
+// The presentation: the tray icon, the mini popup, toasts, the HTML popup for pages and
+// message boxes.
 #pragma once
 #include <windows.h>
 #include <shellapi.h>
@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "host/core/module_manager.h"
+#include "host/win/html_popup.h"
 #include "host/win/mini_popup.h"
 #include "host/win/toast_bridge.h"
 #include "host/win/tray_icon.h"
 
 namespace host {
 
-class WinPresenter : public IPresenter {
+class WinPresenter : public IPresenter, private IPopupCloseHandler {
  public:
   WinPresenter(HINSTANCE instance, HWND main, std::wstring caption, DWORD majorVersion);
   ~WinPresenter() override;
@@ -36,7 +37,10 @@ class WinPresenter : public IPresenter {
   void AddTray();  // also after "TaskbarCreated"
   void RetryTray();
   void DeleteTray();
-  HWND PageWindow() const { return page_; }
+  HWND PageWindow() const { return popup_.GetWindow(); }
+  // WM_HOST_CLOSEPOPUP: closes the page on screen now, not one shown after the request.
+  void RequestPageClose() { popup_.RequestClose(); }
+  const CHTMLPopupWindow& popup() const { return popup_; }
 
   std::u16string Text(HostText id) override;
   void Beep() override { MessageBeep(MB_ICONASTERISK); }
@@ -60,11 +64,12 @@ class WinPresenter : public IPresenter {
   static constexpr int kTrayAttempts = 100;
 
  private:
-  static LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnPage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   std::u16string LoadText(UINT id) const;
   void StartTrayRetry();
-  void StartPageTimer();
+  bool PageCurrent() override { return manager_ && manager_->PageSlot(); }
+  void PopupClosed() override {
+    if (manager_) manager_->PageClosed();
+  }
 
   HINSTANCE instance_;
   HWND main_;
@@ -80,8 +85,7 @@ class WinPresenter : public IPresenter {
   HICON icons_[4] = {};
 
   MiniPopup mini_;
-  HWND page_ = nullptr, pageText_ = nullptr;
-  uint32_t pageTimeoutMs_ = 0;
+  CHTMLPopupWindow popup_;
 };
 
 }  // namespace host

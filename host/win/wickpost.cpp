@@ -14,6 +14,7 @@
 #include "common/win/winversion.h"
 #include "host/core/command_line.h"
 #include "host/core/general_page_rules.h"
+#include "host/core/popup_rules.h"
 #include "host/win/about_box.h"
 #include "host/win/module_host.h"
 #include "host/win/presenter.h"
@@ -30,9 +31,6 @@ constexpr unsigned kAuditBothPhases = 3;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
-bool IsNavigationKey(WPARAM key) {
-  return key == VK_BACK || key == VK_PRIOR || key == VK_NEXT || (key >= VK_LEFT && key <= VK_DOWN);
-}
 
 class HostApp {
  public:
@@ -67,7 +65,6 @@ class HostApp {
   bool comInitialized_ = false;
   HANDLE mutex_ = nullptr;
   std::unique_ptr<ToastBridge> toasts_;
-  void* clickInFlight_ = nullptr;  // set by the page popup only while it sends a click
   RegistrySettingsStore store_;
   HostSettings settings_;
   MenuTable menu_;
@@ -173,7 +170,7 @@ int HostApp::Run(const std::u16string& arguments) {
 // Keys typed into the page's browser reach the popup first, except the ones the browser
 // itself moves with.
 void HostApp::HandOffKey(const MSG& msg) {
-  if (msg.message < WM_KEYFIRST || msg.message > 0x109 || IsNavigationKey(msg.wParam)) return;
+  if (!HandsOffKey(msg.message, msg.wParam)) return;
   HWND page = presenter_ ? presenter_->PageWindow() : nullptr;
   wchar_t cls[64] = {};
   if (page && GetClassNameW(msg.hwnd, cls, ARRAYSIZE(cls)) && !lstrcmpW(cls, L"Internet Explorer_Server"))
@@ -272,8 +269,7 @@ LRESULT HostApp::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       if (manager_) manager_->SetPaused(wParam != 0);
       return 0;
     case WM_HOST_CLOSEPOPUP:
-      if (manager_ && manager_->PageSlot() && presenter_->PageWindow())
-        PostMessageW(presenter_->PageWindow(), WM_CLOSE, 0, 0);
+      if (manager_ && manager_->PageSlot()) presenter_->RequestPageClose();
       return 0;
     case WM_HOST_TOASTACTIVATED:
       OnToastActivated(wParam, lParam);
@@ -363,12 +359,14 @@ void HostApp::ShowTrayMenu() {
   DestroyMenu(menu);
 }
 
-// wParam is a raw interface pointer: it is trusted only while the page popup of this host
-// is sending it, never from a post by another process.
+// The module of the page on screen decides; a report that our popup is not sending right
+// now (a post from elsewhere, a stale pointer) is cancelled without reaching any module.
 LRESULT HostApp::OnPopupClick(WPARAM eventObject) {
-  if (!clickInFlight_ || reinterpret_cast<void*>(eventObject) != clickInFlight_ || !manager_ || !manager_->PageSlot())
-    return -1;
-  return modules_.HTMLOnClick(*manager_->PageSlot(), static_cast<IHTMLEventObj*>(clickInFlight_)) ? 0 : -1;
+  if (!manager_ || !presenter_) return ClickReportAnswer(false);
+  const std::optional<size_t> slot = manager_->PageSlot();
+  if (!slot) return AnswerClickReport(presenter_->popup(), eventObject, nullptr);
+  return AnswerClickReport(presenter_->popup(), eventObject,
+                           [this, slot](IHTMLEventObj* e) { return modules_.HTMLOnClick(*slot, e); });
 }
 
 }  // namespace

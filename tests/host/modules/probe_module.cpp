@@ -10,7 +10,9 @@
 //   manual=R,...        the same for manual checks, then manual_rest (default 0)
 //   text=, page=, code= what a check hands over; fill=1 fills both buffers with no terminator
 //   initial=-252        WickpostGetInitialMessage answer; initial_text=TEXT
+//   click=1             WickpostHTMLOnClick answer; the event's type and source tag are logged
 #include <windows.h>
+#include <mshtml.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -160,9 +162,18 @@ void WICKPOST_CALL WickpostOnWndMsg(HWND, UINT message, WPARAM, LPARAM) {
 }
 
 void WICKPOST_CALL WickpostHTMLOnShow(void) { Log(L"HTMLOnShow"); }
-int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj*) {
-  Log(L"HTMLOnClick");
-  return 1;
+int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* eventObject) {
+  BSTR type = nullptr, tag = nullptr;
+  IHTMLElement* source = nullptr;
+  if (eventObject) {
+    eventObject->get_type(&type);
+    if (SUCCEEDED(eventObject->get_srcElement(&source)) && source) source->get_tagName(&tag);
+  }
+  Log(L"HTMLOnClick type=%ls tag=%ls", type ? type : L"-", tag ? tag : L"-");
+  SysFreeString(type);
+  SysFreeString(tag);
+  if (source) source->Release();
+  return Int(L"click", 1);
 }
 void WICKPOST_CALL WickpostHTMLOnClose(void) { Log(L"HTMLOnClose"); }
 

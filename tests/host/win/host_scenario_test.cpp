@@ -124,7 +124,8 @@ TEST_F(HostScenario, ChecksEveryIntervalPlusOneTicksAndWithdrawsOnNothing) {
 
 TEST_F(HostScenario, ShowNowPagePauseAndTheModuleMessages) {
   box_.WriteFile(L"page.htm", "<h2>Probe page</h2>");
-  box_.AddModule(L"wkptrss", "manual=0x40000001\r\npage=" + std::string("page.htm") + "\r\n");
+  box_.AddModule(L"wkptrss", "manual=0x40000001\r\npage=" + std::string("page.htm") +
+                                 "\r\npopup_width=700\r\npopup_height=400\r\n");
   box_.AddModule(L"wkptxwpk", "interval=0\r\n");
   HostProcess host(box_);
   ASSERT_TRUE(box_.WaitForLog("wkptxwpk AutoCheck", 2));
@@ -133,15 +134,22 @@ TEST_F(HostScenario, ShowNowPagePauseAndTheModuleMessages) {
   ASSERT_TRUE(box_.WaitForLog("wkptrss HTMLOnShow"));
   HWND page = host.WaitWindow(L"HTMLPopupClass");
   ASSERT_TRUE(page);
-  wchar_t text[512] = {};
-  SendMessageW(FindWindowExW(page, nullptr, L"EDIT", nullptr), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-  EXPECT_NE(std::wstring(text).find(L"Probe page"), std::wstring::npos);
+  EXPECT_TRUE(FindWindowExW(page, nullptr, L"Shell Embedding", nullptr)) << "the browser control is in place";
+  RECT work = {}, at = {};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  GetWindowRect(page, &at);
+  EXPECT_EQ(at.right, work.right) << "700 by 400 with no offsets: the work area's bottom-right corner";
+  EXPECT_EQ(at.bottom, work.bottom);
+  EXPECT_EQ(at.right - at.left, 700);
+  EXPECT_EQ(at.bottom - at.top, 400);
   EXPECT_EQ(host.WaitWindow(L"MiniPopupClass", nullptr, 0), nullptr) << "show-now lists nothing";
   EXPECT_EQ(CountOf(box_.Log(), "ManualCheck"), 1) << "only the loaded index was checked";
 
   host.Post(WM_HOST_CLOSEPOPUP);
   ASSERT_TRUE(box_.WaitForLog("wkptrss HTMLOnClose"));
   EXPECT_FALSE(IsShown(page));
+  EXPECT_TRUE(IsWindow(page)) << "closing only hides";
+  host.Post(WM_HOST_CLOSEPOPUP);  // no page now: ignored
 
   host.Post(WM_HOST_PAUSE, 1);
   Sleep(300);
@@ -157,6 +165,7 @@ TEST_F(HostScenario, ShowNowPagePauseAndTheModuleMessages) {
   host.Post(WM_COMMAND, IDM_EXIT);
   EXPECT_EQ(host.Wait(), 0);
   EXPECT_EQ(CountOf(box_.Log(), "HTMLOnClick"), 0);
+  EXPECT_EQ(CountOf(box_.Log(), "HTMLOnClose"), 1) << "the second close request found no page";
 }
 
 TEST_F(HostScenario, FirstRunQuestionYesNoCancel) {
