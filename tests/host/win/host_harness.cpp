@@ -149,4 +149,51 @@ void Answer(HWND box, int id) { PostMessageW(box, WM_COMMAND, id, 0); }
 
 bool IsShown(HWND window) { return window && IsWindowVisible(window); }
 
+namespace {
+constexpr int kRowPitch = 22, kFirstTextTop = 17, kTextHeight = 19, kTextLeft = 10, kTextRight = 309;
+
+// The screen under `area`, top-down, as 32-bit BGRX pixels.
+std::vector<DWORD> CaptureScreen(const RECT& area) {
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+  SelectObject(dc, old);
+  BITMAPINFOHEADER info = {sizeof info, w, -h, 1, 32, BI_RGB};
+  GetDIBits(dc, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+}  // namespace
+
+std::vector<Ink> MiniPopupRows(HWND mini) {
+  RECT r = {};
+  if (!mini || !GetWindowRect(mini, &r)) return {};
+  const int w = r.right - r.left, rows = (r.bottom - r.top - kRowPitch) / kRowPitch;
+  if (rows <= 0 || w < kTextRight) return {};
+  Sleep(700);  // the popup repaints once half a second after it shows
+  const std::vector<DWORD> pixels = CaptureScreen(r);
+  std::vector<Ink> ink;
+  for (int row = 0; row < rows; ++row) {
+    int red = 0, blue = 0;
+    for (int y = row * kRowPitch + kFirstTextTop; y < row * kRowPitch + kFirstTextTop + kTextHeight; ++y)
+      for (int x = kTextLeft; x < kTextRight; ++x) {
+        const DWORD bgr = pixels[static_cast<size_t>(y) * w + x] & 0xFFFFFF;
+        red += bgr == 0xFF0000;   // RGB(255, 0, 0) as BGRX
+        blue += bgr == 0x000084;  // RGB(0, 0, 0x84)
+      }
+    ink.push_back(red > blue && red > 2 ? Ink::Red : blue > 2 ? Ink::Blue : Ink::None);
+  }
+  return ink;
+}
+
+void ClickMiniPopupRow(HWND mini, int row) {
+  PostMessageW(mini, WM_LBUTTONUP, 0, MAKELPARAM(100, kFirstTextTop + 3 + row * kRowPitch));
+}
+
 }  // namespace hosttest

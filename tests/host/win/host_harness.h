@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace hosttest {
 
@@ -56,5 +57,12 @@ class HostProcess {
 std::wstring BoxText(HWND box);
 void Answer(HWND box, int id);
 bool IsShown(HWND window);
+
+// The mini popup's rows as drawn on screen: the ink of each row's text. Red marks a warning,
+// dark blue an ordinary line, None an empty row.
+enum class Ink { None, Blue, Red };
+std::vector<Ink> MiniPopupRows(HWND mini);
+// A click on row `row` of the mini popup, as the user's button release.
+void ClickMiniPopupRow(HWND mini, int row);
 
 }  // namespace hosttest

@@ -12,11 +12,13 @@
 #include "tests/common/win/win_test_support.h"
 #include "tests/host/win/host_harness.h"
 
+using hosttest::ClickMiniPopupRow;
 using hosttest::HostProcess;
+using hosttest::Ink;
+using hosttest::MiniPopupRows;
 
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTREG";
-const wchar_t kUrgentMark[] = L"\u3010\u81f3\u6025\u3011";  // 【至急】
 
 std::wstring TempFolder() {
   wchar_t buffer[MAX_PATH + 1];
@@ -56,22 +58,16 @@ SYSTEMTIME DaysAgo(int days) {
   return then;
 }
 
-// The first line of the host's plain list window, once listed.
+// The mini popup once the reminder is listed, with the ink of its one line.
 struct Line {
-  HWND window = nullptr, lines = nullptr;
-  std::wstring text;
-  uint32_t flags = 0;  // the item data: the entry's flags
+  HWND window = nullptr;
+  Ink ink = Ink::None;
 };
 Line WaitLine(const HostProcess& host) {
   Line line;
   line.window = host.WaitWindow(L"MiniPopupClass", nullptr, 20000);
-  if (!line.window) return line;
-  line.lines = FindWindowExW(line.window, nullptr, L"LISTBOX", nullptr);
-  wchar_t text[256] = {};
-  if (SendMessageW(line.lines, LB_GETTEXTLEN, 0, 0) < 256)
-    SendMessageW(line.lines, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text));
-  line.text = text;
-  line.flags = static_cast<uint32_t>(SendMessageW(line.lines, LB_GETITEMDATA, 0, 0));
+  const std::vector<Ink> rows = MiniPopupRows(line.window);
+  if (rows.size() == 1) line.ink = rows[0];
   return line;
 }
 }  // namespace
@@ -137,8 +133,7 @@ TEST_F(WkptregInHost, UrgentReminderIsListedAsWarning) {
   auto host = Start();
   const Line line = WaitLine(*host);
   ASSERT_TRUE(line.window) << "the reminder is listed";
-  EXPECT_EQ(line.text.rfind(kUrgentMark, 0), 0u) << "urgent text";
-  EXPECT_EQ(line.flags & NOTIFY_WARNING, NOTIFY_WARNING);
+  EXPECT_EQ(line.ink, Ink::Red) << "drawn as a warning";
 }
 
 TEST_F(WkptregInHost, OpenedReminderIsNotOfferedAgainTheSameDay) {
@@ -147,13 +142,10 @@ TEST_F(WkptregInHost, OpenedReminderIsNotOfferedAgainTheSameDay) {
     auto host = Start();
     const Line line = WaitLine(*host);
     ASSERT_TRUE(line.window) << "the reminder is listed";
-    EXPECT_FALSE(line.text.empty());
-    EXPECT_NE(line.text.rfind(kUrgentMark, 0), 0u) << "not urgent yet";
-    EXPECT_EQ(line.flags & NOTIFY_WARNING, 0u);
-    SendMessageW(line.lines, LB_SETCURSEL, 0, 0);
-    PostMessageW(line.window, WM_COMMAND, MAKEWPARAM(1, LBN_DBLCLK), reinterpret_cast<LPARAM>(line.lines));
+    EXPECT_EQ(line.ink, Ink::Blue) << "not urgent yet";
+    ClickMiniPopupRow(line.window, 0);
     HWND page = host->WaitWindow(L"HTMLPopupClass");
-    ASSERT_TRUE(page) << "the double-click opens the page";
+    ASSERT_TRUE(page) << "a click on the line opens the page";
     PostMessageW(page, WM_CLOSE, 0, 0);
     SYSTEMTIME today;
     GetLocalTime(&today);
