@@ -82,11 +82,13 @@ INT_PTR OnGeneralMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
       OnGeneralCommand(dialog, *page, LOWORD(wParam), HIWORD(wParam));
       return TRUE;
-    case WM_NOTIFY:
-      if (reinterpret_cast<const NMHDR*>(lParam)->code != static_cast<UINT>(PSN_APPLY)) return FALSE;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (!header || header->code != static_cast<UINT>(PSN_APPLY)) return FALSE;
       ApplyGeneral(dialog, *page);
       SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
       return TRUE;
+    }
     case WM_DESTROY:
       if (page->banner) DeleteObject(page->banner);
       page->banner = nullptr;

@@ -144,6 +144,29 @@ TEST_F(SheetScenario, HandSetAutoHideSurvivesApplyAndModulePagesFollowInOrder) {
   EXPECT_TRUE(host.Running());
 }
 
+// Applied values steer the running host at once: whether the next new line from an automatic
+// check opens the mini popup follows the switch just applied.
+TEST_F(SheetScenario, AppliedSwitchTakesEffectAtOnce) {
+  settings_.SetDword(L"ClockSpeed", 50);
+  settings_.SetDword(L"MiniPopup", 1);
+  box_.AddModule(L"wkptrss", "interval=0\r\n");  // checked every tick, nothing new yet
+  HostProcess host(box_);
+  for (const bool popups : {false, true}) {
+    HWND sheet = OpenSheet(host);
+    ASSERT_TRUE(sheet);
+    Click(Page(sheet), IDC_MINIPOPUP);
+    PostMessageW(sheet, WM_COMMAND, IDOK, 0);
+    for (DWORD start = GetTickCount(); IsWindow(sheet) && GetTickCount() - start < 5000;) Sleep(20);
+    EXPECT_EQ(ReadDword(L"MiniPopup"), popups ? 1u : 0u);
+
+    const std::string text = popups ? "second" : "first", answered = "wkptrss AutoCheck result=0x1";
+    const int before = CountOf(box_.Log(), answered);
+    box_.WriteFile(L"wkptrss.ini", "[probe]\r\ninterval=0\r\nauto_rest=1\r\ntext=" + text + "\r\n");
+    ASSERT_TRUE(box_.WaitForLog(answered, before + 2)) << "a new line was handed over";
+    EXPECT_EQ(host.WaitWindow(L"MiniPopupClass", nullptr, 1500) != nullptr, popups) << "popups " << popups;
+  }
+}
+
 TEST_F(SheetScenario, AboutBoxShowsTheInstalledVersion) {
   ScopedKey machine(HKEY_LOCAL_MACHINE, kHostKey);
   box_.AddModule(L"wkptrss", "");
@@ -190,11 +213,11 @@ const Language kLanguages[] = {
     {0x0409, "en_US.UTF-8", L"Notification settings - Tellwick", L"Using small popups", L"3 mins", L"About Tellwick"},
     {0x0407, "de_DE.UTF-8", L"Benachrichtigungseinstellungen - Tellwick", L"Kleine Popups anzeigen", L"3 Minuten",
      L"Info über Tellwick"},
-    {0x040C, "fr_FR.UTF-8", L"Paramètres de notification - Tellwick", L"Afficher des mini-fenêtres", L"3 minutes",
+    {0x040C, "fr_FR.UTF-8", L"Paramètres de notification - Tellwick", L"Ouvrir une mini-fenêtre", L"3 minutes",
      L"À propos de Tellwick"},
-    {0x0410, "it_IT.UTF-8", L"Impostazioni di notifica - Tellwick", L"Usa finestre popup piccole", L"3 minuti",
+    {0x0410, "it_IT.UTF-8", L"Impostazioni di notifica - Tellwick", L"Usa finestre popup", L"3 minuti",
      L"Informazioni su Tellwick"},
-    {0x0C0A, "es_ES.UTF-8", L"Configuración de notificaciones - Tellwick", L"Usar mini ventanas emergentes",
+    {0x0C0A, "es_ES.UTF-8", L"Configuración de notificaciones - Tellwick", L"Usar avisos emergentes",
      L"3 minutos", L"Acerca de Tellwick"},
     {0x0411, "ja_JP.UTF-8", L"通知の設定 - Tellwick", L"ポップアップで通知", L"3 分", L"Tellwick のバージョン情報"},
     {0x0804, "zh_CN.UTF-8", L"通知设置 - Tellwick", L"使用小弹出窗口", L"3 分钟", L"关于 Tellwick"},
@@ -256,6 +279,24 @@ TEST(HostResources, EveryLanguageIsComplete) {
     EXPECT_STREQ(loaded, l.sheetCaption);
   }
   SetThreadLocale(MAKELCID(0x0409, SORT_DEFAULT));
+  FreeLibrary(exe);
+}
+
+// The banner for each screen density has the size its page was laid out for.
+TEST(HostResources, BannersHaveTheirSizes) {
+  HMODULE exe = LoadLibraryExW(wintest::WinePath(HOST_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_TRUE(exe);
+  const struct {
+    UINT id;
+    LONG width;
+  } banners[] = {{IDB_BANNER_96, 416}, {IDB_BANNER_120, 484}, {IDB_BANNER_144, 622}};
+  for (const auto& b : banners) {
+    HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(b.id), MAKEINTRESOURCEW(2) /* RT_BITMAP */);
+    ASSERT_TRUE(found) << b.id;
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(exe, found)));
+    EXPECT_EQ(header->biWidth, b.width) << b.id;
+    EXPECT_EQ(header->biHeight < 0 ? -header->biHeight : header->biHeight, 54) << b.id;
+  }
   FreeLibrary(exe);
 }
 
