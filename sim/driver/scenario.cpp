@@ -234,8 +234,8 @@ bool BatteryKey(const std::string& key, const std::string& value, SimBattery& b)
   uint64_t n;
   b.defined = true;
   if (key == "interface") {
-    b.interface = Lower(value);
-    return b.interface == "new" || b.interface == "old" || b.interface == "none";
+    b.driverInterface = Lower(value);
+    return b.driverInterface == "new" || b.driverInterface == "old" || b.driverInterface == "none";
   }
   if (key == "config") return ParseNumber(value, 0xFFFF, n) && (b.config = int(n), true);
   if (key.rfind("pack", 0) == 0 && key.size() >= 5 && (key[4] == '0' || key[4] == '1') &&

@@ -37,7 +37,7 @@ struct SimBatteryDevice {
 
 struct SimBattery {
   bool defined = false;  // a [battery] section: the battery functions answer from it
-  std::string interface = "new";  // new, old (embedded-controller bytes) or none
+  std::string driverInterface = "new";  // new, old (embedded-controller bytes) or none
   int config = -1;                // configuration word; -1: the request fails
   SimPack packs[2];
   std::vector<SimBatteryDevice> devices;

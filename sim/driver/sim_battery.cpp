@@ -40,16 +40,16 @@ bool RunBatteryFunction(const SimBattery& b, uint8_t* p, size_t size) {
       if (b.config >= 0 && size >= 10) bytes::PutU16(p + 8, uint16_t(b.config)), status = kOk;
       break;
     case 0x1A:
-      if (b.interface != "old" && size >= 9) p[8] = b.interface == "new" ? 3 : 1, status = kOk;
+      if (b.driverInterface != "old" && size >= 9) p[8] = b.driverInterface == "new" ? 3 : 1, status = kOk;
       break;
     case 0x46:
-      if (pack && b.interface == "new") bytes::PutU16(p + 8, pack->serial), status = kOk;
+      if (pack && b.driverInterface == "new") bytes::PutU16(p + 8, pack->serial), status = kOk;
       break;
     case 0x42:
-      if (pack && b.interface == "new" && size >= 12) bytes::PutU16(p + 10, DateWord(pack->made)), status = kOk;
+      if (pack && b.driverInterface == "new" && size >= 12) bytes::PutU16(p + 10, DateWord(pack->made)), status = kOk;
       break;
     case 0x45:
-      if (pack && b.interface == "new" && size >= 20) {
+      if (pack && b.driverInterface == "new" && size >= 20) {
         std::memset(p + 8, 0, 12);
         std::memcpy(p + 8, pack->name.data(), pack->name.size());
         status = kOk;
@@ -70,10 +70,10 @@ bool RunBatteryFunction(const SimBattery& b, uint8_t* p, size_t size) {
       }
       break;
     case 0x15:
-      if (LongForm(p, size, fn) && b.interface == "old" && p[12] == 0x8D) RecalRegister(Pack(b, p[14]), p + 20), status = kOk;
+      if (LongForm(p, size, fn) && b.driverInterface == "old" && p[12] == 0x8D) RecalRegister(Pack(b, p[14]), p + 20), status = kOk;
       break;
     case 0x1E:
-      if (size >= 12 && b.interface == "new" && p[8] == 0x8D) RecalRegister(Pack(b, p[10]), p + 8), status = kOk;
+      if (size >= 12 && b.driverInterface == "new" && p[8] == 0x8D) RecalRegister(Pack(b, p[10]), p + 8), status = kOk;
       break;
     default: return false;
   }

@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include "common/win/audit.h"
+#include "common/win/com_ptr.h"
 #include "common/win/reg.h"
 #include "common/win/reg_key.h"
 
@@ -29,37 +30,6 @@ int64_t Seconds(const FILETIME& ft) {
   return static_cast<int64_t>(ticks / 10000000ULL) - 11644473600LL;
 }
 
-template <class T>
-class Com {
- public:
-  Com() = default;
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  ~Com() {
-    if (p_) p_->Release();
-  }
-  T** out() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
-
-class Bstr {
- public:
-  explicit Bstr(const wchar_t* s = nullptr) : s_(s ? SysAllocString(s) : nullptr) {}
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { SysFreeString(s_); }
-  BSTR* out() { return &s_; }
-  BSTR get() const { return s_; }
-  std::u16string str() const { return s_ ? U16(s_, SysStringLen(s_)) : std::u16string(); }
-
- private:
-  BSTR s_;
-};
-
 // Root, messages and fields are all the module reads.
 constexpr int kDepth = 3;
 
@@ -69,27 +39,27 @@ void Convert(IXMLDOMNode* node, int depth, XmlElement& e) {
   if (SUCCEEDED(node->get_text(text.out()))) e.text = text.str();
   VARIANT_BOOL has = VARIANT_FALSE;
   e.hasChildNodes = SUCCEEDED(node->hasChildNodes(&has)) && has != VARIANT_FALSE;
-  Com<IXMLDOMNamedNodeMap> attributes;
+  ComPtr<IXMLDOMNamedNodeMap> attributes;
   long n = 0;
   if (SUCCEEDED(node->get_attributes(attributes.out())) && attributes && SUCCEEDED(attributes->get_length(&n)))
     for (long i = 0; i < n; ++i) {
-      Com<IXMLDOMNode> a;
+      ComPtr<IXMLDOMNode> a;
       Bstr an, av;
       if (SUCCEEDED(attributes->get_item(i, a.out())) && a && SUCCEEDED(a->get_nodeName(an.out())) &&
           SUCCEEDED(a->get_text(av.out())))
         e.attributes.emplace_back(an.str(), av.str());
     }
   if (depth + 1 >= kDepth) return;
-  Com<IXMLDOMNodeList> children;
+  ComPtr<IXMLDOMNodeList> children;
   if (FAILED(node->get_childNodes(children.out())) || !children || FAILED(children->get_length(&n))) return;
   for (long i = 0; i < n; ++i) {
-    Com<IXMLDOMNode> child;
+    ComPtr<IXMLDOMNode> child;
     DOMNodeType type;
     if (FAILED(children->get_item(i, child.out())) || !child || FAILED(child->get_nodeType(&type)) ||
         type != NODE_ELEMENT)
       continue;
     e.children.emplace_back();
-    Convert(child.operator->(), depth + 1, e.children.back());
+    Convert(child.get(), depth + 1, e.children.back());
   }
 }
 
@@ -225,7 +195,7 @@ bool WinFiles::Exists(const std::u16string& path) { return GetFileAttributesW(Wi
 bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
   ComScope com;
   CLSID clsid;
-  Com<IXMLDOMDocument> doc;
+  ComPtr<IXMLDOMDocument> doc;
   if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid)) ||
       FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
                               reinterpret_cast<void**>(doc.out()))))
@@ -237,11 +207,11 @@ bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
   source.vt = VT_BSTR;
   source.bstrVal = file.get();
   VARIANT_BOOL loaded = VARIANT_FALSE;
-  Com<IXMLDOMElement> element;
+  ComPtr<IXMLDOMElement> element;
   if (FAILED(doc->load(source, &loaded)) || loaded == VARIANT_FALSE || FAILED(doc->get_documentElement(element.out())) ||
       !element)
     return false;
-  Convert(element.operator->(), 0, root);
+  Convert(element.get(), 0, root);
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/core/misccommon.h"
 #include "common/core/model_identity.h"
+#include "common/win/com_ptr.h"
 #include "modules/battery/module/bat_resource_ids.h"
 #include "modules/battery/module/bat_shell.h"
 
@@ -17,41 +18,6 @@ static_assert(bat::kCheckNothing == CHECK_NOTHING && bat::kCheckPage == CHECK_PA
 namespace {
 using bat::TheShell;
 using bat::Wide;
-
-template <class T>
-class Com {
- public:
-  Com() = default;
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  ~Com() {
-    if (p_) p_->Release();
-  }
-  T** out() { return &p_; }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  template <class U>
-  bool As(const IID& iid, Com<U>& to) const {
-    return p_ && SUCCEEDED(p_->QueryInterface(iid, reinterpret_cast<void**>(to.out()))) && to;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-class Bstr {
- public:
-  Bstr() = default;
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  ~Bstr() { SysFreeString(s_); }
-  BSTR* out() { return &s_; }
-  std::u16string str() const { return s_ ? bat::U16(s_, SysStringLen(s_)) : std::u16string(); }
-
- private:
-  BSTR s_ = nullptr;
-};
 
 CheckResult Deliver(const bat::CheckAnswer& a, wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity) {
   if (a.result != CHECK_PAGE) return a.result;
@@ -91,15 +57,15 @@ void OpenManual() {
 }
 
 // What the click rule needs of the event and its source element.
-bool ReadClick(IHTMLEventObj* event, bat::ClickEvent& e, Com<IHTMLElement>& element) {
+bool ReadClick(IHTMLEventObj* event, bat::ClickEvent& e, ComPtr<IHTMLElement>& element) {
   Bstr type, tag, id;
   if (FAILED(event->get_type(type.out())) || FAILED(event->get_srcElement(element.out())) || !element) return false;
   e.type = type.str();
   if (FAILED(element->get_tagName(tag.out()))) return false;
   e.tag = tag.str();
   if (SUCCEEDED(element->get_id(id.out()))) e.id = id.str();
-  Com<IHTMLInputElement> input;
-  Com<IHTMLSelectElement> select;
+  ComPtr<IHTMLInputElement> input;
+  ComPtr<IHTMLSelectElement> select;
   VARIANT_BOOL flag = VARIANT_FALSE;
   if (element.As(IID_IHTMLInputElement, input)) {
     if (SUCCEEDED(input->get_checked(&flag))) e.checked = flag != VARIANT_FALSE;
@@ -111,25 +77,23 @@ bool ReadClick(IHTMLEventObj* event, bat::ClickEvent& e, Com<IHTMLElement>& elem
   }
   VARIANT href;
   VariantInit(&href);
-  BSTR name = SysAllocString(L"href");
-  if (name && SUCCEEDED(element->getAttribute(name, 0, &href)) && href.vt == VT_BSTR && href.bstrVal)
+  Bstr name(L"href");
+  if (name.get() && SUCCEEDED(element->getAttribute(name.get(), 0, &href)) && href.vt == VT_BSTR && href.bstrVal)
     e.href = bat::U16(href.bstrVal, SysStringLen(href.bstrVal));
-  SysFreeString(name);
   VariantClear(&href);
   return true;
 }
 
 // Enables or disables the page's interval list, found by id.
 void SetDisabled(IHTMLElement* source, const std::u16string& id, bool disabled) {
-  Com<IDispatch> dispatch;
-  Com<IHTMLDocument3> document;
-  Com<IHTMLElement> target;
-  Com<IHTMLSelectElement> list;
-  BSTR name = SysAllocString(Wide(id));
-  if (name && SUCCEEDED(source->get_document(dispatch.out())) && dispatch.As(IID_IHTMLDocument3, document) &&
-      SUCCEEDED(document->getElementById(name, target.out())) && target.As(IID_IHTMLSelectElement, list))
+  ComPtr<IDispatch> dispatch;
+  ComPtr<IHTMLDocument3> document;
+  ComPtr<IHTMLElement> target;
+  ComPtr<IHTMLSelectElement> list;
+  Bstr name(Wide(id));
+  if (name.get() && SUCCEEDED(source->get_document(dispatch.out())) && dispatch.As(IID_IHTMLDocument3, document) &&
+      SUCCEEDED(document->getElementById(name.get(), target.out())) && target.As(IID_IHTMLSelectElement, list))
     list->put_disabled(disabled ? VARIANT_TRUE : VARIANT_FALSE);
-  SysFreeString(name);
 }
 }  // namespace
 
@@ -234,7 +198,7 @@ __declspec(dllexport) int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event
   try {
     bat::Shell* s = TheShell();
     bat::ClickEvent e;
-    Com<IHTMLElement> element;
+    ComPtr<IHTMLElement> element;
     if (!s || !event || !ReadClick(event, e, element)) return 1;
     const bat::ClickAction a = s->module.OnClick(e);
     if (a.launchUtility) LaunchUtility();

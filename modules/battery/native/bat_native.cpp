@@ -26,29 +26,40 @@ std::u16string FromUtf8(const char* s) {
   return out;
 }
 
-// Text of the element and all its descendants, as the DOM's text property gives it.
+// Text of the element and all its descendants, as the DOM's text property gives it; walked
+// without recursion, so that deep nesting cannot exhaust the stack.
 std::string TextContent(const pugi::xml_node& node) {
   std::string text;
-  for (const pugi::xml_node& child : node.children()) {
-    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-      text += child.value();
-    else if (child.type() == pugi::node_element)
-      text += TextContent(child);
+  for (pugi::xml_node n = node.first_child(); n;) {
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
+    if (n.type() == pugi::node_element && n.first_child()) {
+      n = n.first_child();
+      continue;
+    }
+    while (n && !n.next_sibling() && n != node) n = n.parent();
+    if (!n || n == node) break;
+    n = n.next_sibling();
   }
   return text;
 }
-}  // namespace
 
-XmlElement ToXmlElement(const pugi::xml_node& node) {
+// Root, messages and fields are all the module reads.
+constexpr int kDepth = 3;
+
+XmlElement Convert(const pugi::xml_node& node, int depth) {
   XmlElement e;
   e.name = FromUtf8(node.name());
   for (const pugi::xml_attribute& a : node.attributes()) e.attributes.emplace_back(FromUtf8(a.name()), FromUtf8(a.value()));
   e.text = FromUtf8(TextContent(node).c_str());
   e.hasChildNodes = node.first_child() != nullptr;
-  for (const pugi::xml_node& child : node.children())
-    if (child.type() == pugi::node_element) e.children.push_back(ToXmlElement(child));
+  if (depth + 1 < kDepth)
+    for (const pugi::xml_node& child : node.children())
+      if (child.type() == pugi::node_element) e.children.push_back(Convert(child, depth + 1));
   return e;
 }
+}  // namespace
+
+XmlElement ToXmlElement(const pugi::xml_node& node) { return Convert(node, 0); }
 
 bool ParseXml(const std::string& text, XmlElement& root) {
   pugi::xml_document doc;

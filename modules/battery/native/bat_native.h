@@ -11,7 +11,7 @@ class xml_node;
 
 namespace bat {
 
-// The element as the module reads it; `node` must be an element.
+// The element as the module reads it, three levels deep; `node` must be an element.
 XmlElement ToXmlElement(const pugi::xml_node& node);
 // Parses UTF-8 XML text; false when it is not well-formed or has no root element.
 bool ParseXml(const std::string& text, XmlElement& root);

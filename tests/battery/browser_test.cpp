@@ -1,0 +1,56 @@
+// A real browser reads the page's Shift_JIS bytes: Chromium's DOM holds the Japanese texts,
+// not mojibake.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "modules/battery/bat_page.h"
+#include "modules/battery/bat_rules.h"
+#include "modules/battery/native/bat_native.h"
+
+using namespace bat;
+
+namespace {
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+    pclose(p);
+  }
+  return out;
+}
+}  // namespace
+
+TEST(BatBrowser, ChromiumDecodesTheShiftJisPage) {
+  ASSERT_FALSE(Shell("command -v chromium").empty()) << "needs the Debian package chromium";
+  char dir[] = "/tmp/bat-browser-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  PageInput in;
+  in.modulePath = std::u16string(u"/tmp/wkptbat.dll");
+  in.kind = 1;
+  in.found = kRecal | kNoCapa;
+  PageSection recal, nocapa;
+  recal.duration = DurationText(60, 0);
+  nocapa.battery = 1;
+  nocapa.condition = 2;
+  nocapa.percent = 29;
+  in.sections = {recal, nocapa};
+  const auto bytes = IconvCodePage().Encode(BuildPage(in));
+  ASSERT_TRUE(bytes);
+  const std::string page = std::string(dir) + "/page.html";
+  std::ofstream(page, std::ios::binary) << *bytes;
+  const std::string dom =
+      Shell("chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking"
+          " --disable-component-update --disable-sync --user-data-dir='" + std::string(dir) +
+          "/profile' --dump-dom 'file://" + page + "' 2>/dev/null");
+  Shell("rm -rf '" + std::string(dir) + "'");
+  ASSERT_FALSE(dom.empty());
+  for (const char* text : {"バッテリーに関するお知らせ", "内蔵バッテリーの残量表示補正を行ってください",
+                           "拡張バッテリーパックを交換してください", "残量表示補正処理は約1 ～ 1.5時間かかります。",
+                           "（残り 29％）", "今後、このお知らせを自動的に表示しない"})
+    EXPECT_NE(dom.find(text), std::string::npos) << text;
+}

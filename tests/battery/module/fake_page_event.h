@@ -1,0 +1,27 @@
+// A click in the battery page as the browser control reports it: the event, its source
+// element (input, select or link) and the page's document, whose interval lists record
+// what the module enables or disables.
+#pragma once
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+struct IHTMLEventObj;
+typedef struct FakeClick {
+  const wchar_t* type;
+  const wchar_t* tag;
+  const wchar_t* id;
+  const wchar_t* href;  // null: no href attribute
+  BOOL checked;
+  BOOL disabled;
+  long selectedIndex;
+} FakeClick;
+// A new event (one reference); release it with ->Release().
+struct IHTMLEventObj* FakePageEvent(const FakeClick* click);
+// The last list the module switched through the document: its id and the state it set.
+extern wchar_t g_fakeListId[64];
+extern int g_fakeListDisabled;  // -1: untouched
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,276 @@
+// wkptbat.dll driven the way the host drives it: loaded by name, its entry points called with
+// the contract's records and buffers, on the simulated notebook, with Wine's registry,
+// temporary folder, code page 932, dialogs and message boxes.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <mshtml.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "common/core/misccommon.h"
+#include "host/module_contract.h"
+#include "modules/battery/module/bat_resource_ids.h"
+#include "sim/driver/sim_driver.h"
+#include "sim/driver/sim_registry.h"
+#include "tests/battery/module/fake_page_event.h"
+#include "tests/common/win/win_test_support.h"
+
+namespace {
+const wchar_t kUserKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT";
+const wchar_t kOnePack[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT\\VLB-ONE       24040201201";
+const wchar_t kInternal[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT\\VLB-INT1      24040204321";
+
+std::string ReadAll(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  std::ostringstream body;
+  body << file.rdbuf();
+  return body.str();
+}
+DWORD ReadDword(const wchar_t* key, const wchar_t* name) {
+  DWORD value = 0, size = sizeof value;
+  return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
+             ? value
+             : 0xDEADu;
+}
+bool HasValue(const wchar_t* key, const wchar_t* name) {
+  return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Answers the next message box captioned "Tellwick" and keeps its text.
+class BoxWatcher {
+ public:
+  BoxWatcher()
+      : thread_([this] {
+          for (DWORD start = GetTickCount(); !stop_ && GetTickCount() - start < 10000; Sleep(20)) {
+            HWND box = FindWindowW(L"#32770", L"Tellwick");
+            if (!box) continue;
+            wchar_t buffer[1024] = {};
+            GetDlgItemTextW(box, 0xFFFF, buffer, 1024);
+            text_ = buffer;
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return;
+          }
+        }) {}
+  ~BoxWatcher() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::wstring Take() {
+    stop_ = true;
+    thread_.join();
+    thread_ = std::thread([] {});
+    return text_;
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::wstring text_;
+  std::thread thread_;
+};
+
+INT_PTR(WICKPOST_CALL* g_setupProc)(HWND, UINT, WPARAM, LPARAM) = nullptr;
+INT_PTR CALLBACK SetupThunk(HWND h, UINT m, WPARAM w, LPARAM l) { return g_setupProc(h, m, w, l); }
+int g_changed = 0;  // PSM_CHANGED received by the stand-in property sheet
+LRESULT CALLBACK SheetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == PSM_CHANGED) ++g_changed;
+  return DefWindowProcW(h, m, w, l);
+}
+
+class Wkptbat : public testing::Test {
+ protected:
+  void Start(const char* scenarioName, const char* dll = WKPTBAT_DLL) {
+    const std::wstring path = wintest::WinePath((std::string(SCENARIO_DIR "/") + scenarioName).c_str());
+    sim::Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(sim::ParseScenario(ReadAll(path), scenario, error)) << error;
+    client_.reset();  // it talks to the driver, which keeps the registry
+    driver_.reset();
+    registry_ = sim::CreatePlatformRegistry();
+    driver_ = std::make_unique<sim::SimDriver>(scenario, *registry_);
+    client_ = std::make_unique<MiscCommon::CMiscCommon>(*driver_);
+    ASSERT_EQ(client_->Open(), MiscCommon::MC_OK);
+    SetEnvironmentVariableW(L"TELLWICK_SCENARIO", path.c_str());  // the sim variant's battery devices
+    dll_ = LoadLibraryW(wintest::WinePath(dll).c_str());
+    ASSERT_NE(dll_, nullptr);
+    if (!host_) host_ = CreateWindowW(L"STATIC", L"host", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    info_ = ModuleInitInfo{sizeof(ModuleInitInfo), 3, 0, 0, 1, client_.get()};
+    wchar_t errorText[WICKPOST_ERROR_BUFFER] = {};
+    const int rc = Get<WickpostInitializeFn>("WickpostInitialize")(host_, &info_, errorText, WICKPOST_ERROR_BUFFER);
+    SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(info_.checkInterval, 60u);
+  }
+  void TearDown() override {
+    if (dll_) FreeLibrary(dll_);
+    if (host_) DestroyWindow(host_);
+    client_.reset();
+  }
+  template <class Fn>
+  Fn Get(const char* name) {
+    Fn fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll_, name)));
+    EXPECT_NE(fn, nullptr) << name;
+    return fn;
+  }
+  CheckResult Check(const char* entry) {
+    text_.assign(WICKPOST_CHECK_BUFFER, L'\0');
+    page_.assign(WICKPOST_CHECK_BUFFER, L'\0');
+    uint16_t code = 0;
+    const CheckResult r = Get<WickpostCheckFn>(entry)(&text_[0], WICKPOST_CHECK_BUFFER, &page_[0],
+                                                      WICKPOST_CHECK_BUFFER, &code);
+    text_.resize(wcsnlen(text_.c_str(), WICKPOST_CHECK_BUFFER));
+    page_.resize(wcsnlen(page_.c_str(), WICKPOST_CHECK_BUFFER));
+    return r;
+  }
+  int Click(const wchar_t* tag, const wchar_t* id, BOOL checked = TRUE, long index = -1, const wchar_t* href = nullptr,
+            BOOL disabled = FALSE) {
+    const FakeClick click{L"click", tag, id, href, checked, disabled, index};
+    IHTMLEventObj* event = FakePageEvent(&click);
+    const int r = Get<WickpostHTMLOnClickFn>("WickpostHTMLOnClick")(event);
+    event->Release();
+    return r;
+  }
+
+  wintest::ScopedKey user_{HKEY_CURRENT_USER, kUserKey};
+  wintest::ScopedKey machine_{HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\WICKPOST", KEY_WOW64_64KEY};
+  std::unique_ptr<sim::ISimRegistry> registry_;
+  std::unique_ptr<sim::SimDriver> driver_;
+  std::unique_ptr<MiscCommon::CMiscCommon> client_;
+  HMODULE dll_ = nullptr;
+  HWND host_ = nullptr;
+  ModuleInitInfo info_{};
+  std::wstring text_, page_;
+};
+}  // namespace
+
+TEST_F(Wkptbat, AutomaticCheckOncePerRunUntilSwitchedOnAgain) {
+  ASSERT_TRUE(user_.SetDword(L"InitialAutoCheck", 1));
+  Start("battery-two-packs.ini");
+  ASSERT_EQ(Check("WickpostAutoCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  EXPECT_EQ(text_, L"バッテリーに関するお知らせが 2 件あります");
+  EXPECT_EQ(page_.rfind(L"WBT", page_.find_last_of(L'\\') + 1), page_.find_last_of(L'\\') + 1) << "WBT prefix";
+  EXPECT_EQ(Check("WickpostAutoCheck"), static_cast<CheckResult>(CHECK_KEEP));
+  int width = -1, height = -1;
+  Get<WickpostGetPairFn>("WickpostGetPopupSize")(&width, &height);
+  EXPECT_EQ(width, 0);
+  EXPECT_EQ(height, 0) << "two conditions: the host's size";
+
+  Get<WickpostEnableAutoCheckFn>("WickpostEnableAutoCheck")(1);
+  EXPECT_EQ(ReadDword(kInternal, L"AutoCheckMask"), 7u);
+  EXPECT_EQ(ReadDword(kUserKey, L"InitialAutoCheck"), 1u);
+  EXPECT_EQ(Check("WickpostAutoCheck"), static_cast<CheckResult>(CHECK_PAGE)) << "checks again";
+  Get<WickpostEnableAutoCheckFn>("WickpostEnableAutoCheck")(0);
+  EXPECT_EQ(ReadDword(kInternal, L"AutoCheckMask"), 0u);
+  EXPECT_EQ(ReadDword(kUserKey, L"InitialAutoCheck"), 0u);
+}
+
+TEST_F(Wkptbat, InitialMessageAndPopupSize) {
+  Start("battery-worn-50.ini");
+  wchar_t text[WICKPOST_INITIAL_MESSAGE_BUFFER] = {};
+  EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(nullptr, 0), 0);
+  EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(text, WICKPOST_INITIAL_MESSAGE_BUFFER), 0);
+  EXPECT_EQ(std::wstring(text).rfind(L"「バッテリーに関するお知らせ」\n", 0), 0u);
+  EXPECT_EQ(Get<WickpostIsEnableFn>("WickpostIsEnable")(), 1);
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  int width = -1, height = -1;
+  Get<WickpostGetPairFn>("WickpostGetPopupSize")(&width, &height);
+  EXPECT_EQ(height, 450) << "one condition";
+}
+
+TEST_F(Wkptbat, PageIsWrittenInCodePage932) {
+  Start("battery-two-packs.ini");
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  const std::string bytes = ReadAll(page_);
+  EXPECT_NE(bytes.find("charset=Shift_JIS"), std::string::npos);
+  EXPECT_NE(bytes.find("\x96\xF1" "2 \x81\x60 3.5"), std::string::npos) << "約2 ～ 3.5 with code page 932's wave dash";
+  std::wstring text(bytes.size(), L'\0');
+  text.resize(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), &text[0],
+                                  static_cast<int>(text.size())));
+  EXPECT_NE(text.find(L"拡張バッテリーパックを交換してください"), std::wstring::npos);
+  Get<WickpostHTMLOnCloseFn>("WickpostHTMLOnClose")();
+  EXPECT_EQ(GetFileAttributesW(page_.c_str()), INVALID_FILE_ATTRIBUTES) << "deleted on close";
+}
+
+TEST_F(Wkptbat, PageClicksChangeWhatIsSavedOnClose) {
+  Start("battery-worn-50.ini");
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  Get<WickpostHTMLOnShowFn>("WickpostHTMLOnShow")();
+  g_fakeListDisabled = -1;
+  EXPECT_EQ(Click(L"INPUT", L"half_capa_radio_autocheck0"), 1);
+  EXPECT_STREQ(g_fakeListId, L"half_capa_list_id0");
+  EXPECT_EQ(g_fakeListDisabled, 0) << "the list is enabled with the radio";
+  EXPECT_EQ(Click(L"select", L"half_capa_list_id0", FALSE, 2), 1);
+  EXPECT_EQ(Click(L"a", L"", FALSE, -1, L"file:///C:/users/x/Temp/WBT1.tmp#"), 0) << "the dummy link stays put";
+  EXPECT_EQ(Click(L"a", L"", FALSE, -1, L"https://example.invalid/"), 1);
+  Get<WickpostHTMLOnCloseFn>("WickpostHTMLOnClose")();
+  EXPECT_EQ(ReadDword(kOnePack, L"AutoCheckMask"), 2u);
+  EXPECT_EQ(ReadDword(kOnePack, L"AutoCheckInterval01"), 2u);
+  EXPECT_FALSE(HasValue(kOnePack, L"NotifyEventMask")) << "untouched by the page";
+  EXPECT_FALSE(HasValue(kOnePack, L"LastNotifyDate01")) << "a manual check's page";
+}
+
+TEST_F(Wkptbat, RecalibrationLinksWithoutUtilityOrManualExplainThemselves) {
+  Start("battery-recal-180.ini");
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  {
+    BoxWatcher watcher;
+    EXPECT_EQ(Click(L"input", L"recal_utility", FALSE), 1);
+    EXPECT_EQ(watcher.Take().rfind(L"バッテリー残量表示補正ユーティリティがインストールされていません", 0), 0u);
+  }
+  {
+    BoxWatcher watcher;
+    EXPECT_EQ(Click(L"A", L"recal_manual", FALSE, -1, L"file:///C:/users/x/Temp/WBT1.tmp#"), 0);
+    EXPECT_EQ(watcher.Take(), L"ヘルプファイルを開くことができません。");
+  }
+  BoxWatcher none;
+  EXPECT_EQ(Click(L"input", L"recal_utility", FALSE, -1, nullptr, TRUE), 1);
+  EXPECT_EQ(none.Take(), L"") << "the run button is disabled until confirmed";
+}
+
+TEST_F(Wkptbat, SettingsPageSavesBatteryZeroOnApply) {
+  Start("battery-two-packs.ini");
+  EXPECT_EQ(Get<WickpostGetSetupDlgFn>("WickpostGetSetupDlg")(), IDD_SETUP);
+  g_setupProc = Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc");
+  WNDCLASSW cls = {};
+  cls.lpfnWndProc = SheetProc;
+  cls.hInstance = GetModuleHandleW(nullptr);
+  cls.lpszClassName = L"BatSheetStandIn";
+  RegisterClassW(&cls);
+  HWND sheet = CreateWindowW(L"BatSheetStandIn", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, cls.hInstance, nullptr);
+  HWND page = CreateDialogParamW(dll_, MAKEINTRESOURCEW(IDD_SETUP), sheet, SetupThunk, 0);
+  ASSERT_NE(page, nullptr);
+  wchar_t text[128] = {};
+  GetDlgItemTextW(page, IDC_ENABLE, text, 128);
+  EXPECT_STREQ(text, L"内蔵バッテリーに関する情報をお知らせする");
+  GetDlgItemTextW(page, IDC_SECOND, text, 128);
+  EXPECT_STREQ(text, L"拡張バッテリーの設定");
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_NOTIFY_RECAL)));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LIST_RECAL))) << "no automatic check yet";
+  g_changed = 0;
+  SendDlgItemMessageW(page, IDC_NOTIFY_RECAL, BM_CLICK, 0, 0);
+  EXPECT_EQ(g_changed, 1);
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTO_RECAL)));
+  NMHDR apply = {sheet, 0, static_cast<UINT>(PSN_APPLY)};
+  SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&apply));
+  EXPECT_EQ(ReadDword(kInternal, L"NotifyEventMask"), 6u);
+  EXPECT_EQ(ReadDword(kInternal, L"Enable"), 1u);
+  DestroyWindow(page);
+  DestroyWindow(sheet);
+}
+
+// SetupAPI finds no battery-class device in Wine: the release variant measures no wear, where
+// the sim variant reads the scenario's devices.
+TEST_F(Wkptbat, ReleaseVariantFindsNoBatteryDevicesInWine) {
+  Start("battery-worn-30.ini", WKPTBAT_RELEASE_DLL);
+  EXPECT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_NOTHING));
+  FreeLibrary(dll_);
+  dll_ = nullptr;
+  Start("battery-worn-30.ini");
+  EXPECT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+}
