@@ -6,7 +6,7 @@ pkgs=(
   build-essential cmake ninja-build clang llvm libclang-rt-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
   wine wine64 wine32:i386
-  xvfb x11-apps imagemagick fonts-noto-cjk fonts-ipafont-gothic fonts-wine
+  xvfb x11-apps imagemagick fonts-noto-cjk fonts-ipafont-gothic fonts-wine xdotool
   libpugixml-dev googletest libgtest-dev libssl-dev zbar-tools libqrencode-dev pkg-config
   chromium openssl xxd
 )

@@ -16,9 +16,6 @@ done
 
 tw_wine_up
 trap tw_wine_down EXIT
-# Debian's Wine does not look in fonts-wine's folder: give the prefix its Tahoma, so the
-# pictures show the faces the host asks for rather than a fallback.
-cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 reg() { wine reg add "$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1; }
 reg 'HKCU\Software\Velmorant\WICKPOST' ClockSpeed REG_DWORD 50
 reg 'HKCU\Software\Velmorant\WICKPOST' InitialDlgShown REG_DWORD 1
