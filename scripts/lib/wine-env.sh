@@ -42,6 +42,13 @@ tw_wine_cjk_fonts() {
   for face in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo" "Meiryo UI"; do
     wine reg add "$key\FontSubstitutes" /v "$face" /t REG_SZ /d IPAGothic /f >/dev/null 2>&1
   done
+  # Wine's Chinese locales ask for these faces; none of them exists here.
+  for face in SimSun NSimSun "Microsoft YaHei" SimHei; do
+    wine reg add "$key\FontSubstitutes" /v "$face" /t REG_SZ /d "Noto Sans CJK SC" /f >/dev/null 2>&1
+  done
+  for face in PMingLiU MingLiU "Microsoft JhengHei"; do
+    wine reg add "$key\FontSubstitutes" /v "$face" /t REG_SZ /d "Noto Sans CJK TC" /f >/dev/null 2>&1
+  done
 }
 
 tw_wine_down() {

@@ -44,7 +44,7 @@ sleep 2
 # Without a window manager Wine's tray window sits in the top left corner.
 xdotool mousemove 12 31 click 3
 sleep 1
-xdotool mousemove 45 51 click 1
+xdotool key Up Up Return   # the About item, second from the bottom in every language
 for _ in $(seq 30); do
   about=$(xdotool search --onlyvisible --name 'Tellwick' | while read -r w; do
   name=$(xdotool getwindowname "$w"); [[ $name != *' - Tellwick' && $name != 'Tellwick' ]] && echo "$w"; done | tail -1)
