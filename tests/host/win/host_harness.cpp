@@ -151,8 +151,8 @@ bool IsShown(HWND window) { return window && IsWindowVisible(window); }
 
 namespace {
 constexpr int kRowPitch = 22, kFirstTextTop = 17, kTextHeight = 19, kTextLeft = 10, kTextRight = 309;
+}  // namespace
 
-// The screen under `area`, top-down, as 32-bit BGRX pixels.
 std::vector<DWORD> CaptureScreen(const RECT& area) {
   const int w = area.right - area.left, h = area.bottom - area.top;
   std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
@@ -169,7 +169,6 @@ std::vector<DWORD> CaptureScreen(const RECT& area) {
   ReleaseDC(nullptr, screen);
   return pixels;
 }
-}  // namespace
 
 std::vector<Ink> MiniPopupRows(HWND mini) {
   RECT r = {};

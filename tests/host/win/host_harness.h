@@ -58,6 +58,9 @@ std::wstring BoxText(HWND box);
 void Answer(HWND box, int id);
 bool IsShown(HWND window);
 
+// The screen under `area`, top-down, as 32-bit BGRX pixels.
+std::vector<DWORD> CaptureScreen(const RECT& area);
+
 // The mini popup's rows as drawn on screen: the ink of each row's text. Red marks a warning,
 // dark blue an ordinary line, None an empty row.
 enum class Ink { None, Blue, Red };

@@ -65,19 +65,10 @@ std::string TrayScenario::PopcardLog() const {
 // The screen area as a BMP under the screenshot folder, for a person to look at.
 void SaveScreenshot(const wchar_t* name, const RECT& area) {
   const int w = area.right - area.left, h = area.bottom - area.top;
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  BitBlt(dc, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
-  SelectObject(dc, old);
-  BITMAPINFOHEADER info = {sizeof info, w, h, 1, 24, BI_RGB};
-  std::string pixels(static_cast<size_t>((w * 3 + 3) & ~3) * h, '\0');
-  GetDIBits(dc, bitmap, 0, h, &pixels[0], reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof info + pixels.size()), 0, 0,
+  const std::vector<DWORD> pixels = hosttest::CaptureScreen(area);
+  const DWORD bytes = static_cast<DWORD>(pixels.size() * sizeof(DWORD));
+  BITMAPINFOHEADER info = {sizeof info, w, -h, 1, 32, BI_RGB};
+  BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof info + bytes), 0, 0,
                            sizeof file + sizeof info};
   const std::wstring dir = Widen(SCREENSHOT_DIR);
   CreateDirectoryW(dir.c_str(), nullptr);
@@ -86,7 +77,7 @@ void SaveScreenshot(const wchar_t* name, const RECT& area) {
   DWORD wrote = 0;
   WriteFile(f, &file, sizeof file, &wrote, nullptr);
   WriteFile(f, &info, sizeof info, &wrote, nullptr);
-  WriteFile(f, pixels.data(), static_cast<DWORD>(pixels.size()), &wrote, nullptr);
+  WriteFile(f, pixels.data(), bytes, &wrote, nullptr);
   CloseHandle(f);
 }
 
