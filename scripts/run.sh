@@ -54,8 +54,12 @@ for preset in win32 win64; do
     echo "screenshot: $shots/wickpost-$preset.png"
   for page in "$temp_dir"/W??*.tmp; do
     [ -e "$page" ] || { echo "no page was notified"; break; }
-    heading=$(grep -o '<span>[^<]*</span>' "$page" | head -n 1 | sed 's/<[^>]*>//g')
-    echo "notified: $(basename "$page"): $heading"
+    # Pages declare their own encoding (the battery pages are Shift_JIS); headings are the
+    # first <span> or <h3>.
+    if grep -qi 'charset=Shift_JIS' "$page"; then text=$(iconv -f SHIFT_JIS -t UTF-8 "$page" 2>/dev/null || true)
+    else text=$(cat "$page"); fi
+    heading=$(printf '%s' "$text" | grep -o -E '<(span|h3)>[^<]*</(span|h3)>' | head -n 1 | sed 's/<[^>]*>//g' || true)
+    echo "notified: $(basename "$page"): ${heading:-(no heading)}"
   done
   [ -e "$temp_dir/wkptreg.bmp" ] && echo "QR code: $(zbarimg --raw -q "$temp_dir/wkptreg.bmp" 2>/dev/null | head -c 80)"
   wineserver -k >/dev/null 2>&1 || true
