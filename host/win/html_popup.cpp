@@ -2,25 +2,13 @@
 
 #include <new>
 
+#include "common/win/com_ptr.h"
 #include "resources/host/resource.h"
 
 namespace host {
 namespace {
 const wchar_t kClassName[] = L"HTMLPopupClass";
 constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
-
-// An owned BSTR for one call.
-class Bstr {
- public:
-  explicit Bstr(const std::wstring& s) : s_(SysAllocStringLen(s.c_str(), static_cast<UINT>(s.size()))) {}
-  ~Bstr() { SysFreeString(s_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return s_; }
-
- private:
-  BSTR s_;
-};
 
 PopupPlacement PlaceInWorkArea(int width, int height, int offsetX, int offsetY) {
   RECT r = {};
@@ -160,7 +148,7 @@ void CHTMLPopupWindow::ReleaseBrowser() {
 
 HRESULT CHTMLPopupWindow::Navigate() {
   if (!browser_) return E_UNEXPECTED;
-  Bstr url(page_);
+  Bstr url(page_.c_str());
   VARIANT address, none;
   VariantInit(&address);
   VariantInit(&none);

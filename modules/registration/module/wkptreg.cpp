@@ -5,6 +5,7 @@
 
 #include <cwctype>
 
+#include "common/win/com_ptr.h"
 #include "modules/registration/module/reg_resource_ids.h"
 #include "modules/registration/module/reg_shell.h"
 
@@ -31,29 +32,10 @@ CheckResult RunCheck(CheckFn check, wchar_t* text, int textCapacity, wchar_t* pa
   return Deliver(check(*m->reminder, pageCapacity), text, textCapacity, page, pageCapacity);
 }
 
-class Bstr {
- public:
-  ~Bstr() { SysFreeString(s_); }
-  BSTR* operator&() { return &s_; }
-  std::wstring str() const { return s_ ? std::wstring(s_, SysStringLen(s_)) : std::wstring(); }
-
- private:
-  BSTR s_ = nullptr;
-};
-
-template <class T>
-class ComPtr {
- public:
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  T** operator&() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
+std::wstring Text(const Bstr& b) {
+  const std::u16string s = b.str();
+  return std::wstring(s.begin(), s.end());
+}
 
 std::wstring Lower(std::wstring s) {
   for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(c));
@@ -64,15 +46,13 @@ std::wstring Lower(std::wstring s) {
 bool ReadCheckDoneClick(IHTMLEventObj* event, bool& checked) {
   Bstr type, tag, id;
   ComPtr<IHTMLElement> element;
-  if (FAILED(event->get_type(&type)) || Lower(type.str()) != L"click") return false;
-  if (FAILED(event->get_srcElement(&element)) || !element) return false;
-  if (FAILED(element->get_tagName(&tag)) || Lower(tag.str()) != L"input") return false;
-  if (FAILED(element->get_id(&id)) || id.str().find(L"check") == std::wstring::npos) return false;
+  if (FAILED(event->get_type(type.out())) || Lower(Text(type)) != L"click") return false;
+  if (FAILED(event->get_srcElement(element.out())) || !element) return false;
+  if (FAILED(element->get_tagName(tag.out())) || Lower(Text(tag)) != L"input") return false;
+  if (FAILED(element->get_id(id.out())) || Text(id).find(L"check") == std::wstring::npos) return false;
   ComPtr<IHTMLInputElement> input;
   VARIANT_BOOL value = VARIANT_FALSE;
-  if (FAILED(element->QueryInterface(IID_IHTMLInputElement, reinterpret_cast<void**>(&input))) || !input ||
-      FAILED(input->get_checked(&value)))
-    return false;
+  if (!element.As(IID_IHTMLInputElement, input) || FAILED(input->get_checked(&value))) return false;
   checked = value != VARIANT_FALSE;
   return true;
 }
