@@ -92,17 +92,6 @@ std::wstring Today() {
   return text;
 }
 
-// The mini popup once listed, with the ink of each drawn row.
-struct Line {
-  HWND window = nullptr;
-  std::vector<hosttest::Ink> rows;
-};
-Line WaitLine(const HostProcess& host, DWORD timeoutMs = 20000) {
-  Line line;
-  line.window = host.WaitWindow(L"MiniPopupClass", nullptr, timeoutMs);
-  line.rows = hosttest::MiniPopupRows(line.window);
-  return line;
-}
 // One ordinary line: the battery notices are not drawn as warnings.
 const std::vector<hosttest::Ink> kOneLine = {hosttest::Ink::Blue};
 }  // namespace
@@ -124,7 +113,7 @@ class WkptbatInHost : public ::testing::Test {
     return host;
   }
   void AutoChecksOn() { ASSERT_TRUE(user_.SetDword(L"InitialAutoCheck", 1)); }
-  static void Open(const Line& line) {
+  static void Open(const hosttest::MiniPopupView& line) {
     hosttest::ClickMiniPopupRow(line.window, 0);
   }
   static void Exit(HostProcess& host) {
@@ -167,7 +156,7 @@ TEST_F(WkptbatInHost, EachConditionAtItsBoundary) {
       EXPECT_EQ(NewPage(before), L"");
       hosttest::Answer(box, IDOK);
     } else {
-      const Line line = WaitLine(*host);
+      const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
       ASSERT_TRUE(line.window) << "listed";
       EXPECT_EQ(line.rows, kOneLine);
       const std::wstring page = ReadPage(NewPage(before));
@@ -182,7 +171,7 @@ TEST_F(WkptbatInHost, TwoConditionsOnTwoPacksMakeOnePageWithTheWorstSeverity) {
   AutoChecksOn();
   const std::set<std::wstring> before = Pages();
   auto host = Start("battery-two-packs.ini");
-  const Line line = WaitLine(*host);
+  const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
   ASSERT_TRUE(line.window);
   EXPECT_EQ(line.rows, kOneLine) << "one line for both conditions";
   const std::wstring page = ReadPage(NewPage(before));
@@ -197,7 +186,7 @@ TEST_F(WkptbatInHost, TwoConditionsOnTwoPacksMakeOnePageWithTheWorstSeverity) {
 TEST_F(WkptbatInHost, SecondAutomaticCheckWritesNothing) {
   AutoChecksOn();
   auto host = Start("battery-two-packs.ini");
-  ASSERT_TRUE(WaitLine(*host).window);
+  ASSERT_TRUE(hosttest::WaitMiniPopup(*host).window);
   const std::wstring values = UserValues();
   const std::set<std::wstring> pages = Pages();
   EXPECT_NE(values.find(L"RecalDate"), std::wstring::npos) << "the first check stored the new recalibration date";
@@ -211,7 +200,7 @@ TEST_F(WkptbatInHost, SecondAutomaticCheckWritesNothing) {
 TEST_F(WkptbatInHost, ClosingAPageAfterAnAutomaticCheckStoresTheDateOfTheFoundCondition) {
   AutoChecksOn();
   auto host = Start("battery-worn-50.ini");
-  const Line line = WaitLine(*host);
+  const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
   ASSERT_TRUE(line.window);
   Open(line);
   HWND page = host->WaitWindow(L"HTMLPopupClass");
@@ -231,7 +220,7 @@ TEST_F(WkptbatInHost, ClosingAPageAfterAManualCheckWritesNothing) {
   ASSERT_NE(host->Main(), nullptr);
   Sleep(3500);  // past the automatic check, which looks at nothing
   host->Post(WM_COMMAND, IDM_CHECKNOW);
-  const Line line = WaitLine(*host);
+  const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
   ASSERT_TRUE(line.window);
   const std::set<std::wstring> pages = Pages();
   Open(line);
@@ -268,7 +257,7 @@ TEST_F(WkptbatInHost, CustomTextsOverrideFieldByFieldAndABrokenFileIsIgnored) {
     auto host = Start("battery-worn-30.ini");
     ASSERT_NE(host->Main(), nullptr);
     host->Post(WM_COMMAND, IDM_CHECKNOW);
-    const Line line = WaitLine(*host);
+    const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
     ASSERT_TRUE(line.window);
     EXPECT_EQ(line.rows, kOneLine);
     const std::wstring page = ReadPage(NewPage(before));
@@ -295,7 +284,7 @@ TEST_F(WkptbatInHost, RecalibrationSinceTheLastRunMakesConditionsDue) {
   wintest::ScopedKey pack(HKEY_CURRENT_USER, key);
   ASSERT_TRUE(pack.SetString(L"LastNotifyDate01", Today()));
   auto host = Start("battery-recal-changed.ini");
-  const Line line = WaitLine(*host);
+  const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
   ASSERT_TRUE(line.window) << "halfcapa is due at once";
   const std::wstring second = ReadString(key, L"RecalDate");
   EXPECT_NE(second, first);

@@ -191,6 +191,13 @@ std::vector<Ink> MiniPopupRows(HWND mini) {
   return ink;
 }
 
+MiniPopupView WaitMiniPopup(const HostProcess& host, DWORD timeoutMs) {
+  MiniPopupView view;
+  view.window = host.WaitWindow(L"MiniPopupClass", nullptr, timeoutMs);
+  view.rows = MiniPopupRows(view.window);
+  return view;
+}
+
 void ClickMiniPopupRow(HWND mini, int row) {
   PostMessageW(mini, WM_LBUTTONUP, 0, MAKELPARAM(100, kFirstTextTop + 3 + row * kRowPitch));
 }

@@ -65,6 +65,12 @@ std::vector<DWORD> CaptureScreen(const RECT& area);
 // dark blue an ordinary line, None an empty row.
 enum class Ink { None, Blue, Red };
 std::vector<Ink> MiniPopupRows(HWND mini);
+// The host's mini popup once it shows, with the ink of each row.
+struct MiniPopupView {
+  HWND window = nullptr;
+  std::vector<Ink> rows;
+};
+MiniPopupView WaitMiniPopup(const HostProcess& host, DWORD timeoutMs = 20000);
 // A click on row `row` of the mini popup, as the user's button release.
 void ClickMiniPopupRow(HWND mini, int row);
 

@@ -15,7 +15,8 @@
 using hosttest::ClickMiniPopupRow;
 using hosttest::HostProcess;
 using hosttest::Ink;
-using hosttest::MiniPopupRows;
+using hosttest::MiniPopupView;
+using hosttest::WaitMiniPopup;
 
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTREG";
@@ -58,18 +59,6 @@ SYSTEMTIME DaysAgo(int days) {
   return then;
 }
 
-// The mini popup once the reminder is listed, with the ink of its one line.
-struct Line {
-  HWND window = nullptr;
-  Ink ink = Ink::None;
-};
-Line WaitLine(const HostProcess& host) {
-  Line line;
-  line.window = host.WaitWindow(L"MiniPopupClass", nullptr, 20000);
-  const std::vector<Ink> rows = MiniPopupRows(line.window);
-  if (rows.size() == 1) line.ink = rows[0];
-  return line;
-}
 }  // namespace
 
 // Windows 7, a 50 ms clock (a check every 61 ticks, about 3 s), no first-run question, and
@@ -131,18 +120,18 @@ TEST_F(WkptregInHost, LoadsAndItsFirstCheckWritesPageAndBitmap) {
 TEST_F(WkptregInHost, UrgentReminderIsListedAsWarning) {
   FirstUsedDaysAgo(25);  // urgent from day 22 to 31
   auto host = Start();
-  const Line line = WaitLine(*host);
+  const MiniPopupView line = WaitMiniPopup(*host);
   ASSERT_TRUE(line.window) << "the reminder is listed";
-  EXPECT_EQ(line.ink, Ink::Red) << "drawn as a warning";
+  EXPECT_EQ(line.rows, std::vector<Ink>{Ink::Red}) << "one line, drawn as a warning";
 }
 
 TEST_F(WkptregInHost, OpenedReminderIsNotOfferedAgainTheSameDay) {
   FirstUsedDaysAgo(5);
   {
     auto host = Start();
-    const Line line = WaitLine(*host);
+    const MiniPopupView line = WaitMiniPopup(*host);
     ASSERT_TRUE(line.window) << "the reminder is listed";
-    EXPECT_EQ(line.ink, Ink::Blue) << "not urgent yet";
+    EXPECT_EQ(line.rows, std::vector<Ink>{Ink::Blue}) << "one line, not urgent yet";
     ClickMiniPopupRow(line.window, 0);
     HWND page = host->WaitWindow(L"HTMLPopupClass");
     ASSERT_TRUE(page) << "a click on the line opens the page";
