@@ -66,25 +66,30 @@ void ModuleManager::AutomaticPass() {
       continue;
     }
     s.retry = false;
-    CheckAnswer a;
-    {
-      Busy busy(*this, i);
-      a = modules_.AutoCheck(i);
-    }
-    const uint16_t kind = static_cast<uint16_t>(a.result & 0xFFFFu);
-    const uint32_t flags = a.result & 0xFFFF0000u;
-    if (kind == kKindNothing) {
+    const CheckAnswer a = Check(i, false);
+    if (a.kind() == kKindNothing) {
       if (list_.IsFilled(i)) {
         list_.Empty(i);
         changed = true;
       }
-    } else if (kind == kKindPage || kind == kKindAction) {
-      if (list_.Put(i, kind, flags, a.text, kind == kKindAction ? ActionPage(a.code) : a.page)) fresh = true;
+    } else if (List(i, a)) {
+      fresh = true;
     }
   }
   ShowNow(list_.FlagWord());
   if (!(list_.FlagWord() & kFlagShowNow) && (changed || fresh)) Attention(changed, fresh);
   UpdateTray();
+}
+
+CheckAnswer ModuleManager::Check(size_t slot, bool manual) {
+  Busy busy(*this, slot);
+  return manual ? modules_.ManualCheck(slot) : modules_.AutoCheck(slot);
+}
+
+// Only pages and actions are listed; an unknown kind never becomes a line that cannot open.
+bool ModuleManager::List(size_t slot, const CheckAnswer& a) {
+  if (a.kind() != kKindPage && a.kind() != kKindAction) return false;
+  return list_.Put(slot, a.kind(), a.flags(), a.text, a.kind() == kKindAction ? ActionPage(a.code) : a.page);
 }
 
 void ModuleManager::Attention(bool changed, bool fresh) {
@@ -141,18 +146,12 @@ void ModuleManager::ManualCheck(size_t index) {
   bool show = false;
   for (size_t i = first; i < last; ++i) {
     if (IsCurrent(i)) continue;
-    CheckAnswer a;
-    {
-      Busy busy(*this, i);
-      a = modules_.ManualCheck(i);
-    }
-    const uint16_t kind = static_cast<uint16_t>(a.result & 0xFFFFu);
-    const uint32_t flags = a.result & 0xFFFF0000u;
-    if (kind == kKindKeep) {
+    const CheckAnswer a = Check(i, true);
+    if (a.kind() == kKindKeep) {
       if (list_.IsFilled(i)) show = true;
-    } else if (kind == kKindPage || kind == kKindAction) {
-      flagWord |= flags;
-      if (list_.Put(i, kind, flags, a.text, kind == kKindAction ? ActionPage(a.code) : a.page)) show = true;
+    } else if (a.kind() == kKindPage || a.kind() == kKindAction) {
+      flagWord |= a.flags();
+      if (List(i, a)) show = true;
     }
     // CHECK_NOTHING leaves a pending entry alone; an unknown kind is ignored rather than
     // listed as a line that could never be opened.

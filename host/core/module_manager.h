@@ -20,6 +20,9 @@ struct CheckAnswer {
   std::u16string text;
   std::u16string page;
   uint16_t code = 0;
+
+  uint16_t kind() const { return static_cast<uint16_t>(result & 0xFFFFu); }
+  uint32_t flags() const { return result & 0xFFFF0000u; }
 };
 
 struct PageGeometry {
@@ -129,6 +132,10 @@ class ModuleManager {
 
   bool IsCurrent(size_t slot) const { return (pageSlot_ && *pageSlot_ == slot) || busy_[slot] > 0; }
   void AutomaticPass();
+  // One check of module `slot` with the module marked busy meanwhile.
+  CheckAnswer Check(size_t slot, bool manual);
+  // Lists a page or action answer; true when it is new.
+  bool List(size_t slot, const CheckAnswer& a);
   void FirstRunProbe(bool* fresh);
   void ManualCheck(size_t index);
   void ShowNow(uint32_t flagWord);
