@@ -1,6 +1,9 @@
 #include "tests/host/win/host_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <vector>
 
@@ -35,6 +38,35 @@ struct Search {
   HWND found;
 };
 
+// A host left running by an earlier test holds the single-instance mutex and would turn the
+// next one away with a message box.
+void WaitForNoHost(DWORD timeoutMs) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(50)) {
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"VelmorantTellwickMutex");
+    if (!mutex) return;
+    CloseHandle(mutex);
+  }
+}
+
+struct Listing {
+  DWORD pid;
+  std::wstring text;
+};
+
+// Each visible top-level window of the process with its class, title and static text.
+BOOL CALLBACK ListWindow(HWND window, LPARAM context) {
+  auto* l = reinterpret_cast<Listing*>(context);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != l->pid || !IsWindowVisible(window)) return TRUE;
+  wchar_t cls[128] = {}, title[256] = {}, body[512] = {};
+  GetClassNameW(window, cls, 128);
+  GetWindowTextW(window, title, 256);
+  GetDlgItemTextW(window, 0xFFFF, body, 512);
+  l->text += std::wstring(L"  ") + cls + L" \"" + title + L"\" " + body + L"\n";
+  return TRUE;
+}
+
 BOOL CALLBACK Match(HWND window, LPARAM context) {
   auto* s = reinterpret_cast<Search*>(context);
   DWORD pid = 0;
@@ -61,6 +93,7 @@ Sandbox::Sandbox() {
   static int serial = 0;
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
+  WaitForNoHost(20000);
   dir_ = std::wstring(temp) + L"wkpt-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++serial);
   CreateDirectoryW(dir_.c_str(), nullptr);
   CopyFileW(WinePath(HOST_EXE).c_str(), exe().c_str(), FALSE);
@@ -106,6 +139,11 @@ HostProcess::HostProcess(const Sandbox& sandbox, const std::wstring& arguments) 
 HostProcess::~HostProcess() {
   if (!pi_.hProcess) return;
   if (Running()) {
+    if (::testing::Test::HasFailure()) {
+      Listing l{pi_.dwProcessId, {}};
+      EnumWindows(ListWindow, reinterpret_cast<LPARAM>(&l));
+      std::wcout << L"The host was still running, with these windows:\n" << l.text << std::flush;
+    }
     if (HWND main = WaitWindow(L"WICKPOST", L"Tellwick", 0, false)) PostMessageW(main, WM_COMMAND, 105, 0);
     if (WaitForSingleObject(pi_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi_.hProcess, 1);
   }
@@ -196,6 +234,16 @@ MiniPopupView WaitMiniPopup(const HostProcess& host, DWORD timeoutMs) {
   view.window = host.WaitWindow(L"MiniPopupClass", nullptr, timeoutMs);
   view.rows = MiniPopupRows(view.window);
   return view;
+}
+
+int MiniPopupHeight(HWND mini) {
+  RECT r = {};
+  return GetWindowRect(mini, &r) ? static_cast<int>(r.bottom - r.top) : 0;
+}
+
+int WaitMiniPopupHeight(HWND mini, int height, DWORD timeoutMs) {
+  for (DWORD start = GetTickCount(); MiniPopupHeight(mini) != height && GetTickCount() - start < timeoutMs;) Sleep(20);
+  return MiniPopupHeight(mini);
 }
 
 void ClickMiniPopupRow(HWND mini, int row) {

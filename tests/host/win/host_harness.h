@@ -71,6 +71,10 @@ struct MiniPopupView {
   std::vector<Ink> rows;
 };
 MiniPopupView WaitMiniPopup(const HostProcess& host, DWORD timeoutMs = 20000);
+// The mini popup's height, and its height once it is `height` or when `timeoutMs` runs out:
+// lines from several modules may come on different ticks, and a dismissed line leaves late.
+int MiniPopupHeight(HWND mini);
+int WaitMiniPopupHeight(HWND mini, int height, DWORD timeoutMs = 5000);
 // A click on row `row` of the mini popup, as the user's button release.
 void ClickMiniPopupRow(HWND mini, int row);
 

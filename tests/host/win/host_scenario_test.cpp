@@ -105,9 +105,7 @@ TEST_F(HostScenario, ChecksEveryIntervalPlusOneTicksAndWithdrawsOnNothing) {
   ASSERT_TRUE(box_.WaitForLog("wkptrss AutoCheck result=0x1"));
   HWND list = host.WaitWindow(L"MiniPopupClass");
   ASSERT_TRUE(list) << "the new line is listed";
-  RECT r = {};
-  GetWindowRect(list, &r);
-  EXPECT_EQ(r.bottom - r.top, 44) << "one row";
+  EXPECT_EQ(MiniPopupHeight(list), 44) << "one row";
   ASSERT_TRUE(box_.WaitForLog("wkptrss AutoCheck result=0x0"));
   for (DWORD start = GetTickCount(); IsShown(list) && GetTickCount() - start < 5000;) Sleep(20);
   EXPECT_FALSE(IsShown(list)) << "withdrawn: the list closes";
@@ -314,9 +312,9 @@ TEST_F(HostScenario, SurvivesMisbehavingModules) {
   ASSERT_TRUE(box_.WaitForLog("wkptrss AutoCheck result=0x2"));
   HWND list = host.WaitWindow(L"MiniPopupClass");
   ASSERT_TRUE(list);
-  RECT r = {};
-  GetWindowRect(list, &r);
-  ASSERT_EQ(r.bottom - r.top, 2 * 22 + 22) << "unknown kinds list nothing";
+  WaitMiniPopupHeight(list, 2 * 22 + 22);
+  Sleep(300);  // time for a wrongly listed third line to show
+  ASSERT_EQ(MiniPopupHeight(list), 2 * 22 + 22) << "unknown kinds list nothing";
   PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(100, 22 + 20));  // the second row
   EXPECT_TRUE(box_.WaitForLog("wkptrss DoNotify 65535"));
   host.Post(WM_COMMAND, 12700);

@@ -162,7 +162,8 @@ TEST_F(TrayScenario, MiniPopupPlacementRowsAndClicks) {
   HostProcess host(box_);
   HWND mini = host.WaitWindow(kMini);
   ASSERT_TRUE(mini);
-  Sleep(300);
+  WaitMiniPopupHeight(mini, 3 * 22 + 22);
+  Sleep(300);  // painted
   RECT r = {};
   GetWindowRect(mini, &r);
   const RECT work = WorkArea();
@@ -179,8 +180,7 @@ TEST_F(TrayScenario, MiniPopupPlacementRowsAndClicks) {
   EXPECT_TRUE(box_.WaitForLog("wkpthdd DoNotify 7")) << "the first row's action reaches its module";
   mini = host.WaitWindow(kMini);
   ASSERT_TRUE(mini) << "the other lines are listed again";
-  GetWindowRect(mini, &r);
-  EXPECT_EQ(r.bottom - r.top, 2 * 22 + 22);
+  EXPECT_EQ(WaitMiniPopupHeight(mini, 2 * 22 + 22), 2 * 22 + 22);
   host.Post(WM_COMMAND, IDM_EXIT);
   EXPECT_EQ(host.Wait(), 0);
 }
