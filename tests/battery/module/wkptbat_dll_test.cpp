@@ -9,17 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "common/core/misccommon.h"
 #include "host/module_contract.h"
 #include "modules/battery/module/bat_resource_ids.h"
-#include "sim/driver/sim_driver.h"
-#include "sim/driver/sim_registry.h"
-#include "tests/battery/module/fake_page_event.h"
+#include "tests/common/win/fake_page_event.h"
+#include "tests/common/win/module_dll_support.h"
 #include "tests/common/win/win_test_support.h"
 
 namespace {
@@ -27,12 +24,8 @@ const wchar_t kUserKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT";
 const wchar_t kOnePack[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT\\VLB-ONE       24040201201";
 const wchar_t kInternal[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT\\VLB-INT1      24040204321";
 
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream file(path.c_str(), std::ios::binary);
-  std::ostringstream body;
-  body << file.rdbuf();
-  return body.str();
-}
+using wintest::ReadAll;
+
 DWORD ReadDword(const wchar_t* key, const wchar_t* name) {
   DWORD value = 0, size = sizeof value;
   return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
@@ -75,32 +68,17 @@ class BoxWatcher {
   std::thread thread_;
 };
 
-INT_PTR(WICKPOST_CALL* g_setupProc)(HWND, UINT, WPARAM, LPARAM) = nullptr;
-INT_PTR CALLBACK SetupThunk(HWND h, UINT m, WPARAM w, LPARAM l) { return g_setupProc(h, m, w, l); }
-int g_changed = 0;  // PSM_CHANGED received by the stand-in property sheet
-LRESULT CALLBACK SheetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == PSM_CHANGED) ++g_changed;
-  return DefWindowProcW(h, m, w, l);
-}
-
 class Wkptbat : public testing::Test {
  protected:
   void Start(const char* scenarioName, const char* dll = WKPTBAT_DLL) {
     const std::wstring path = wintest::WinePath((std::string(SCENARIO_DIR "/") + scenarioName).c_str());
-    sim::Scenario scenario;
     std::string error;
-    ASSERT_TRUE(sim::ParseScenario(ReadAll(path), scenario, error)) << error;
-    client_.reset();  // it talks to the driver, which keeps the registry
-    driver_.reset();
-    registry_ = sim::CreatePlatformRegistry();
-    driver_ = std::make_unique<sim::SimDriver>(scenario, *registry_);
-    client_ = std::make_unique<MiscCommon::CMiscCommon>(*driver_);
-    ASSERT_EQ(client_->Open(), MiscCommon::MC_OK);
+    ASSERT_TRUE(notebook_.Load(path, false, error)) << error;
     SetEnvironmentVariableW(L"TELLWICK_SCENARIO", path.c_str());  // the sim variant's battery devices
     dll_ = LoadLibraryW(wintest::WinePath(dll).c_str());
     ASSERT_NE(dll_, nullptr);
     if (!host_) host_ = CreateWindowW(L"STATIC", L"host", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    info_ = ModuleInitInfo{sizeof(ModuleInitInfo), 3, 0, 0, 1, client_.get()};
+    info_ = ModuleInitInfo{sizeof(ModuleInitInfo), 3, 0, 0, 1, notebook_.client()};
     wchar_t errorText[WICKPOST_ERROR_BUFFER] = {};
     const int rc = Get<WickpostInitializeFn>("WickpostInitialize")(host_, &info_, errorText, WICKPOST_ERROR_BUFFER);
     SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
@@ -110,7 +88,7 @@ class Wkptbat : public testing::Test {
   void TearDown() override {
     if (dll_) FreeLibrary(dll_);
     if (host_) DestroyWindow(host_);
-    client_.reset();
+    notebook_.Reset();
   }
   template <class Fn>
   Fn Get(const char* name) {
@@ -139,9 +117,7 @@ class Wkptbat : public testing::Test {
 
   wintest::ScopedKey user_{HKEY_CURRENT_USER, kUserKey};
   wintest::ScopedKey machine_{HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\WICKPOST", KEY_WOW64_64KEY};
-  std::unique_ptr<sim::ISimRegistry> registry_;
-  std::unique_ptr<sim::SimDriver> driver_;
-  std::unique_ptr<MiscCommon::CMiscCommon> client_;
+  wintest::SimNotebook notebook_;
   HMODULE dll_ = nullptr;
   HWND host_ = nullptr;
   ModuleInitInfo info_{};
@@ -236,14 +212,8 @@ TEST_F(Wkptbat, RecalibrationLinksWithoutUtilityOrManualExplainThemselves) {
 TEST_F(Wkptbat, SettingsPageSavesBatteryZeroOnApply) {
   Start("battery-two-packs.ini");
   EXPECT_EQ(Get<WickpostGetSetupDlgFn>("WickpostGetSetupDlg")(), IDD_SETUP);
-  g_setupProc = Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc");
-  WNDCLASSW cls = {};
-  cls.lpfnWndProc = SheetProc;
-  cls.hInstance = GetModuleHandleW(nullptr);
-  cls.lpszClassName = L"BatSheetStandIn";
-  RegisterClassW(&cls);
-  HWND sheet = CreateWindowW(L"BatSheetStandIn", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, cls.hInstance, nullptr);
-  HWND page = CreateDialogParamW(dll_, MAKEINTRESOURCEW(IDD_SETUP), sheet, SetupThunk, 0);
+  wintest::SetupPageInSheet sheet(dll_, IDD_SETUP, Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc"));
+  HWND page = sheet.page();
   ASSERT_NE(page, nullptr);
   wchar_t text[128] = {};
   GetDlgItemTextW(page, IDC_ENABLE, text, 128);
@@ -252,16 +222,13 @@ TEST_F(Wkptbat, SettingsPageSavesBatteryZeroOnApply) {
   EXPECT_STREQ(text, L"拡張バッテリーの設定");
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_NOTIFY_RECAL)));
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_LIST_RECAL))) << "no automatic check yet";
-  g_changed = 0;
+  sheet.ResetChanges();
   SendDlgItemMessageW(page, IDC_NOTIFY_RECAL, BM_CLICK, 0, 0);
-  EXPECT_EQ(g_changed, 1);
+  EXPECT_EQ(sheet.changes(), 1);
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTO_RECAL)));
-  NMHDR apply = {sheet, 0, static_cast<UINT>(PSN_APPLY)};
-  SendMessageW(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&apply));
+  sheet.Apply();
   EXPECT_EQ(ReadDword(kInternal, L"NotifyEventMask"), 6u);
   EXPECT_EQ(ReadDword(kInternal, L"Enable"), 1u);
-  DestroyWindow(page);
-  DestroyWindow(sheet);
 }
 
 // SetupAPI finds no battery-class device in Wine: the release variant measures no wear, where

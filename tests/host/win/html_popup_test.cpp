@@ -12,10 +12,9 @@
 
 #include "host/module_contract.h"
 #include "host/win/html_popup.h"
+#include "tests/common/win/fake_page_event.h"
 #include "tests/common/win/win_test_support.h"
 #include "tests/host/win/fake_html_document.h"
-
-extern "C" IHTMLEventObj* FakeClickEvent(const wchar_t* type, const wchar_t* tag, const wchar_t* id, BOOL checked);
 
 using host::AnswerClickReport;
 using host::CDocSink;
@@ -278,7 +277,8 @@ class HtmlPopupClicks : public HtmlPopup {
     ASSERT_TRUE(owner_);
     popup_.SetPage(L"C:\\windows\\win.ini");
     ASSERT_TRUE(popup_.Show(owner_, 400, 300, 0, 0, 0, WM_HOST_POPUPCLICK));
-    event_ = FakeClickEvent(L"click", L"A", L"next", FALSE);
+    const FakeClick next = {L"click", L"A", L"next"};
+    event_ = FakePageEvent(&next);
     document_ = FakeDocumentWithEvent(event_, nullptr);
     sink_.Attach(new CDocSink(&popup_, document_));
   }
@@ -391,7 +391,8 @@ HRESULT FireBrowserEvent(CIESink* sink, DISPID dispid, IDispatch* completed = nu
 
 TEST(IESink, HooksOnlyThePageItselfRaisesTheZoomAndLetsGoOnNavigationAndQuit) {
   FakeSource browserEvents = {}, documentEvents = {}, frameEvents = {};
-  IHTMLEventObj* event = FakeClickEvent(L"click", L"IMG", L"logo", FALSE);
+  const FakeClick logo = {L"click", L"IMG", L"logo"};
+  IHTMLEventObj* event = FakePageEvent(&logo);
   IHTMLDocument2* document = FakeDocumentWithEvent(event, &documentEvents);
   IWebBrowser2* browser = FakeWebBrowser(document, &browserEvents);
   IWebBrowser2* frame = FakeWebBrowser(nullptr, &frameEvents);

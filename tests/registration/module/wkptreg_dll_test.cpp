@@ -9,30 +9,23 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "common/core/misccommon.h"
 #include "common/win/reg.h"
 #include "host/module_contract.h"
 #include "modules/registration/module/reg_resource_ids.h"
 #include "modules/registration/module/reg_settings.h"
-#include "sim/driver/sim_driver.h"
+#include "tests/common/win/fake_page_event.h"
+#include "tests/common/win/module_dll_support.h"
 #include "tests/common/win/win_test_support.h"
-#include "tests/registration/module/fake_html_event.h"
 #include "tests/registration/module/reg_test_util.h"
 
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTREG";
 const wchar_t kCurrentVersion[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
 
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream file(path.c_str(), std::ios::binary);
-  std::ostringstream body;
-  body << file.rdbuf();
-  return body.str();
-}
+using wintest::ReadAll;
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 std::wstring TempFolder() {
   wchar_t buffer[MAX_PATH + 1];
@@ -68,29 +61,12 @@ class InstallDateGuard {
   DWORD value_ = 0;
 };
 
-INT_PTR (WICKPOST_CALL* g_setupProc)(HWND, UINT, WPARAM, LPARAM) = nullptr;
-INT_PTR CALLBACK SetupThunk(HWND h, UINT m, WPARAM w, LPARAM l) { return g_setupProc(h, m, w, l); }
-
-int g_changed = 0;  // PSM_CHANGED received by the stand-in property sheet
-LRESULT CALLBACK SheetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  if (m == PSM_CHANGED) ++g_changed;
-  return DefWindowProcW(h, m, w, l);
-}
-
 class Wkptreg : public testing::Test {
  protected:
   void Start(const char* scenarioName) {
-    sim::Scenario scenario;
     std::string error;
-    const std::string text = ReadAll(wintest::WinePath((std::string(SCENARIO_DIR "/") + scenarioName).c_str()));
-    ASSERT_TRUE(sim::ParseScenario(text, scenario, error)) << error;
-    client_.reset();  // it talks to the driver, which keeps the registry
-    driver_.reset();
-    registry_ = sim::CreatePlatformRegistry();
-    driver_ = std::make_unique<sim::SimDriver>(scenario, *registry_);
-    ASSERT_EQ(driver_->ApplyRegistryPresets(), 0u);
-    client_ = std::make_unique<MiscCommon::CMiscCommon>(*driver_);
-    ASSERT_EQ(client_->Open(), MiscCommon::MC_OK);
+    ASSERT_TRUE(notebook_.Load(wintest::WinePath((std::string(SCENARIO_DIR "/") + scenarioName).c_str()), true, error))
+        << error;
     Load();
   }
   void Load() {
@@ -102,7 +78,7 @@ class Wkptreg : public testing::Test {
     manual_ = Get<WickpostCheckFn>("WickpostManualCheck");
     popupSize_ = Get<WickpostGetPairFn>("WickpostGetPopupSize");
     setupDlg_ = Get<WickpostGetSetupDlgFn>("WickpostGetSetupDlg");
-    g_setupProc = Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc");
+    setupProc_ = Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc");
     onShow_ = Get<WickpostHTMLOnShowFn>("WickpostHTMLOnShow");
     onClick_ = Get<WickpostHTMLOnClickFn>("WickpostHTMLOnClick");
     onClose_ = Get<WickpostHTMLOnCloseFn>("WickpostHTMLOnClose");
@@ -115,7 +91,7 @@ class Wkptreg : public testing::Test {
     return fn;
   }
   int Init() {
-    info_ = ModuleInitInfo{sizeof(ModuleInitInfo), 3, 0, 0, 2, client_.get()};
+    info_ = ModuleInitInfo{sizeof(ModuleInitInfo), 3, 0, 0, 2, notebook_.client()};
     wchar_t error[WICKPOST_ERROR_BUFFER] = {};
     return init_(host_, &info_, error, WICKPOST_ERROR_BUFFER);
   }
@@ -138,9 +114,7 @@ class Wkptreg : public testing::Test {
   wintest::ScopedKey machine_{HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\WICKPOST", KEY_WOW64_64KEY};
   wintest::ScopedKey user_{HKEY_CURRENT_USER, kModuleKey};
   InstallDateGuard installDate_;
-  std::unique_ptr<sim::ISimRegistry> registry_;
-  std::unique_ptr<sim::SimDriver> driver_;
-  std::unique_ptr<MiscCommon::CMiscCommon> client_;
+  wintest::SimNotebook notebook_;
   HMODULE dll_ = nullptr;
   HWND host_ = nullptr;
   ModuleInitInfo info_{};
@@ -150,6 +124,7 @@ class Wkptreg : public testing::Test {
   WickpostCheckFn auto_ = nullptr, manual_ = nullptr;
   WickpostGetPairFn popupSize_ = nullptr;
   WickpostGetSetupDlgFn setupDlg_ = nullptr;
+  WickpostSetupDlgProcFn setupProc_ = nullptr;
   WickpostHTMLOnShowFn onShow_ = nullptr;
   WickpostHTMLOnClickFn onClick_ = nullptr;
   WickpostHTMLOnCloseFn onClose_ = nullptr;
@@ -274,7 +249,7 @@ TEST_F(Wkptreg, UnknownModelDoesNotLoadAndBadRecordsAreRefused) {
   EXPECT_EQ(Init(), MODULE_E_DRIVER);
   wchar_t error[WICKPOST_ERROR_BUFFER];
   EXPECT_EQ(init_(host_, nullptr, error, WICKPOST_ERROR_BUFFER), MODULE_E_BAD_ARGUMENT);
-  ModuleInitInfo old{sizeof(ModuleInitInfo), 2, 0, 0, 0, client_.get()};
+  ModuleInitInfo old{sizeof(ModuleInitInfo), 2, 0, 0, 0, notebook_.client()};
   EXPECT_EQ(init_(host_, &old, error, WICKPOST_ERROR_BUFFER), MODULE_E_HOST_TOO_OLD);
 }
 
@@ -313,14 +288,8 @@ TEST_F(Wkptreg, ForceButtonShowsThePageAnywayAndApplySaves) {
   onClose_();
   ASSERT_EQ(Check(auto_), static_cast<CheckResult>(CHECK_NOTHING));
 
-  WNDCLASSW cls = {};
-  cls.lpfnWndProc = SheetProc;
-  cls.hInstance = GetModuleHandleW(nullptr);
-  cls.lpszClassName = L"TellwickTestSheet";
-  RegisterClassW(&cls);
-  HWND sheet = CreateWindowW(L"TellwickTestSheet", L"sheet", WS_OVERLAPPEDWINDOW, 0, 0, 400, 400, nullptr, nullptr,
-                             cls.hInstance, nullptr);
-  HWND dialog = CreateDialogParamW(dll_, MAKEINTRESOURCEW(setupDlg_()), sheet, SetupThunk, 0);
+  wintest::SetupPageInSheet sheet(dll_, setupDlg_(), setupProc_);
+  HWND dialog = sheet.page();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_NOTIFY), static_cast<UINT>(BST_CHECKED));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_NOTIFY)));
@@ -333,24 +302,22 @@ TEST_F(Wkptreg, ForceButtonShowsThePageAnywayAndApplySaves) {
   EXPECT_EQ(Check(manual_), static_cast<CheckResult>(CHECK_PAGE)) << "the host's check of this module shows it anyway";
 
   // The page's "already registered" box turns the settings page's box off at once.
-  IHTMLEventObj* click = FakeClickEvent(L"click", L"INPUT", L"check_done", TRUE);
+  const FakeClick done = {L"click", L"INPUT", L"check_done", nullptr, TRUE};
+  IHTMLEventObj* click = FakePageEvent(&done);
   EXPECT_EQ(onClick_(click), 1);
   click->Release();
   EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_NOTIFY), static_cast<UINT>(BST_UNCHECKED));
   EXPECT_EQ(isEnable_(), 0);
 
   CheckDlgButton(dialog, IDC_NOTIFY, BST_CHECKED);
-  g_changed = 0;
+  sheet.ResetChanges();
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_NOTIFY, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_NOTIFY)));
-  EXPECT_EQ(g_changed, 1);
-  NMHDR apply = {dialog, 0, static_cast<UINT>(PSN_APPLY)};
-  EXPECT_EQ(SendMessageW(dialog, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&apply)), PSNRET_NOERROR);  // DWLP_MSGRESULT
+  EXPECT_EQ(sheet.changes(), 1);
+  EXPECT_EQ(sheet.Apply(), PSNRET_NOERROR);  // DWLP_MSGRESULT
   EXPECT_EQ(isEnable_(), 1);
   DWORD notify = 7;
   EXPECT_TRUE(CReg().ReadDword64(HKEY_LOCAL_MACHINE, kModuleKey, L"Notify", &notify));
   EXPECT_EQ(notify, 1u);
-  DestroyWindow(dialog);
-  DestroyWindow(sheet);
 }
 
 TEST_F(Wkptreg, ClicksElsewhereChangeNothing) {
@@ -360,7 +327,8 @@ TEST_F(Wkptreg, ClicksElsewhereChangeNothing) {
     const wchar_t *type, *tag, *id;
   } clicks[] = {{L"click", L"A", L"check_done"}, {L"click", L"INPUT", L"other"}, {L"mouseover", L"INPUT", L"check_done"}};
   for (const auto& c : clicks) {
-    IHTMLEventObj* event = FakeClickEvent(c.type, c.tag, c.id, TRUE);
+    const FakeClick click = {c.type, c.tag, c.id, nullptr, TRUE};
+    IHTMLEventObj* event = FakePageEvent(&click);
     EXPECT_EQ(onClick_(event), 1);
     event->Release();
     EXPECT_EQ(isEnable_(), 1) << c.tag << " " << c.id;

@@ -1,6 +1,6 @@
-/* C vtables name their slots, so the fake fills only what the click rule calls. */
+/* C vtables name their slots, so the fake fills only what the modules' click rules call; the rest stay null. */
 #define COBJMACROS
-#include "tests/battery/module/fake_page_event.h"
+#include "tests/common/win/fake_page_event.h"
 
 #include <mshtml.h>
 #include <stddef.h>

@@ -1,6 +1,6 @@
-// A click in the battery page as the browser control reports it: the event, its source
-// element (input, select or link) and the page's document, whose interval lists record
-// what the module enables or disables.
+// A click in a page as the browser control hands it to WickpostHTMLOnClick: the event, its
+// source element (input, select, link or anything else by tag) and the page's document,
+// whose lists record what the module enables or disables.
 #pragma once
 #include <windows.h>
 
