@@ -3,8 +3,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include <fstream>
-#include <sstream>
+#include "tests/common/win/win_test_support.h"
 
 namespace wintest {
 namespace {
@@ -18,13 +17,6 @@ LRESULT CALLBACK SheetProc(HWND h, UINT m, WPARAM w, LPARAM l) {
   return DefWindowProcW(h, m, w, l);
 }
 }  // namespace
-
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream file(path.c_str(), std::ios::binary);
-  std::ostringstream body;
-  body << file.rdbuf();
-  return body.str();
-}
 
 bool SimNotebook::Load(const std::wstring& winePath, bool applyRegistryPresets, std::string& error) {
   Reset();

@@ -12,19 +12,17 @@
 #include "sim/driver/sim_registry.h"
 
 namespace wintest {
-std::string ReadAll(const std::wstring& path);
-
 // A scenario's registry, driver and an open driver client.
 class SimNotebook {
  public:
-  ~SimNotebook() { Reset(); }
   // Loads the scenario at `winePath`; false with `error` when it cannot.
   bool Load(const std::wstring& winePath, bool applyRegistryPresets, std::string& error);
   MiscCommon::CMiscCommon* client() const { return client_.get(); }
-  // The client goes first: it talks to the driver, which keeps the registry.
   void Reset();
 
  private:
+  // Declared in this order so that the client goes first: it talks to the driver, which
+  // keeps the registry.
   std::unique_ptr<sim::ISimRegistry> registry_;
   std::unique_ptr<sim::SimDriver> driver_;
   std::unique_ptr<MiscCommon::CMiscCommon> client_;
@@ -38,7 +36,6 @@ class SetupPageInSheet {
   ~SetupPageInSheet();
   SetupPageInSheet(const SetupPageInSheet&) = delete;
   SetupPageInSheet& operator=(const SetupPageInSheet&) = delete;
-  HWND sheet() const { return sheet_; }
   HWND page() const { return page_; }
   int changes() const;
   void ResetChanges();

@@ -10,6 +10,19 @@ std::wstring WinePath(const char* unixPath) {
   return out;
 }
 
+// Shared for reading and writing: a program under test may still be writing its log.
+std::string ReadAll(const std::wstring& path) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return {};
+  std::string out;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
+  CloseHandle(f);
+  return out;
+}
+
 int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs) {
   output.clear();
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};

@@ -7,6 +7,8 @@
 namespace wintest {
 // A Unix path from the build as a Wine path on drive Z:.
 std::wstring WinePath(const char* unixPath);
+// A whole file's bytes; empty when it cannot be read.
+std::string ReadAll(const std::wstring& path);
 // Runs a command line, returns its exit code (or -1) and its standard output.
 int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
 // Deletes a registry tree when the test ends.

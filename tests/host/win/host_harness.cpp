@@ -4,32 +4,18 @@
 
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <vector>
 
+#include "tests/common/win/win_test_support.h"
+
 namespace hosttest {
+
+using wintest::ReadAll;
+using wintest::WinePath;
 
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 namespace {
-std::wstring WinePath(const char* unixPath) {
-  std::wstring out = L"Z:";
-  for (const char* p = unixPath; *p; ++p) out.push_back(*p == '/' ? L'\\' : static_cast<wchar_t>(*p));
-  return out;
-}
-
-std::string ReadAll(const std::wstring& path) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return {};
-  std::string out;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
-  CloseHandle(f);
-  return out;
-}
-
 struct Search {
   DWORD pid;
   const wchar_t* cls;

@@ -6,7 +6,6 @@
 #include <mshtml.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -243,13 +242,6 @@ int CountOf(const std::string& text, const std::string& needle) {
   return n;
 }
 
-std::string ReadFile(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class HtmlPopupClicks : public HtmlPopup {
  protected:
   void SetUp() override {
@@ -303,7 +295,7 @@ class HtmlPopupClicks : public HtmlPopup {
     VariantInit(result);
     return sink_->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &none, result, nullptr, nullptr);
   }
-  std::string Log() const { return ReadFile(dir_ + L"\\calls.log"); }
+  std::string Log() const { return wintest::ReadAll(dir_ + L"\\calls.log"); }
 
   std::wstring dir_;
   HMODULE probe_ = nullptr;
