@@ -30,12 +30,13 @@ tw_wine_up() {
 # Wine's dialog fonts have no Japanese or Chinese glyphs: link them to the CJK fonts that
 # setup.sh installs (Japanese first, then Simplified and Traditional Chinese), and map the
 # Japanese UI font names onto them. Debian's Wine does not look in fonts-wine's folder, so
-# the prefix gets its Tahoma too; without it Latin text falls back to a monospaced face.
+# the prefix gets its Tahoma too; without it Latin text falls back to a monospaced face. Marlett
+# draws the caption buttons; without it the close box shows a letter "r".
 tw_wine_cjk_fonts() {
   local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
   local links='ipag.ttf,IPAGothic\0NotoSansCJK-Regular.ttc,Noto Sans CJK SC\0NotoSansCJK-Regular.ttc,Noto Sans CJK TC'
   local face
-  cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  cp /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI" Arial; do
     wine reg add "$key\FontLink\SystemLink" /v "$face" /t REG_MULTI_SZ /d "$links" /f >/dev/null 2>&1
   done
