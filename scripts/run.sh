@@ -42,6 +42,10 @@ temp_dir="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Temp"
 [ -d "$temp_dir" ] || temp_dir=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -name Temp | head -n 1)
 
 for preset in win32 win64; do
+  if [ "$preset" = win32 ] && [ "$TW_WINE32" != 1 ]; then
+    echo "== win32: not run, this machine cannot run 32-bit programs"
+    continue
+  fi
   out=build/$preset/out/sim
   echo "== $preset ($(x86_64-w64-mingw32-objdump -f "$out/wickinfo.exe" | sed -n 's/.*file format //p'))"
   wine "$out/wickinfo.exe" | tr -d '\r' || echo "(wickinfo exited with $?)"

@@ -1,10 +1,33 @@
 # Sourced by the scripts: a fresh Wine prefix (64-bit Windows, so both PE32 and PE32+ run)
 # with a warm wineserver, and a display (Xvfb when there is none).
 
+# Whether this machine runs 32-bit Linux programs, and so Wine's 32-bit side (PE32 programs).
+# Some kernels are built without 32-bit support: there the win32 build is built but not run.
+tw_wine32_runs() {
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# Without the 32-bit side, "wine" (Debian's wrapper starts the 32-bit loader first) must go
+# straight to the 64-bit loader, for the tests' emulator and the scripts alike.
+tw_wine64_only_path() {
+  TW_WINE_BIN=$(mktemp -d /tmp/tellwick-winebin.XXXXXX)
+  printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$TW_WINE_BIN/wine"
+  chmod +x "$TW_WINE_BIN/wine"
+  export PATH="$TW_WINE_BIN:$PATH"
+}
+
 tw_wine_up() {
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEARCH=win64
   export WINEPREFIX
+  TW_WINE32=1
+  TW_WINE_BIN=
+  if ! tw_wine32_runs; then
+    TW_WINE32=0
+    tw_wine64_only_path
+    echo "wine: this machine cannot run 32-bit programs; only 64-bit Windows programs run" >&2
+  fi
+  export TW_WINE32
   WINEPREFIX=$(mktemp -d /tmp/tellwick-wine.XXXXXX)
   TW_XVFB_PID=
   if [ -z "${DISPLAY:-}" ]; then
@@ -57,5 +80,6 @@ tw_wine_down() {
   wineserver -k >/dev/null 2>&1 || true
   [ -n "${TW_XVFB_PID:-}" ] && kill "$TW_XVFB_PID" 2>/dev/null
   case "$WINEPREFIX" in /tmp/tellwick-wine.*) rm -rf "$WINEPREFIX" ;; esac
+  case "${TW_WINE_BIN:-}" in /tmp/tellwick-winebin.*) rm -rf "$TW_WINE_BIN" ;; esac
   return 0
 }
