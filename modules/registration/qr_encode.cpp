@@ -172,6 +172,53 @@ bool PutRunData(BitWriter& w, const uint8_t* p, const Run& run) {
   return false;
 }
 
+// A Reed-Solomon generator (x - a^0)(x - a^1)...(x - a^(degree-1)), leading coefficient 1
+// left implicit; coefficient[0] belongs to x^(degree-1). Kept as logarithms, because every
+// use multiplies it by one factor; kZero marks a zero coefficient.
+struct RsGenerator {
+  static constexpr int kZero = -1;
+  int degree = 0;
+  int logCoefficient[kMaxEccDegree] = {};
+};
+
+RsGenerator Generator(int degree) {
+  uint8_t generator[kMaxEccDegree] = {};
+  generator[degree - 1] = 1;
+  uint8_t root = 1;
+  for (int i = 0; i < degree; ++i) {
+    for (int j = 0; j < degree; ++j) {
+      generator[j] = GfMultiply(generator[j], root);
+      if (j + 1 < degree) generator[j] ^= generator[j + 1];
+    }
+    root = GfMultiply(root, 2);
+  }
+  RsGenerator g;
+  g.degree = degree;
+  for (int j = 0; j < degree; ++j) g.logCoefficient[j] = generator[j] == 0 ? RsGenerator::kZero : kGf.log[generator[j]];
+  return g;
+}
+
+// The remainder of data(x) * x^degree divided by the generator: a shift register that shifts
+// and adds in one pass.
+void RemainderOf(const RsGenerator& g, const uint8_t* data, size_t length, uint8_t* ecc) {
+  const int degree = g.degree;
+  std::memset(ecc, 0, static_cast<size_t>(degree));
+  for (size_t i = 0; i < length; ++i) {
+    const uint8_t factor = data[i] ^ ecc[0];
+    if (factor == 0) {
+      for (int j = 0; j + 1 < degree; ++j) ecc[j] = ecc[j + 1];
+      ecc[degree - 1] = 0;
+      continue;
+    }
+    const int logFactor = kGf.log[factor];
+    for (int j = 0; j < degree; ++j) {
+      const uint8_t next = j + 1 < degree ? ecc[j + 1] : 0;
+      const int logC = g.logCoefficient[j];
+      ecc[j] = static_cast<uint8_t>(next ^ (logC == RsGenerator::kZero ? 0 : kGf.exp[logC + logFactor]));
+    }
+  }
+}
+
 size_t RawDataModules(int version) {
   const size_t size = static_cast<size_t>(SymbolSize(version));
   // Finders with separators, both timing lines, both format copies and the dark module.
@@ -257,7 +304,8 @@ void Symbol::Reset(int version, Ecc ecc, int mask) {
   size_ = SymbolSize(version);
   ecc_ = ecc;
   mask_ = mask;
-  cells_.fill(0);
+  // Only the rows in use: cells beyond the size are never read.
+  std::fill_n(cells_.begin(), static_cast<size_t>(size_) * kMaxSize, uint8_t{0});
 }
 
 size_t TotalCodewords(int version) { return RawDataModules(version) / 8; }
@@ -293,25 +341,7 @@ bool BuildDataCodewords(const uint8_t* text, const std::vector<Run>& runs, int v
 
 void ReedSolomon(const uint8_t* data, size_t length, int degree, uint8_t* ecc) {
   if (degree < 1 || degree > kMaxEccDegree) return;
-  // Generator (x - a^0)(x - a^1)...(x - a^(degree-1)), leading coefficient 1 left implicit;
-  // generator[0] is the coefficient of x^(degree-1).
-  uint8_t generator[kMaxEccDegree] = {};
-  generator[degree - 1] = 1;
-  uint8_t root = 1;
-  for (int i = 0; i < degree; ++i) {
-    for (int j = 0; j < degree; ++j) {
-      generator[j] = GfMultiply(generator[j], root);
-      if (j + 1 < degree) generator[j] ^= generator[j + 1];
-    }
-    root = GfMultiply(root, 2);
-  }
-  std::memset(ecc, 0, static_cast<size_t>(degree));
-  for (size_t i = 0; i < length; ++i) {
-    const uint8_t factor = data[i] ^ ecc[0];
-    std::memmove(ecc, ecc + 1, static_cast<size_t>(degree - 1));
-    ecc[degree - 1] = 0;
-    for (int j = 0; j < degree; ++j) ecc[j] ^= GfMultiply(generator[j], factor);
-  }
+  RemainderOf(Generator(degree), data, length, ecc);
 }
 
 void InterleaveWithEcc(const uint8_t* data, int version, Ecc ecc, uint8_t* out) {
@@ -323,10 +353,11 @@ void InterleaveWithEcc(const uint8_t* data, int version, Ecc ecc, uint8_t* out) 
   const size_t shortData = total / blocks - eccLength;
 
   std::array<uint8_t, kMaxCodewords> eccAll{};
+  const RsGenerator generator = Generator(static_cast<int>(eccLength));
   size_t offset = 0;
   for (size_t b = 0; b < blocks; ++b) {
     const size_t n = shortData + (b < shortBlocks ? 0 : 1);
-    ReedSolomon(data + offset, n, static_cast<int>(eccLength), eccAll.data() + b * eccLength);
+    RemainderOf(generator, data + offset, n, eccAll.data() + b * eccLength);
     offset += n;
   }
 
@@ -443,11 +474,41 @@ bool MaskInverts(int mask, int x, int y) {
   return false;
 }
 
-void ApplyMask(Symbol& s) {
-  for (int y = 0; y < s.Size(); ++y) {
-    for (int x = 0; x < s.Size(); ++x) {
-      if (!s.IsFunction(x, y) && MaskInverts(s.Mask(), x, y)) s.Flip(x, y);
+namespace {
+
+// Flips the data modules where `inverts` holds; one loop per mask, so that the choice of
+// formula is made once rather than per module.
+template <typename Inverts>
+void FlipWhere(Symbol& s, Inverts inverts) {
+  const int n = s.Size();
+  for (int y = 0; y < n; ++y) {
+    for (int x = 0; x < n; ++x) {
+      if (inverts(x, y) && !s.IsFunction(x, y)) s.Flip(x, y);
     }
+  }
+}
+
+}  // namespace
+
+void ApplyMask(Symbol& s) {
+  // The same formulas as MaskInverts (row y, column x).
+  switch (s.Mask()) {
+    case 0:
+      return FlipWhere(s, [](int x, int y) { return (y + x) % 2 == 0; });
+    case 1:
+      return FlipWhere(s, [](int, int y) { return y % 2 == 0; });
+    case 2:
+      return FlipWhere(s, [](int x, int) { return x % 3 == 0; });
+    case 3:
+      return FlipWhere(s, [](int x, int y) { return (y + x) % 3 == 0; });
+    case 4:
+      return FlipWhere(s, [](int x, int y) { return (y / 2 + x / 3) % 2 == 0; });
+    case 5:
+      return FlipWhere(s, [](int x, int y) { return (y * x) % 2 + (y * x) % 3 == 0; });
+    case 6:
+      return FlipWhere(s, [](int x, int y) { return ((y * x) % 2 + (y * x) % 3) % 2 == 0; });
+    case 7:
+      return FlipWhere(s, [](int x, int y) { return ((y + x) % 2 + (y * x) % 3) % 2 == 0; });
   }
 }
 

@@ -32,11 +32,43 @@ Mode ClassAt(const uint8_t* text, size_t length, size_t i, size_t& width) {
 
 size_t Bits(const Run& run, int group) { return RunBits(run.mode, run.length, group); }
 
+// The runs during the merge passes, as a gap buffer: the passes erase next to where they
+// are, and vector::erase there would move the whole tail each time (quadratic for the
+// alternating digits and letters of a hex query).
+class RunBuffer {
+ public:
+  explicit RunBuffer(std::vector<Run>& runs) : runs_(runs) {}
+  ~RunBuffer() {
+    MoveGapTo(size());
+    runs_.resize(gapBegin_);
+  }
+  RunBuffer(const RunBuffer&) = delete;
+  RunBuffer& operator=(const RunBuffer&) = delete;
+
+  size_t size() const { return runs_.size() - (gapEnd_ - gapBegin_); }
+  Run& operator[](size_t i) { return runs_[i < gapBegin_ ? i : i + (gapEnd_ - gapBegin_)]; }
+  void erase(size_t i) {
+    MoveGapTo(i);
+    ++gapEnd_;
+  }
+
+ private:
+  // Afterwards the runs before `i` precede the gap and run `i` follows it.
+  void MoveGapTo(size_t i) {
+    while (gapBegin_ > i) runs_[--gapEnd_] = runs_[--gapBegin_];
+    while (gapBegin_ < i) runs_[gapBegin_++] = runs_[gapEnd_++];
+  }
+
+  std::vector<Run>& runs_;
+  size_t gapBegin_ = 0;
+  size_t gapEnd_ = 0;
+};
+
 // Joins runs[i + 1] into runs[i] under `mode`.
-void JoinNext(std::vector<Run>& runs, size_t i, Mode mode) {
+void JoinNext(RunBuffer& runs, size_t i, Mode mode) {
   runs[i].mode = mode;
   runs[i].length += runs[i + 1].length;
-  runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i + 1));
+  runs.erase(i + 1);
 }
 
 bool IsNumericAlphanumericPair(Mode a, Mode b) {
@@ -126,7 +158,8 @@ std::vector<Run> ClassifyRuns(const uint8_t* text, size_t length) {
 //   so only the fold of the numeric run can survive.
 // - "The same position" after a merge is the merged run, which moves one place back when it
 //   absorbs an alphanumeric run before it; it is then paired with the run after it.
-void MergeAlphanumericPass(std::vector<Run>& runs, int group) {
+void MergeAlphanumericPass(std::vector<Run>& all, int group) {
+  RunBuffer runs(all);
   size_t i = 0;
   while (i + 1 < runs.size()) {
     const Run a = runs[i];
@@ -161,12 +194,12 @@ void MergeAlphanumericPass(std::vector<Run>& runs, int group) {
     if (foldAfter && (!foldBefore || gainAfter >= gainBefore)) {
       runs[i + 2].start = b.start;
       runs[i + 2].length += b.length;
-      runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i + 1));
+      runs.erase(i + 1);
       continue;
     }
     if (foldBefore) {
       runs[i - 1].length += a.length;
-      runs.erase(runs.begin() + static_cast<std::ptrdiff_t>(i));
+      runs.erase(i);
       continue;
     }
 
@@ -188,7 +221,8 @@ void MergeAlphanumericPass(std::vector<Run>& runs, int group) {
 //
 // "One run back" is taken from the merged run, so the run in front of it is paired with it
 // next. (Its verdict cannot change: growing a byte run does not change what joining it costs.)
-void MergeBytePass(std::vector<Run>& runs, int group) {
+void MergeBytePass(std::vector<Run>& all, int group) {
+  RunBuffer runs(all);
   const size_t byteHead = kModeIndicatorBits + static_cast<size_t>(CountBits(Mode::Byte, group));
   size_t i = 0;
   while (i + 1 < runs.size()) {

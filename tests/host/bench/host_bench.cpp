@@ -1,6 +1,8 @@
 // Idle cost of Wickpost against a tray-only baseline, under Wine: private memory, CPU per
 // idle clock tick with all eight slots filled by do-nothing modules, and the time from
 // process start until the tray icon exists. Prints the figures and the ratios.
+//
+//   host_bench [--smoke]   --smoke: one run with a short idle window, to show it still works
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -10,11 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "host/win/tray_icon.h"
+#include "tests/host/bench/tray_baseline.h"
+
 namespace {
 const wchar_t* const kNames[] = {L"wkpthdd", L"wkptrss", L"wkptreg", L"wkptbat", L"wkptrcvr", L"wkpthdmi", L"wkptanm", L"wkptxwpk"};
 constexpr DWORD kClockMs = 50;
 constexpr DWORD kIdleMs = 5000;
+constexpr DWORD kSmokeIdleMs = 1000;
 constexpr int kRuns = 5;
+constexpr DWORD kStartTimeoutMs = 20000;
 
 std::wstring WinePath(const char* unixPath) {
   std::wstring out = L"Z:";
@@ -49,12 +56,13 @@ HWND FindOf(const wchar_t* cls, DWORD pid) {
   return nullptr;
 }
 
-// The icon exists once the shell accepts a change to it.
-bool IconExists(HWND window) {
+// The icon exists once the shell accepts a change to it. Each program names its own id:
+// the host's comes from its header, so the two cannot drift apart again.
+bool IconExists(HWND window, UINT id) {
   NOTIFYICONDATAW probe = {};
   probe.cbSize = NOTIFYICONDATAW_V2_SIZE;
   probe.hWnd = window;
-  probe.uID = 1;
+  probe.uID = id;
   return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }
 
@@ -95,29 +103,53 @@ double LinuxCpuUs(const wchar_t* exe) {
   return us;
 }
 
-Sample Measure(const std::wstring& exe, const wchar_t* exeName, const std::wstring& dir, const wchar_t* cls) {
+struct Program {
+  const wchar_t* exeName;
+  const wchar_t* windowClass;
+  UINT iconId;
+};
+
+// One start of `program` from `dir`: the time to its tray icon, then, once it waits for input,
+// its CPU over `idleMs` and its private commit. Fills `error` when the program does not get there.
+Sample Measure(const Program& program, const std::wstring& dir, DWORD idleMs, std::string& error) {
   Sample s;
+  const std::wstring exe = dir + L"\\" + program.exeName;
   std::wstring line = L"\"" + exe + L"\"";
   STARTUPINFOW si = {sizeof si};
   PROCESS_INFORMATION pi = {};
   const double t0 = Now();
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) return s;
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
+    error = "cannot start the program (error " + std::to_string(GetLastError()) + ")";
+    return s;
+  }
   HWND window = nullptr;
-  while (Now() - t0 < 20000) {
-    if (!window) window = FindOf(cls, pi.dwProcessId);
-    if (window && IconExists(window)) {
+  while (Now() - t0 < kStartTimeoutMs) {
+    if (!window) window = FindOf(program.windowClass, pi.dwProcessId);
+    if (window && IconExists(window, program.iconId)) {
       s.startMs = Now() - t0;
       break;
     }
-    Sleep(1);
+    if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0) break;  // it ended before its icon
   }
-  Sleep(1000);  // settle
-  const double cpu0 = LinuxCpuUs(exeName);
-  Sleep(kIdleMs);
-  s.cpuUs = (LinuxCpuUs(exeName) - cpu0) / (kIdleMs / kClockMs);
-  PROCESS_MEMORY_COUNTERS_EX pmc = {sizeof pmc};
-  GetProcessMemoryInfo(pi.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
-  s.privateKb = pmc.PagefileUsage / 1024.0;  // the private commit; Wine leaves PrivateUsage at 0
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(pi.hProcess, &code);
+  if (s.startMs < 0) {
+    error = code != STILL_ACTIVE ? "it ended with code " + std::to_string(code) + " before its tray icon"
+            : window              ? "no tray icon seen within the time-out (window found)"
+                                  : "no tray icon seen within the time-out (no window either)";
+  } else if (WaitForInputIdle(pi.hProcess, kStartTimeoutMs) != 0) {
+    // Start-up is over once the program waits in its message loop with nothing queued.
+    error = "it never became idle after its tray icon";
+    s.startMs = -1;
+  } else {
+    const double cpu0 = LinuxCpuUs(program.exeName);
+    // The measuring window itself: idle time is what is measured.
+    Sleep(idleMs);
+    s.cpuUs = (LinuxCpuUs(program.exeName) - cpu0) / (idleMs / kClockMs);
+    PROCESS_MEMORY_COUNTERS_EX pmc = {sizeof pmc};
+    GetProcessMemoryInfo(pi.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
+    s.privateKb = pmc.PagefileUsage / 1024.0;  // the private commit; Wine leaves PrivateUsage at 0
+  }
   if (window) PostMessageW(window, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
   CloseHandle(pi.hProcess);
@@ -131,7 +163,19 @@ double Median(std::vector<double> v) {
 }
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const bool smoke = argc > 1 && std::string(argv[1]) == "--smoke";
+  if (argc > 2 || (argc == 2 && !smoke)) {
+    std::printf("usage: host_bench [--smoke]\n");
+    return 2;
+  }
+  const int runs = smoke ? 1 : kRuns;
+  const DWORD idleMs = smoke ? kSmokeIdleMs : kIdleMs;
+  // A second host would only show its "already running" box.
+  if (FindWindowW(L"WICKPOST", nullptr)) {
+    std::printf("a Wickpost is running already: end it first\n");
+    return 1;
+  }
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring dir = std::wstring(temp) + L"wkpt-bench";
@@ -147,22 +191,24 @@ int main() {
   SetDword(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST", L"ClockSpeed", kClockMs);
   SetDword(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST", L"InitialDlgShown", 1);
 
+  const Program programs[2] = {{L"tray_baseline.exe", kBaselineClass, kBaselineIconId},
+                               {L"Wickpost.exe", L"WICKPOST", host::CNotifyIcon::kId}};
   std::vector<double> start[2], memory[2], cpu[2];
-  for (int run = 0; run < kRuns; ++run) {
-    const Sample b = Measure(dir + L"\\tray_baseline.exe", L"tray_baseline.exe", dir, L"TrayBaseline");
-    const Sample w = Measure(dir + L"\\Wickpost.exe", L"Wickpost.exe", dir, L"WICKPOST");
-    if (b.startMs < 0 || w.startMs < 0) {
-      std::printf("run %d: no tray icon seen (baseline %.0f ms, host %.0f ms)\n", run, b.startMs, w.startMs);
-      return 1;
-    }
-    const Sample* s[2] = {&b, &w};
+  for (int run = 0; run < runs; ++run) {
     for (int i = 0; i < 2; ++i) {
-      start[i].push_back(s[i]->startMs);
-      memory[i].push_back(s[i]->privateKb);
-      cpu[i].push_back(s[i]->cpuUs);
+      std::string error;
+      const Sample s = Measure(programs[i], dir, idleMs, error);
+      if (!error.empty()) {
+        std::printf("run %d, %ls: %s\n", run + 1, programs[i].exeName, error.c_str());
+        return 1;
+      }
+      start[i].push_back(s.startMs);
+      memory[i].push_back(s.privateKb);
+      cpu[i].push_back(s.cpuUs);
     }
   }
-  std::printf("medians of %d runs, %s build, clock %lu ms, 8 idle modules\n", kRuns, sizeof(void*) == 8 ? "64-bit" : "32-bit", kClockMs);
+  std::printf("%s of %d run%s, %s build, clock %lu ms, idle window %lu ms, 8 idle modules\n", runs > 1 ? "medians" : "smoke run: figures",
+              runs, runs > 1 ? "s" : "", sizeof(void*) == 8 ? "64-bit" : "32-bit", kClockMs, idleMs);
   std::printf("%-28s %12s %12s %8s\n", "", "baseline", "Wickpost", "ratio");
   std::printf("%-28s %12.0f %12.0f %8.2f\n", "private commit (KiB)", Median(memory[0]), Median(memory[1]), Median(memory[1]) / Median(memory[0]));
   std::printf("%-28s %12.1f %12.1f %8.2f\n", "start to tray icon (ms)", Median(start[0]), Median(start[1]), Median(start[1]) / Median(start[0]));

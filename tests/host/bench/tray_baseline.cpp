@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "tests/host/bench/tray_baseline.h"
+
 static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) {
     PostQuitMessage(0);
@@ -14,14 +16,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = Proc;
   wc.hInstance = instance;
-  wc.lpszClassName = L"TrayBaseline";
+  wc.lpszClassName = kBaselineClass;
   RegisterClassW(&wc);
-  HWND window = CreateWindowW(L"TrayBaseline", L"TrayBaseline", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+  HWND window = CreateWindowW(kBaselineClass, kBaselineClass, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
   NOTIFYICONDATAW icon = {};
   icon.cbSize = NOTIFYICONDATAW_V2_SIZE;
   icon.hWnd = window;
-  icon.uID = 1;
+  icon.uID = kBaselineIconId;
   icon.uFlags = NIF_ICON | NIF_TIP;
   icon.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   lstrcpyW(icon.szTip, L"Baseline");
