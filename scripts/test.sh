@@ -60,7 +60,7 @@ run_ctest win64 --repeat until-pass:2
 
 # Every benchmark once, briefly, so that none stops working unnoticed; figures are not judged.
 echo "== benchmark smoke runs"
-bash scripts/lib/bench_smoke.sh build/native-asan build/win32 build/win64 || failed=1
+bash scripts/lib/bench_smoke.sh build/native-asan ${summary_builds#build/native-asan } || failed=1
 
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "== fuzz ($fuzz_seconds s each)"
