@@ -2,6 +2,7 @@
 
 #include <winhttp.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ class InternetHandle {
   InternetHandle(const InternetHandle&) = delete;
   InternetHandle& operator=(const InternetHandle&) = delete;
   HINTERNET get() const { return h_; }
+  HINTERNET reset(HINTERNET h) {
+    if (h_) WinHttpCloseHandle(h_);
+    h_ = h;
+    return h_;
+  }
 
  private:
   HINTERNET h_;
@@ -118,9 +124,24 @@ bool QueryContentLength(HINTERNET request, bool& has, uint64_t& length) {
   return ParseContentLength(U16(std::wstring(text, size / sizeof(wchar_t))), length);
 }
 
+// How the session reaches the server: directly or through a named proxy with its bypass list.
+struct ProxyChoice {
+  bool named = false;
+  std::wstring proxy, bypass;
+};
+
+void TakeProxy(const WINHTTP_PROXY_INFO& info, ProxyChoice& choice) {
+  choice.named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy && *info.lpszProxy;
+  choice.proxy = choice.named ? info.lpszProxy : L"";
+  choice.bypass = choice.named && info.lpszProxyBypass ? info.lpszProxyBypass : L"";
+}
+
 // The user's Internet Explorer settings: automatic detection first, then the configuration
 // script even when detection failed, then the fixed proxy with its bypass list, else direct.
-bool ApplyUserProxy(HINTERNET session, const std::wstring& url) {
+// The choice is made before the session opens, as its access type: Wine ignores a proxy set
+// later as an option.
+bool ChooseUserProxy(HINTERNET resolver, const std::wstring& url, ProxyChoice& choice) {
+  choice = ProxyChoice();
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie = {};
   if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return true;
   const GlobalText autoConfigUrl(ie.lpszAutoConfigUrl), proxy(ie.lpszProxy), bypass(ie.lpszProxyBypass);
@@ -132,30 +153,41 @@ bool ApplyUserProxy(HINTERNET session, const std::wstring& url) {
     options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
     options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
     options.fAutoLogonIfChallenged = FALSE;
-    found = WinHttpGetProxyForUrl(session, url.c_str(), &options, &resolved) != FALSE;
+    found = WinHttpGetProxyForUrl(resolver, url.c_str(), &options, &resolved) != FALSE;
   }
   if (!found && autoConfigUrl.get() && *autoConfigUrl.get()) {
     WINHTTP_AUTOPROXY_OPTIONS options = {};
     options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
     options.lpszAutoConfigUrl = autoConfigUrl.get();
     options.fAutoLogonIfChallenged = FALSE;
-    found = WinHttpGetProxyForUrl(session, url.c_str(), &options, &resolved) != FALSE;
+    found = WinHttpGetProxyForUrl(resolver, url.c_str(), &options, &resolved) != FALSE;
   }
   if (found) {
     const GlobalText resolvedProxy(resolved.lpszProxy), resolvedBypass(resolved.lpszProxyBypass);
-    return WinHttpSetOption(session, WINHTTP_OPTION_PROXY, &resolved, sizeof resolved) != FALSE;
+    TakeProxy(resolved, choice);
+    return true;
   }
   if (proxy.get() && *proxy.get()) {
     WINHTTP_PROXY_INFO named = {};
     named.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
     named.lpszProxy = proxy.get();
     named.lpszProxyBypass = bypass.get();
-    return WinHttpSetOption(session, WINHTTP_OPTION_PROXY, &named, sizeof named) != FALSE;
+    TakeProxy(named, choice);
   }
   return true;
 }
 
 DWORD Clamp(uint64_t v) { return v > MAXDWORD ? MAXDWORD : static_cast<DWORD>(v); }
+
+// Closing handles and deleting the staging file clear the last error; a failed fetch puts
+// the error of the failing call back afterwards.
+template <typename Work>
+BOOL KeepingLastError(Work work) {
+  DWORD error = 0;
+  BOOL ok = work(error);
+  if (!ok) SetLastError(error ? error : ERROR_GEN_FAILURE);
+  return ok;
+}
 }  // namespace
 
 CHttpFetcher::CHttpFetcher(const std::wstring& modelNumber, const std::wstring& serialText) {
@@ -180,18 +212,26 @@ BOOL CHttpFetcher::FetchFile(const wchar_t* localPath, const std::wstring& url) 
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::wstring source = Wide(source16);
-  const DWORD attributes = GetFileAttributesW(source.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return FALSE;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return FALSE;
-  }
-  if (!localPath) return TRUE;
-  StagedFile staged(localPath);
-  if (staged.path().empty() || !CopyFileW(source.c_str(), staged.path().c_str(), FALSE)) return FALSE;
-  return staged.Commit() ? TRUE : FALSE;
+  return KeepingLastError([&](DWORD& error) {
+    const std::wstring source = Wide(source16);
+    const DWORD attributes = GetFileAttributesW(source.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_FILE_NOT_FOUND;
+      return FALSE;
+    }
+    if (!localPath) return TRUE;
+    StagedFile staged(localPath);
+    const BOOL ok = !staged.path().empty() && CopyFileW(source.c_str(), staged.path().c_str(), FALSE) && staged.Commit();
+    if (!ok) error = GetLastError();
+    return ok;
+  });
 }
+
+namespace {
+BOOL Transfer(const std::wstring& agent, const FetchTimeouts& timeouts, const UrlParts& parts, const std::wstring& url,
+              InternetHandle& session, InternetHandle& connection, InternetHandle& request, StagedFile* staged,
+              FetchProgress progress, void* context);
+}  // namespace
 
 BOOL CHttpFetcher::FetchHttp(const wchar_t* localPath, const std::wstring& url, FetchProgress progress, void* context) {
   UrlParts parts;
@@ -199,25 +239,47 @@ BOOL CHttpFetcher::FetchHttp(const wchar_t* localPath, const std::wstring& url, 
     SetLastError(ERROR_WINHTTP_INVALID_URL);
     return FALSE;
   }
-  const InternetHandle session(
-      WinHttpOpen(agent_.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session.get() ||
-      !WinHttpSetTimeouts(session.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs) ||
-      !ApplyUserProxy(session.get(), url))
+  return KeepingLastError([&](DWORD& error) {
+    InternetHandle session, connection, request;
+    std::unique_ptr<StagedFile> staged;
+    if (localPath) staged.reset(new StagedFile(localPath));
+    const BOOL ok = Transfer(agent_, timeouts_, parts, url, session, connection, request, staged.get(), progress, context);
+    if (!ok) error = GetLastError();
+    return ok;
+  });
+}
+
+namespace {
+BOOL Transfer(const std::wstring& agent, const FetchTimeouts& timeouts_, const UrlParts& parts, const std::wstring& url,
+              InternetHandle& session, InternetHandle& connection, InternetHandle& request, StagedFile* staged,
+              FetchProgress progress, void* context) {
+  // A direct session first: it resolves the proxy (its time-outs bound the script's download).
+  if (!session.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                 WINHTTP_NO_PROXY_BYPASS, 0)) ||
+      !WinHttpSetTimeouts(session.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs))
+    return FALSE;
+  ProxyChoice proxy;
+  if (!ChooseUserProxy(session.get(), url, proxy)) return FALSE;
+  if (proxy.named &&
+      (!session.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.proxy.c_str(),
+                                  proxy.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.bypass.c_str(), 0)) ||
+       !WinHttpSetTimeouts(session.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs)))
     return FALSE;
   const std::wstring host = Wide(parts.host), object = Wide(parts.object);
-  const InternetHandle connection(WinHttpConnect(session.get(), host.c_str(), parts.port, 0));
-  if (!connection.get()) return FALSE;
-  const InternetHandle request(WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), nullptr,
-                                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                  WINHTTP_FLAG_REFRESH | (parts.secure ? WINHTTP_FLAG_SECURE : 0)));
-  if (!request.get() ||
+  if (!connection.reset(WinHttpConnect(session.get(), host.c_str(), parts.port, 0))) return FALSE;
+  if (!request.reset(WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                        WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                        WINHTTP_FLAG_REFRESH | (parts.secure ? WINHTTP_FLAG_SECURE : 0))))
+    return FALSE;
+  // The wait for the answer's head has a limit of its own, apart from the receive time-out.
+  DWORD headWait = static_cast<DWORD>(timeouts_.receiveMs);
+  if (!WinHttpSetTimeouts(request.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs) ||
+      !WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headWait, sizeof headWait) ||
       !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
     return FALSE;
-  if (!localPath) return TRUE;
+  if (!staged) return TRUE;
 
-  StagedFile staged(localPath);
-  if (!staged.Open() || !WinHttpReceiveResponse(request.get(), nullptr)) return FALSE;
+  if (!staged->Open() || !WinHttpReceiveResponse(request.get(), nullptr)) return FALSE;
   DWORD status = 0;
   bool hasLength = false;
   uint64_t length = 0;
@@ -240,7 +302,7 @@ BOOL CHttpFetcher::FetchHttp(const wchar_t* localPath, const std::wstring& url, 
       SetLastError(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
       return FALSE;
     }
-    if (!staged.Write(buffer.data(), got)) return FALSE;
+    if (!staged->Write(buffer.data(), got)) return FALSE;
     if (progress && !progress(Clamp(body.announced()), Clamp(body.received()), context)) {
       SetLastError(ERROR_CANCELLED);
       return FALSE;
@@ -250,6 +312,7 @@ BOOL CHttpFetcher::FetchHttp(const wchar_t* localPath, const std::wstring& url, 
     SetLastError(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
     return FALSE;
   }
-  return staged.Commit() ? TRUE : FALSE;
+  return staged->Commit() ? TRUE : FALSE;
 }
+}  // namespace
 }  // namespace http

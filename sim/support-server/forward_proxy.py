@@ -1,4 +1,4 @@
-"""A tiny forwarding HTTP proxy for tests: absolute-URI requests and CONNECT tunnels.
+"""A tiny forwarding HTTP proxy for tests: GET requests and CONNECT tunnels.
 
 Each request is logged as one line ("GET http://host:port/path" or "CONNECT host:port") to the
 log file, so a test can see that a client went through it. Standard library only.
@@ -54,8 +54,13 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
             b.close()
 
     def do_GET(self):
-        self._log("GET " + self.path)
-        url = urllib.parse.urlsplit(self.path)
+        # Absolute URIs as proxies are sent them; Wine's WinHTTP sends the path with a Host
+        # header instead, which is taken as the same thing.
+        target_url = self.path
+        if target_url.startswith("/") and self.headers.get("Host"):
+            target_url = "http://" + self.headers["Host"] + target_url
+        self._log("GET " + target_url)
+        url = urllib.parse.urlsplit(target_url)
         if url.scheme != "http" or not url.hostname:
             self.send_error(400, "absolute http URI expected")
             return
