@@ -4,14 +4,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace crypto {
 constexpr size_t kSha1Size = 20;
+constexpr size_t kMd5Size = 16;
 constexpr size_t kDes3KeySize = 24;
 constexpr size_t kDes3BlockSize = 8;
 
 bool RandomBytes(uint8_t* out, size_t n);
 bool Sha1(const uint8_t* data, size_t n, uint8_t out[kSha1Size]);
+bool Md5(const uint8_t* data, size_t n, uint8_t out[kMd5Size]);
+// Standard Base64 on one line, padded with "=", no line break at the end.
+bool Base64(const uint8_t* data, size_t n, std::string& out);
 
 // Triple-DES in CBC mode without padding: lengths are whole blocks.
 class Des3Cbc {

@@ -1,5 +1,6 @@
 // OpenSSL behind the crypto port, so native tests run the same protocols as Windows.
 #include <openssl/evp.h>
+#include <openssl/md5.h>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
@@ -12,6 +13,20 @@ bool RandomBytes(uint8_t* out, size_t n) { return RAND_bytes(out, static_cast<in
 
 bool Sha1(const uint8_t* data, size_t n, uint8_t out[kSha1Size]) {
   return SHA1(data, n, out) != nullptr;
+}
+
+bool Md5(const uint8_t* data, size_t n, uint8_t out[kMd5Size]) {
+  unsigned int len = 0;
+  return EVP_Digest(data, n, out, &len, EVP_md5(), nullptr) == 1 && len == kMd5Size;
+}
+
+bool Base64(const uint8_t* data, size_t n, std::string& out) {
+  std::string text(4 * ((n + 2) / 3) + 1, '\0');
+  const int len = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&text[0]), data, static_cast<int>(n));
+  if (len < 0) return false;
+  text.resize(static_cast<size_t>(len));
+  out.swap(text);
+  return true;
 }
 
 namespace {

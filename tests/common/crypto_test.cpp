@@ -31,6 +31,28 @@ TEST(Crypto, Sha1KnownAnswers) {
   EXPECT_EQ(ToHex(out, sizeof out), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
 }
 
+TEST(Crypto, Md5AndBase64KnownAnswers) {
+  uint8_t md5[crypto::kMd5Size];
+  const std::vector<uint8_t> abc = Text("abc");
+  ASSERT_TRUE(crypto::Md5(abc.data(), abc.size(), md5));
+  EXPECT_EQ(ToHex(md5, sizeof md5), "900150983cd24fb0d6963f7d28e17f72");
+  struct Case {
+    std::string data, text;
+  };
+  // CryptoAPI breaks lines after 64 characters; the port gives one line.
+  const Case cases[] = {
+      {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"},
+      {std::string(50, 'a'),
+       "YWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWFhYWE="},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    const std::vector<uint8_t> data = Text(c.data);
+    ASSERT_TRUE(crypto::Base64(data.data(), data.size(), text)) << c.data;
+    EXPECT_EQ(text, c.text) << c.data;
+  }
+}
+
 TEST(Crypto, HmacSha1KnownAnswers) {
   struct Case {
     std::vector<uint8_t> key;
