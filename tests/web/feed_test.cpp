@@ -2,6 +2,7 @@
 // them, loading and its failures, the catalogue codes and the version forms.
 #include <gtest/gtest.h>
 
+#include "tests/web/feed_dump.h"
 #include "tests/web/web_test_util.h"
 
 using namespace webtest;
@@ -339,4 +340,15 @@ TEST(FeedDate, NeedsANumericZoneOffset) {
   EXPECT_EQ(web::ReadFeedDate(u"2014-05-01T09:08:07-05:00")->zoneSign, u'-');
   EXPECT_FALSE(web::ReadFeedDate(u"2014-05-01T00:00:00Z"));
   EXPECT_FALSE(web::ReadFeedDate(u"2014-05-01"));
+}
+
+// The same expected reading as the MSXML adapter's test under Wine (tests/web/win).
+TEST(Feed, PugixmlGivesTheExpectedItemsOfTheSampleFeed) {
+  web::PugiDocument doc;
+  ASSERT_EQ(doc.LoadFile(U(TEST_DATA_DIR "/wkpt.xml")), IXmlDocument::Load::Ok);
+  std::vector<FeedItem> items;
+  EXPECT_EQ(web::ParseFeed(doc, items), 4);
+  std::ifstream in(TEST_DATA_DIR "/wkpt-items.txt", std::ios::binary);
+  const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(DumpItems(items) + "code " + DumpText(web::CatalogueCode(doc, u"RX-7WQ2210HJ5800")) + "\n", expected);
 }
