@@ -112,20 +112,47 @@ bool MsxmlDocument::HasRoot() {
 }
 
 std::vector<XmlElement> MsxmlDocument::Descendants(const std::u16string& name, int depth) {
+  // A walk of our own rather than getElementsByTagName, which Wine's MSXML does not answer
+  // for prefixed names; pre-order, without recursion.
   std::vector<XmlElement> out;
   ComPtr<IXMLDOMElement> root;
   if (!impl_->loaded || FAILED(impl_->doc->get_documentElement(root.out())) || !root) return out;
-  Bstr tag(Wide(name));
-  ComPtr<IXMLDOMNodeList> list;
-  long n = 0;
-  if (FAILED(root->getElementsByTagName(tag.get(), list.out())) || !list || FAILED(list->get_length(&n))) return out;
-  out.reserve(static_cast<size_t>(n));
-  for (long i = 0; i < n; ++i) {
-    ComPtr<IXMLDOMNode> node;
-    if (FAILED(list->get_item(i, node.out())) || !node) continue;
-    out.emplace_back();
-    Convert(node.get(), depth, out.back());
+  std::vector<IXMLDOMNode*> path;  // owned references from the root's first child down to the current node
+  auto release = [&] {
+    for (IXMLDOMNode* n : path) n->Release();
+    path.clear();
+  };
+  IXMLDOMNode* first = nullptr;
+  if (FAILED(root->get_firstChild(&first)) || !first) return out;
+  path.push_back(first);
+  while (!path.empty()) {
+    IXMLDOMNode* node = path.back();
+    DOMNodeType type;
+    if (SUCCEEDED(node->get_nodeType(&type)) && type == NODE_ELEMENT) {
+      Bstr nodeName;
+      if (SUCCEEDED(node->get_nodeName(nodeName.out())) && nodeName.str() == name) {
+        out.emplace_back();
+        Convert(node, depth, out.back());
+      }
+      IXMLDOMNode* child = nullptr;
+      if (SUCCEEDED(node->get_firstChild(&child)) && child) {
+        path.push_back(child);
+        continue;
+      }
+    }
+    // No children: on to the next sibling of this node or of the nearest ancestor that has one.
+    while (!path.empty()) {
+      IXMLDOMNode* next = nullptr;
+      const HRESULT hr = path.back()->get_nextSibling(&next);
+      path.back()->Release();
+      path.pop_back();
+      if (SUCCEEDED(hr) && next) {
+        path.push_back(next);
+        break;
+      }
+    }
   }
+  release();
   return out;
 }
 
