@@ -1,0 +1,68 @@
+// The web module's ports over Windows: MSXML 3.0 for the feed, the registry, files, installed
+// drivers through SetupAPI and the Windows release.
+#pragma once
+#include <windows.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "modules/web/web_filter.h"
+
+namespace web {
+
+// COM for the calling thread while the holder lives, when it is not set up already.
+class ComScope {
+ public:
+  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
+};
+
+// "Msxml2.DOMDocument.3.0", synchronous, without DTDs or external resources.
+class MsxmlDocument : public IXmlDocument {
+ public:
+  MsxmlDocument();
+  ~MsxmlDocument() override;
+  Load LoadFile(const std::u16string& path) override;
+  bool HasRoot() override;
+  std::vector<XmlElement> Descendants(const std::u16string& name, int depth) override;
+
+ private:
+  struct Impl;
+  ComScope com_;
+  std::unique_ptr<Impl> impl_;
+};
+
+class WinMachineRegistry : public IMachineRegistry {
+ public:
+  bool KeyExists(const std::u16string& path, bool view64) override;
+  bool IsWow64() override;
+};
+
+class WinFileSystem : public IFileSystem {
+ public:
+  std::optional<LocalStamp> FirstWriteTime(const std::u16string& path) override;
+  std::optional<std::string> ReadHead(const std::u16string& path, std::size_t max) override;
+};
+
+class SetupApiDrivers : public IDrivers {
+ public:
+  std::optional<std::u16string> DriverVersion(const std::u16string& name) override;
+};
+
+// CWinVersion's answers.
+class WinWindows : public IWindows {
+ public:
+  WindowsRelease Release() override;
+};
+
+inline const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+inline std::u16string U16(const wchar_t* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
+
+}  // namespace web

@@ -1,0 +1,166 @@
+#include "modules/web/native/web_native.h"
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <ctime>
+#include <fstream>
+#include <pugixml.hpp>
+
+#include "common/core/html_text.h"
+
+namespace web {
+namespace {
+
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Text of the element and all its descendants, outer white space trimmed as MSXML's text
+// property gives it; walked without recursion, so deep nesting cannot exhaust the stack.
+std::string TextContent(const pugi::xml_node& node) {
+  std::string text;
+  for (pugi::xml_node n = node.first_child(); n;) {
+    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
+    if (n.type() == pugi::node_element && n.first_child()) {
+      n = n.first_child();
+      continue;
+    }
+    while (n && !n.next_sibling() && n != node) n = n.parent();
+    if (!n || n == node) break;
+    n = n.next_sibling();
+  }
+  std::size_t b = 0, e = text.size();
+  while (b < e && IsXmlSpace(text[b])) ++b;
+  while (e > b && IsXmlSpace(text[e - 1])) --e;
+  return text.substr(b, e - b);
+}
+
+XmlElement Convert(const pugi::xml_node& node, int depth) {
+  XmlElement e;
+  e.name = FromUtf8(node.name());
+  for (const pugi::xml_attribute& a : node.attributes()) e.attributes.emplace_back(FromUtf8(a.name()), FromUtf8(a.value()));
+  e.text = FromUtf8(TextContent(node));
+  if (depth > 1)
+    for (const pugi::xml_node& child : node.children())
+      if (child.type() == pugi::node_element) e.children.push_back(Convert(child, depth - 1));
+  return e;
+}
+
+std::optional<LocalStamp> Stamp(const struct stat& st) {
+  tm local{};
+  const time_t t = st.st_mtim.tv_sec;
+  if (!localtime_r(&t, &local)) return std::nullopt;
+  return LocalStamp{local.tm_year + 1900, local.tm_mon + 1,  local.tm_mday, local.tm_hour,
+                    local.tm_min,         local.tm_sec,        static_cast<int>(st.st_mtim.tv_nsec / 1000000)};
+}
+}  // namespace
+
+std::u16string FromUtf8(const std::string& s) {
+  std::u16string out;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const auto* end = p + s.size();
+  while (p < end) {
+    uint32_t c = *p++;
+    int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (more) c &= 0x3Fu >> more;
+    for (; more && p < end && (*p & 0xC0) == 0x80; --more) c = c << 6 | (*p++ & 0x3F);
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c > 0xFFFF ? 0xFFFD : c);
+    }
+  }
+  return out;
+}
+
+struct PugiDocument::Impl {
+  pugi::xml_document doc;
+  bool loaded = false;
+
+  Load Take(const pugi::xml_parse_result& r) {
+    loaded = false;
+    if (r.status == pugi::status_file_not_found || r.status == pugi::status_io_error ||
+        r.status == pugi::status_out_of_memory)
+      return Load::Unreadable;
+    if (!r) return Load::Malformed;
+    // The DOM adapter in Windows prohibits DTDs; a feed never carries one.
+    for (const pugi::xml_node& n : doc.children())
+      if (n.type() == pugi::node_doctype) return Load::Malformed;
+    if (!doc.document_element()) return Load::Malformed;
+    loaded = true;
+    return Load::Ok;
+  }
+};
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_doctype;
+
+PugiDocument::PugiDocument() : impl_(std::make_unique<Impl>()) {}
+PugiDocument::~PugiDocument() = default;
+
+IXmlDocument::Load PugiDocument::LoadFile(const std::u16string& path) {
+  return impl_->Take(impl_->doc.load_file(html::ToUtf8(path).c_str(), kParseOptions));
+}
+
+IXmlDocument::Load PugiDocument::LoadBytes(const std::string& bytes) {
+  return impl_->Take(impl_->doc.load_buffer(bytes.data(), bytes.size(), kParseOptions));
+}
+
+bool PugiDocument::HasRoot() { return impl_->loaded; }
+
+std::vector<XmlElement> PugiDocument::Descendants(const std::u16string& name, int depth) {
+  std::vector<XmlElement> out;
+  if (!impl_->loaded) return out;
+  const std::string wanted = html::ToUtf8(name);
+  const pugi::xml_node root = impl_->doc.document_element();
+  // Pre-order walk without recursion.
+  for (pugi::xml_node n = root.first_child(); n;) {
+    if (n.type() == pugi::node_element && wanted == n.name()) out.push_back(Convert(n, depth));
+    if (n.first_child()) {
+      n = n.first_child();
+      continue;
+    }
+    while (n && !n.next_sibling() && n != root) n = n.parent();
+    if (!n || n == root) break;
+    n = n.next_sibling();
+  }
+  return out;
+}
+
+std::string NativeFileSystem::HostPath(const std::u16string& path) const {
+  std::string p = html::ToUtf8(path);
+  if (p.size() >= 2 && (p[1] == ':') && (p[0] == 'C' || p[0] == 'c')) p = p.substr(2);
+  std::replace(p.begin(), p.end(), '\\', '/');
+  if (p.empty() || p[0] != '/') p.insert(p.begin(), '/');
+  return root_ + p;
+}
+
+std::optional<LocalStamp> NativeFileSystem::FirstWriteTime(const std::u16string& path) {
+  const std::string full = HostPath(path);
+  const std::size_t slash = full.rfind('/');
+  const std::string folder = full.substr(0, slash), name = full.substr(slash + 1);
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<LocalStamp> found;
+  while (dirent* entry = readdir(dir)) {
+    struct stat st;
+    if (fnmatch(name.c_str(), entry->d_name, FNM_PERIOD) != 0) continue;
+    if (stat((folder + "/" + entry->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    found = Stamp(st);
+    break;
+  }
+  closedir(dir);
+  return found;
+}
+
+std::optional<std::string> NativeFileSystem::ReadHead(const std::u16string& path, std::size_t max) {
+  std::ifstream in(HostPath(path), std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes(max, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(max));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
+}
+
+}  // namespace web

@@ -1,0 +1,41 @@
+// Portable stand-ins for the web module's platform ports: pugixml for the XML DOM and the
+// POSIX file system (under a chosen root for drive C:) for file dates and the image version.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "modules/web/web_filter.h"
+
+namespace web {
+
+class PugiDocument : public IXmlDocument {
+ public:
+  PugiDocument();
+  ~PugiDocument() override;
+  Load LoadFile(const std::u16string& path) override;
+  bool HasRoot() override;
+  std::vector<XmlElement> Descendants(const std::u16string& name, int depth) override;
+  // The same from bytes in memory (tests and fuzzing).
+  Load LoadBytes(const std::string& bytes);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Paths as Windows writes them: "C:\dir\name" lies at root/dir/name; wildcards * and ? in
+// the last part, as FindFirstFile takes them. Times in the process's TZ.
+class NativeFileSystem : public IFileSystem {
+ public:
+  explicit NativeFileSystem(std::string root) : root_(std::move(root)) {}
+  std::optional<LocalStamp> FirstWriteTime(const std::u16string& path) override;
+  std::optional<std::string> ReadHead(const std::u16string& path, std::size_t max) override;
+  std::string HostPath(const std::u16string& path) const;
+
+ private:
+  std::string root_;
+};
+
+std::u16string FromUtf8(const std::string& s);
+
+}  // namespace web
