@@ -324,7 +324,7 @@ void Module::OnClose() {
     const std::u16string& id = page_.captured[b];
     if (id.empty()) continue;
     // Start from what is stored now, so that a change made in the settings sheet meanwhile
-    // survives; only what the page itself changed is applied over it.
+    // survives; only what the page itself changed is applied over it, then all is written.
     Settings s = PackSettings(b, id);
     const Settings& pending = page_.pending[b];
     const uint32_t changed = ChangedFields(page_.base[b], pending);
@@ -333,7 +333,7 @@ void Module::OnClose() {
     if (changed & kSaveAuto) s.autoMask = pending.autoMask;
     for (int k = 0; k < kConditions; ++k)
       if (changed & (kSaveInterval0 << k)) s.interval[k] = pending.interval[k];
-    Save(id, s, changed, page_.found[b], nullptr);
+    Save(id, s, kSaveAll, page_.found[b], nullptr);
     if (batteries_[b].identity == id) batteries_[b].live = s;
   }
   page_.shownAfterAuto = false;

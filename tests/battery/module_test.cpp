@@ -214,7 +214,7 @@ TEST(BatModule, SecondAutoCheckKeepsAndWritesNothing) {
   EXPECT_EQ(n.store.writes, writes);
 }
 
-TEST(BatModule, CloseAfterAutoCheckWritesDatesOnlyForFoundConditions) {
+TEST(BatModule, CloseSavesEverySettingAndDatesOnlyForConditionsFoundAutomatically) {
   Notebook n(std::string("config = 0x01\n") + kPack0 + "device0 = ok 1 100 45\n");
   n.store.dwords[u"HKLM"][u"AutoCheckMask"] = 7;
   ASSERT_EQ(n.Init(), 0);
@@ -232,7 +232,18 @@ TEST(BatModule, CloseAfterAutoCheckWritesDatesOnlyForFoundConditions) {
   ASSERT_EQ(manual.module->ManualCheck(100).result, kCheckPage);
   manual.module->OnShow();
   manual.module->OnClose();
-  EXPECT_EQ(manual.store.writes, 0) << "a manual check's page, unchanged, writes nothing";
+  EXPECT_TRUE(manual.store.strings[kId0].empty()) << "a manual check's page writes no dates";
+  EXPECT_TRUE(manual.files.files.empty());
+  // Both closes save every setting of the pack, unchanged ones too.
+  for (MemStore* store : {&n.store, &manual.store}) {
+    const auto& values = store->dwords[kId0];
+    EXPECT_EQ(values.size(), 6u);
+    EXPECT_EQ(values.at(u"Enable"), 1u);
+    EXPECT_EQ(values.at(u"NotifyEventMask"), 7u);
+    EXPECT_EQ(values.at(u"AutoCheckInterval02"), 0u);
+  }
+  EXPECT_EQ(n.store.dwords[kId0][u"AutoCheckMask"], 7u);
+  EXPECT_EQ(manual.store.dwords[kId0][u"AutoCheckMask"], 0u);
 }
 
 TEST(BatModule, NotifiedConditionWaitsForItsInterval) {

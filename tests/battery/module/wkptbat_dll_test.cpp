@@ -187,7 +187,8 @@ TEST_F(Wkptbat, PageClicksChangeWhatIsSavedOnClose) {
   Get<WickpostHTMLOnCloseFn>("WickpostHTMLOnClose")();
   EXPECT_EQ(ReadDword(kOnePack, L"AutoCheckMask"), 2u);
   EXPECT_EQ(ReadDword(kOnePack, L"AutoCheckInterval01"), 2u);
-  EXPECT_FALSE(HasValue(kOnePack, L"NotifyEventMask")) << "untouched by the page";
+  EXPECT_EQ(ReadDword(kOnePack, L"NotifyEventMask"), 7u) << "untouched by the page, saved as it was";
+  EXPECT_EQ(ReadDword(kOnePack, L"Enable"), 1u);
   EXPECT_FALSE(HasValue(kOnePack, L"LastNotifyDate01")) << "a manual check's page";
 }
 
