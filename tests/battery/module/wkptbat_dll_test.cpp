@@ -232,6 +232,50 @@ TEST_F(Wkptbat, SettingsPageSavesBatteryZeroOnApply) {
   EXPECT_EQ(ReadDword(kInternal, L"Enable"), 1u);
 }
 
+// The machine defaults come from the module's own registry view: values only in the other
+// view (the 64-bit one for the 32-bit build, and the other way round) are not read.
+TEST_F(Wkptbat, MachineDefaultsComeFromTheModulesOwnRegistryView) {
+#ifdef _WIN64
+  const REGSAM own = KEY_WOW64_64KEY, other = KEY_WOW64_32KEY;
+#else
+  const REGSAM own = KEY_WOW64_32KEY, other = KEY_WOW64_64KEY;
+#endif
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring custom = std::wstring(temp) + L"wkptbat-custom.xml";
+  {
+    HANDLE file = CreateFileW(custom.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const char xml[] = "<wkptbat:wkptbat xmlns:wkptbat=\"urn:x\"><wkptbat:message wkptbat:type=\"nocapa\">"
+                       "<wkptbat:minipop>custom %d</wkptbat:minipop></wkptbat:message></wkptbat:wkptbat>";
+    DWORD written = 0;
+    WriteFile(file, xml, sizeof xml - 1, &written, nullptr);
+    CloseHandle(file);
+  }
+  const struct {
+    REGSAM view;
+    uint16_t setupDlg;
+    const wchar_t* line;
+  } cases[] = {
+      {other, IDD_SETUP, L"バッテリーに関するお知らせが 1 件あります"},
+      {own, 0, L"custom 1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.view == own ? "own view" : "other view");
+    wintest::ScopedKey machine(HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\WICKPOST\\WKPTBAT", c.view);
+    ASSERT_TRUE(machine.SetDword(L"SetupEnable", 0));
+    ASSERT_TRUE(machine.SetString(L"CustomNotification", custom));
+    Start("battery-worn-30.ini");
+    EXPECT_EQ(Get<WickpostGetSetupDlgFn>("WickpostGetSetupDlg")(), c.setupDlg);
+    ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+    EXPECT_EQ(text_, c.line);
+    Get<WickpostHTMLOnCloseFn>("WickpostHTMLOnClose")();
+    FreeLibrary(dll_);
+    dll_ = nullptr;
+  }
+  DeleteFileW(custom.c_str());
+}
+
 // SetupAPI finds no battery-class device in Wine: the release variant measures no wear, where
 // the sim variant reads the scenario's devices.
 TEST_F(Wkptbat, ReleaseVariantFindsNoBatteryDevicesInWine) {

@@ -252,7 +252,7 @@ TEST_F(WkptbatInHost, CustomTextsOverrideFieldByFieldAndABrokenFileIsIgnored) {
       {"<wkptbat><message type=\"nocapa\"><minipop>x %d</minipop></message></wkptbat>",
        L"バッテリーパックを交換してください"},
   };
-  wintest::ScopedKey machineBattery(HKEY_LOCAL_MACHINE, kUserKey, KEY_WOW64_64KEY);
+  wintest::ScopedKey machineBattery(HKEY_LOCAL_MACHINE, kUserKey);  // the host's own registry view
   for (const auto& c : cases) {
     SCOPED_TRACE(c.xml);
     box_.WriteFile(L"custom.xml", c.xml);
