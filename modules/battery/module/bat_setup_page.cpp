@@ -101,7 +101,7 @@ void FreeBanner(Editor& e) {
   e.banner = nullptr;
 }
 
-INT_PTR CALLBACK SecondProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR OnSecondMessage(HWND dialog, UINT message, WPARAM wParam) {
   Shell* s = TheShell();
   if (!s) return FALSE;
   switch (message) {
@@ -122,6 +122,16 @@ INT_PTR CALLBACK SecondProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     case WM_DESTROY: FreeBanner(g_second); return FALSE;
   }
   return FALSE;
+}
+
+// The dialog manager calls this: nothing thrown may unwind into it.
+INT_PTR CALLBACK SecondProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  try {
+    return OnSecondMessage(dialog, message, wParam);
+  } catch (...) {
+    if (message == WM_INITDIALOG) EndDialog(dialog, IDCANCEL);  // not half filled in
+    return FALSE;
+  }
 }
 
 INT_PTR OnMessage(Shell& s, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
