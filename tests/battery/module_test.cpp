@@ -101,7 +101,7 @@ struct Notebook {
     devices = std::make_unique<sim::SimBatteryDevices>(scenario.battery.devices);
   }
   int Init() {
-    module = std::make_unique<Module>(Module::Ports{*port, clock, store, *devices, files, codePage});
+    module = std::make_unique<Module>(Module::Ports{*port, clock, store, *devices, files, codePage, strings});
     std::string model;
     return module->Initialize(MiscCommon::ReadModelNumber(*client, model) == 0 ? std::optional(model) : std::nullopt);
   }
@@ -122,6 +122,7 @@ struct Notebook {
   MemStore store;
   MemFiles files;
   IconvCodePage codePage;
+  SourceStringsPort strings;
   std::unique_ptr<Module> module;
 };
 

@@ -211,6 +211,13 @@ bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
   return true;
 }
 
+std::optional<std::u16string> WinStrings::Load(uint16_t id) {
+  const wchar_t* text = nullptr;
+  const int n = LoadStringW(ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+  if (n <= 0 || !text) return std::nullopt;
+  return U16(text, static_cast<size_t>(n));
+}
+
 std::optional<std::string> WinCodePage::Encode(const std::u16string& text) {
   if (text.empty()) return std::string();
   const int n = WideCharToMultiByte(932, 0, Wide(text), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);

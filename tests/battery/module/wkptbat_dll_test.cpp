@@ -159,6 +159,51 @@ TEST_F(Wkptbat, InitialMessageAndPopupSize) {
   EXPECT_EQ(height, 450) << "one condition";
 }
 
+// The line, the page and the settings page show the DLL's string table, Japanese intact,
+// and the page carries it in code page 932.
+TEST_F(Wkptbat, TextsComeFromTheStringTable) {
+  Start("battery-two-packs.ini");
+  auto text = [&](UINT id) {
+    const wchar_t* p = nullptr;
+    const int n = LoadStringW(dll_, id, reinterpret_cast<LPWSTR>(&p), 0);
+    return n > 0 ? std::wstring(p, static_cast<size_t>(n)) : std::wstring();
+  };
+  auto format = [](const std::wstring& f, const std::wstring& arg) {
+    const size_t at = f.find(L"%s");
+    return at == std::wstring::npos ? f : f.substr(0, at) + arg + f.substr(at + 2);
+  };
+  EXPECT_EQ(text(IDS_TITLE_MAIN), L"バッテリーに関するお知らせ");
+  EXPECT_EQ(text(IDS_DURATION), L"約%s ～ %s");
+
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  const std::wstring minipop = text(IDS_MINIPOP);
+  ASSERT_NE(minipop.find(L"%d"), std::wstring::npos);
+  EXPECT_EQ(text_, minipop.substr(0, minipop.find(L"%d")) + L"2" + minipop.substr(minipop.find(L"%d") + 2));
+  const std::string bytes = ReadAll(page_);
+  std::wstring page(bytes.size(), L'\0');
+  page.resize(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), &page[0],
+                                  static_cast<int>(page.size())));
+  ASSERT_FALSE(page.empty()) << "valid Shift_JIS";
+  for (UINT id : {IDS_APP_TITLE, IDS_TITLE_MAIN, IDS_AGAIN, IDS_NO_MORE, IDS_EVERY_DAY, IDS_EVERY_7_DAYS,
+                  IDS_EVERY_30_DAYS})
+    EXPECT_NE(page.find(text(id)), std::wstring::npos) << id;
+  EXPECT_NE(page.find(format(text(IDS_TITLE_NOCAPA), text(IDS_PACK_EXTENDED))), std::wstring::npos);
+  EXPECT_NE(page.find(format(text(IDS_TITLE_RECAL), text(IDS_OF_INTERNAL))), std::wstring::npos);
+
+  wchar_t message[WICKPOST_INITIAL_MESSAGE_BUFFER] = {};
+  EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(message, WICKPOST_INITIAL_MESSAGE_BUFFER), 0);
+  EXPECT_EQ(message, text(IDS_INITIAL_MESSAGE));
+  wintest::SetupPageInSheet sheet(dll_, IDD_SETUP, Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc"));
+  ASSERT_NE(sheet.page(), nullptr);
+  wchar_t label[128] = {};
+  GetDlgItemTextW(sheet.page(), IDC_ENABLE, label, 128);
+  EXPECT_EQ(label, format(text(IDS_INFORM), text(IDS_NAME_INTERNAL)));
+  GetDlgItemTextW(sheet.page(), IDC_SECOND, label, 128);
+  EXPECT_EQ(label, format(text(IDS_SECOND_BUTTON), text(IDS_NAME_EXTENDED)));
+  SendDlgItemMessageW(sheet.page(), IDC_LIST_NOCAPA, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(label));
+  EXPECT_EQ(label, text(IDS_EVERY_30_DAYS));
+}
+
 TEST_F(Wkptbat, PageIsWrittenInCodePage932) {
   Start("battery-two-packs.ini");
   ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
