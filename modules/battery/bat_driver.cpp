@@ -5,6 +5,7 @@
 #include "common/core/bytes.h"
 #include "common/core/misc_format.h"
 #include "common/core/misccommon.h"
+#include "modules/battery/module/bat_resource_ids.h"
 
 namespace bat {
 namespace {
@@ -129,10 +130,10 @@ std::optional<Date> ReadRecalDateFromController(IPacketPort& port, int battery) 
   return DecodeDateWord(word);
 }
 
-std::u16string ReadDurationText(IPacketPort& port, int battery) {
+std::u16string ReadDurationText(IPacketPort& port, int battery, const Strings& strings) {
   uint8_t p[kLong];
-  if (!Long(port, p, kFnRecalDuration, static_cast<uint16_t>(battery))) return u"数";
-  return DurationText(bytes::GetU16(p + 28), bytes::GetU16(p + 20));
+  if (!Long(port, p, kFnRecalDuration, static_cast<uint16_t>(battery))) return strings.Get(IDS_SEVERAL);
+  return DurationText(strings.Get(IDS_DURATION), bytes::GetU16(p + 28), bytes::GetU16(p + 20));
 }
 
 int ClientPort::Call(uint8_t* packet, int size) {

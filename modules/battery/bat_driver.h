@@ -7,6 +7,7 @@
 #include <string>
 
 #include "modules/battery/bat_rules.h"
+#include "modules/battery/bat_text.h"
 
 namespace bat {
 
@@ -28,7 +29,7 @@ std::optional<Date> ReadRecalDate(IPacketPort& port, int battery);
 // The embedded controller's copy (second method), on either interface.
 std::optional<Date> ReadRecalDateFromController(IPacketPort& port, int battery);
 // The recal body's duration: "約1 ～ 1.5", or "数" when the driver cannot say.
-std::u16string ReadDurationText(IPacketPort& port, int battery);
+std::u16string ReadDurationText(IPacketPort& port, int battery, const Strings& strings);
 
 // Function codes, shared with the simulated driver.
 enum : uint8_t {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "modules/battery/module/bat_resource_ids.h"
+
 namespace bat {
 namespace {
 constexpr size_t kPageLimit = 1 << 20;
@@ -43,6 +45,11 @@ int Module::Initialize(const std::optional<std::string>& model) {
   count_ = PackCount(kind_);
   if (ports_.store.MachineDword(u"FunctionEnable").value_or(1) == 0) return kErrDriver;
   setupEnable_ = ports_.store.MachineDword(u"SetupEnable").value_or(1) != 0;
+  for (uint16_t id : Strings::Ids()) {
+    auto text = ports_.strings.Load(id);
+    if (!text) return kErrNotAvailable;
+    strings_.Set(id, std::move(*text));
+  }
   const auto path = ports_.store.MachineString(u"CustomNotification");
   if (path && !path->empty() && ports_.files.Exists(*path)) {
     XmlElement root;
@@ -230,7 +237,7 @@ CheckAnswer Module::CommonCheck(bool automatic, size_t pageCapacity) {
     page_.base[b] = page_.pending[b] = batteries_[b].live;
   }
   const int severity = Severity(out.all);
-  return CheckAnswer{kCheckPage, Text(custom_, severity, kMinipop, {Num(out.count)}), path};
+  return CheckAnswer{kCheckPage, Text(strings_, custom_, severity, kMinipop, {Num(out.count)}), path};
 }
 
 bool Module::WritePage(const Outcome& out, std::u16string& path) {
@@ -241,6 +248,7 @@ bool Module::WritePage(const Outcome& out, std::u16string& path) {
   in.found = out.all;
   in.checkTime = ports_.clock.DateTimeText(ports_.clock.NowLocal());
   in.custom = &custom_;
+  in.strings = &strings_;
   for (int b = 0; b < count_; ++b) {
     for (int k = 0; k < kConditions; ++k) {
       if (!(out.found[b] & ConditionBit(k))) continue;
@@ -248,7 +256,7 @@ bool Module::WritePage(const Outcome& out, std::u16string& path) {
       s.battery = b;
       s.condition = k;
       s.percent = out.percent[b];
-      if (k == 0) s.duration = ReadDurationText(ports_.driver, b);
+      if (k == 0) s.duration = ReadDurationText(ports_.driver, b, strings_);
       s.autoCheck = (batteries_[b].live.autoMask & ConditionBit(k)) != 0;
       s.interval = batteries_[b].live.interval[k];
       in.sections.push_back(s);
@@ -324,7 +332,7 @@ void Module::OnClose() {
     const std::u16string& id = page_.captured[b];
     if (id.empty()) continue;
     // Start from what is stored now, so that a change made in the settings sheet meanwhile
-    // survives; only what the page itself changed is applied over it.
+    // survives; only what the page itself changed is applied over it, then all is written.
     Settings s = PackSettings(b, id);
     const Settings& pending = page_.pending[b];
     const uint32_t changed = ChangedFields(page_.base[b], pending);
@@ -333,7 +341,7 @@ void Module::OnClose() {
     if (changed & kSaveAuto) s.autoMask = pending.autoMask;
     for (int k = 0; k < kConditions; ++k)
       if (changed & (kSaveInterval0 << k)) s.interval[k] = pending.interval[k];
-    Save(id, s, changed, page_.found[b], nullptr);
+    Save(id, s, kSaveAll, page_.found[b], nullptr);
     if (batteries_[b].identity == id) batteries_[b].live = s;
   }
   page_.shownAfterAuto = false;
@@ -351,7 +359,7 @@ std::vector<DebugBox> Module::DebugBoxes() const {
     auto field = [&](Field f) { return e[f] ? *e[f] : std::u16string(u"(NULL)"); };
     boxes.push_back(DebugBox{u"minipop: " + field(kMinipop) + u"\ntitlemain: " + field(kTitleMain) + u"\ntitle: " +
                                  field(kTitle) + u"\nbody: " + field(kBody) + u"\n",
-                             ui::kDebugCaptions[k], k});
+                             strings_.Get(static_cast<uint16_t>(IDS_DEBUG_RECAL + k)), k});
   }
   return boxes;
 }

@@ -62,8 +62,7 @@ struct ClickAction {
 };
 
 struct DebugBox {
-  std::u16string text;
-  const char16_t* caption;
+  std::u16string text, caption;
   int condition;
 };
 
@@ -76,13 +75,15 @@ class Module {
     IBatteryDevices& devices;
     IFiles& files;
     ICodePage& codePage;
+    IStrings& strings;
   };
   explicit Module(Ports ports, const LayoutPatterns& patterns = DefaultLayoutPatterns());
   ~Module();
   Module(const Module&) = delete;
   Module& operator=(const Module&) = delete;
 
-  // 0, or -251 when the model is unknown, the layout undecided or the module switched off.
+  // 0, or -251 when the model is unknown, the layout undecided or the module switched off,
+  // -252 when a text is missing from the string table.
   int Initialize(const std::optional<std::string>& model);
 
   bool IsEnabled() const;
@@ -110,6 +111,8 @@ class Module {
   bool CommitSettings(int b, const std::u16string& id, const Settings& s);
 
   const std::u16string& PagePath() const { return page_.path; }
+  // The texts loaded from the string table at initialisation.
+  const Strings& Texts() const { return strings_; }
 
  private:
   struct PageState {
@@ -144,6 +147,7 @@ class Module {
   int kind_ = 0, count_ = 1;
   bool setupEnable_ = true, debug_ = false, autoDone_ = false;
   int debugCycle_ = 3;
+  Strings strings_;
   std::optional<TextTable> custom_;
   std::array<Battery, 2> batteries_;
   PageState page_;

@@ -2,6 +2,7 @@
 
 #include "common/core/html_text.h"
 #include "modules/battery/bat_rules.h"
+#include "modules/battery/module/bat_resource_ids.h"
 
 namespace bat {
 namespace {
@@ -24,7 +25,7 @@ std::u16string Number(uint32_t n) {
   return s;
 }
 
-std::u16string Section(const PageInput& in, const PageSection& s) {
+std::u16string Section(const PageInput& in, const Strings& t, const PageSection& s) {
   const std::u16string p = ControlPrefix(s.condition), i = Number(static_cast<uint32_t>(s.battery));
   const std::u16string disabled = in.setupEnable ? u"" : u"disabled";
   const NameUse use = s.condition == 0 ? kPossessiveName : kPackName;
@@ -32,19 +33,19 @@ std::u16string Section(const PageInput& in, const PageSection& s) {
       s.condition == 0 ? std::vector<Arg>{Txt(s.duration), Txt(u"recal_manual"), Txt(u"recal_utility")}
                        : std::vector<Arg>{Num(static_cast<int>(s.percent))};
   std::u16string out = u"<h3><font color=\"" + std::u16string(kColours[s.condition]) + u"\" size=\"+1\">";
-  out += Text(*in.custom, s.condition, kTitle, {Txt(BatteryName(s.battery, in.kind, use))}) + u"</font></h3>";
-  out += Text(*in.custom, s.condition, kBody, bodyArgs);
+  out += Text(t, *in.custom, s.condition, kTitle, {Txt(BatteryName(t, s.battery, in.kind, use))}) + u"</font></h3>";
+  out += Text(t, *in.custom, s.condition, kBody, bodyArgs);
   out += u"<p class=\"Date\">" + html::HtmlEscape(in.checkTime) + u"</p><br><br><br>";
   out += u"<p class=\"CommandLink\" " + disabled + u"><input type=\"radio\" name=\"" + p + u"_radio" + i + u"\" id=\"" +
-         p + u"_radio_autocheck" + i + u"\"" + (s.autoCheck ? u"checked" : u"") + u">" + ui::kAgain +
+         p + u"_radio_autocheck" + i + u"\"" + (s.autoCheck ? u"checked" : u"") + u">" + t.Get(IDS_AGAIN) +
          u"&nbsp;&nbsp;&nbsp;&nbsp;";
   out += u"<select name=\"" + p + u"_list" + i + u"\" id=\"" + p + u"_list_id" + i + u"\" " +
          (in.setupEnable && s.autoCheck ? u"" : u"disabled") + u">";
   for (uint32_t v = 0; v < 3; ++v)
-    out += u"<option value=\"" + Number(v) + u"\" " + (v == s.interval ? u"selected" : u"") + u">" + ui::kIntervals[v];
+    out += u"<option value=\"" + Number(v) + u"\" " + (v == s.interval ? u"selected" : u"") + u">" + t.Get(static_cast<uint16_t>(IDS_EVERY_DAY + v));
   out += u"</select></p>";
   out += u"<p class=\"CommandLink\" " + disabled + u"><input type=\"radio\" name=\"" + p + u"_radio" + i + u"\" id=\"" +
-         p + u"_radio_manualcheck" + i + u"\"" + (s.autoCheck ? u"" : u"checked") + u">" + ui::kNoMore + u"</p><hr>";
+         p + u"_radio_manualcheck" + i + u"\"" + (s.autoCheck ? u"" : u"checked") + u">" + t.Get(IDS_NO_MORE) + u"</p><hr>";
   return out;
 }
 }  // namespace
@@ -58,15 +59,17 @@ const char16_t* ControlPrefix(int condition) {
 
 std::u16string BuildPage(const PageInput& in) {
   static const std::optional<TextTable> kNone;
+  static const Strings kNoStrings;
   PageInput page = in;
   if (!page.custom) page.custom = &kNone;
+  const Strings& t = in.strings ? *in.strings : kNoStrings;
   const int severity = Severity(in.found);
   std::u16string out = std::u16string(kDoctype) + kHead1 + html::HtmlEscape(html::FileUrl(in.modulePath)) + kHead2 +
-                       ui::kTitle + kHead3;
+                       t.Get(IDS_APP_TITLE) + kHead3;
   out += u"<h2>\n<img class=\"tail\" src=\"pop_tail.png\"\n><img src=\"pop_arrow2.png\" alt=\"\"\n><img src=\"" +
-         std::u16string(kIcons[severity]) + u"\" alt=\"\"\n><span>" + Text(*page.custom, severity, kTitleMain, {}) +
+         std::u16string(kIcons[severity]) + u"\" alt=\"\"\n><span>" + Text(t, *page.custom, severity, kTitleMain, {}) +
          u"</span></h2>\n\n<div id=\"Important\" class=\"body\"></div>\n";
-  for (const PageSection& s : in.sections) out += Section(page, s);
+  for (const PageSection& s : in.sections) out += Section(page, t, s);
   return out + kFoot;
 }
 

@@ -27,6 +27,7 @@ struct PageInput {
   std::u16string checkTime;   // as the user's locale writes it
   std::vector<PageSection> sections;
   const std::optional<TextTable>* custom = nullptr;
+  const Strings* strings = nullptr;  // the module's texts; none gives empty texts
 };
 
 // 2 when nocapa was found, 1 for halfcapa, else 0.

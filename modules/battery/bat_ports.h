@@ -66,6 +66,13 @@ class IFiles {
   virtual bool LoadXml(const std::u16string& path, XmlElement& root) = 0;
 };
 
+// The module's texts by string-table id; nothing when the table lacks one.
+class IStrings {
+ public:
+  virtual ~IStrings() = default;
+  virtual std::optional<std::u16string> Load(uint16_t id) = 0;
+};
+
 // Code page 932 (Shift_JIS as Windows writes it), which the page declares.
 class ICodePage {
  public:

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/pattern/pattern.h"
+#include "modules/battery/bat_text.h"
 
 namespace bat {
 namespace {
@@ -74,9 +75,9 @@ std::u16string HalfHours(uint32_t minutes) {
   return Digits(halves / 2, 1) + (halves % 2 ? u".5" : u"");
 }
 
-std::u16string DurationText(uint32_t base, uint32_t extra) {
+std::u16string DurationText(const std::u16string& format, uint32_t base, uint32_t extra) {
   const uint32_t upper = base * 3 / 2 + extra;
-  return u"約" + HalfHours(base) + u" ～ " + HalfHours(upper);
+  return FormatText(format, {Txt(HalfHours(base)), Txt(HalfHours(upper))}).value_or(std::u16string());
 }
 
 std::optional<int> KindFromConfigWord(uint16_t word) {

@@ -48,8 +48,9 @@ uint32_t WearPercent(uint32_t design, uint32_t full);
 // Halfcapa for 31..50 percent, nocapa up to 30; only the bits in `wanted`.
 uint32_t WearFindings(uint32_t percent, uint32_t wanted);
 
-// "約1 ～ 1.5" from the driver's base and extra minutes.
-std::u16string DurationText(uint32_t baseMinutes, uint32_t extraMinutes);
+// The lower and upper hours from the driver's base and extra minutes, filled into `format`
+// (two %s, "約%s ～ %s" in the string table): "約1 ～ 1.5".
+std::u16string DurationText(const std::u16string& format, uint32_t baseMinutes, uint32_t extraMinutes);
 // Hours of a minute count rounded up to half hours: "1", "1.5".
 std::u16string HalfHours(uint32_t minutes);
 

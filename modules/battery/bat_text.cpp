@@ -2,29 +2,10 @@
 
 #include <cstdio>
 
+#include "modules/battery/module/bat_resource_ids.h"
+
 namespace bat {
 namespace {
-const char16_t kMinipopText[] = u"バッテリーに関するお知らせが %d 件あります";
-const char16_t kTitleMainText[] = u"バッテリーに関するお知らせ";
-const char16_t kRecalBody[] =
-    u"<script type=\"text/javascript\">function sub1(){if( document.ampwell.chkbox.checked == false )"
-    u"{document.ampwell.chkbox.checked = true;document.ampwell.execute.disabled = false;}}function sub2(){if( "
-    u"document.ampwell.chkbox.checked == false ){document.ampwell.execute.disabled = true;}else{"
-    u"document.ampwell.execute.disabled = false;}}</script>"
-    u"<p>本機を長い間使っていると、バッテリーパックの劣化などにより、バッテリー残量が正確に表示されなくなる場合があります。</p>"
-    u"<p>残量を正確に表示させるため、バッテリー残量表示補正を行ってください。</p><br><form name=\"ampwell\">"
-    u"<p><font color=\"#ff0000\"><b>残量表示補正処理は%s時間かかります。</b></font></p>"
-    u"<p><a id=\"%s\" onclick=\"sub1()\" href=\"#\" style=\"color:#3300ff;font-weight:bold;text-decoration:underline;\">"
-    u"詳細はこちらをクリックして確認してください。</a></p>"
-    u"<p><input type=\"checkbox\" onclick=\"sub2()\" name=\"chkbox\">確認済み</input></p><br>"
-    u"<p><input id=\"%s\" type=\"button\" value=\"バッテリー残量表示補正の実行\" name=\"execute\" "
-    u"style=\"height:30px\" disabled=\"true\"></p></form>";
-
-TextEntry Entry(const char16_t* title, const char16_t* body) {
-  return TextEntry{std::u16string(kMinipopText), std::u16string(kTitleMainText), std::u16string(title),
-                   std::u16string(body)};
-}
-
 char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 bool SameNoCase(const std::u16string& a, const std::u16string& b) {
   if (a.size() != b.size()) return false;
@@ -58,16 +39,34 @@ TextEntry MessageFields(const XmlElement& message) {
 }
 }  // namespace
 
-const TextTable& DefaultTexts() {
-  static const TextTable table = {
-      Entry(u"%s残量表示補正を行ってください", kRecalBody),
-      Entry(u"%sが消耗しています",
-            u"<p>バッテリーパックが劣化して駆動能力が購入時の半分程度に消耗しています。（残り %d％）</p>"),
-      Entry(u"%sを交換してください",
-            u"<p>バッテリーパックが劣化して駆動能力が購入時に比べ非常に消耗しています。（残り %d％）</p>"
-            u"<p>新しいバッテリーパックと交換してください。</p>"),
+const std::vector<uint16_t>& Strings::Ids() {
+  static const std::vector<uint16_t> ids = {
+      IDS_TITLE_RECAL, IDS_BODY_RECAL, IDS_TITLE_HALFCAPA, IDS_BODY_HALFCAPA, IDS_TITLE_NOCAPA, IDS_BODY_NOCAPA,
+      IDS_MINIPOP, IDS_TITLE_MAIN, IDS_NO_MANUAL, IDS_DURATION, IDS_SEVERAL, IDS_APP_TITLE, IDS_INITIAL_MESSAGE,
+      IDS_AGAIN, IDS_NO_MORE, IDS_EVERY_DAY, IDS_EVERY_7_DAYS, IDS_EVERY_30_DAYS, IDS_INFORM, IDS_SECOND_BUTTON,
+      IDS_NO_UTILITY, IDS_SECOND_TITLE_EXTENDED, IDS_SECOND_TITLE_BATTERY2, IDS_DEBUG_RECAL, IDS_DEBUG_HALFCAPA,
+      IDS_DEBUG_NOCAPA, IDS_NAME_BATTERY, IDS_NAME_INTERNAL, IDS_NAME_EXTENDED, IDS_NAME_BATTERY1, IDS_NAME_BATTERY2,
+      IDS_OF_BATTERY, IDS_OF_INTERNAL, IDS_OF_EXTENDED, IDS_OF_BATTERY1, IDS_OF_BATTERY2, IDS_PACK_BATTERY,
+      IDS_PACK_INTERNAL, IDS_PACK_EXTENDED, IDS_PACK_BATTERY1, IDS_PACK_BATTERY2,
   };
-  return table;
+  return ids;
+}
+
+const std::u16string& Strings::Get(uint16_t id) const {
+  static const std::u16string kNone;
+  const auto it = texts_.find(id);
+  return it == texts_.end() ? kNone : it->second;
+}
+
+uint16_t DefaultTextId(int condition, Field field) {
+  static const uint16_t kTitles[] = {IDS_TITLE_RECAL, IDS_TITLE_HALFCAPA, IDS_TITLE_NOCAPA};
+  static const uint16_t kBodies[] = {IDS_BODY_RECAL, IDS_BODY_HALFCAPA, IDS_BODY_NOCAPA};
+  switch (field) {
+    case kMinipop: return IDS_MINIPOP;
+    case kTitleMain: return IDS_TITLE_MAIN;
+    case kTitle: return kTitles[condition];
+    default: return kBodies[condition];
+  }
 }
 
 std::optional<TextTable> CustomTexts(const XmlElement& root) {
@@ -115,47 +114,31 @@ std::optional<std::u16string> FormatText(const std::u16string& format, const std
 
 }
 
-std::u16string Text(const std::optional<TextTable>& custom, int condition, Field field, const std::vector<Arg>& args) {
+std::u16string Text(const Strings& strings, const std::optional<TextTable>& custom, int condition, Field field,
+                    const std::vector<Arg>& args) {
   if (custom) {
     const auto& value = (*custom)[condition][field];
     if (value && !value->empty())
       if (auto text = FormatText(*value, args)) return *text;
   }
-  return FormatText(*DefaultTexts()[condition][field], args).value_or(std::u16string());
+  return FormatText(strings.Get(DefaultTextId(condition, field)), args).value_or(std::u16string());
 }
 
-namespace ui {
-const char16_t kTitle[] = u"Tellwick";
-const char16_t kInitialMessage[] =
-    u"「バッテリーに関するお知らせ」\n\u3000バッテリーパックの劣化による消耗や交換について\n\u3000お知らせします。\n\n";
-const char16_t kAgain[] = u"再度、このお知らせを表示する";
-const char16_t kNoMore[] = u"今後、このお知らせを自動的に表示しない";
-const char16_t* const kIntervals[3] = {u"毎日", u"7日毎", u"30日毎"};
-const char16_t kInform[] = u"%sに関する情報をお知らせする";
-const char16_t kSecondButton[] = u"%sの設定";
-const char16_t* const kConditionBoxes[3] = {u"バッテリー残量表示補正を行うほうがよい場合",
-                                            u"バッテリーパックが消耗している場合",
-                                            u"バッテリーパックの交換が必要な場合"};
-const char16_t kSeveral[] = u"数";
-const char16_t kNoUtility[] =
-    u"バッテリー残量表示補正ユーティリティがインストールされていません\n\n次の手順でバッテリー残量表示補正を実行してください\n"
-    u"  1. 本機の電源を入れる。または再起動する。\n  2. 起動後すぐ、「Velmorant」起動画面が表示されている間に\n"
-    u"    【F9】を押し続ける。\n  3. バッテリーの残量が表示されたら【Enter】を押す。\n  以降、画面の指示に従ってください。";
-const char16_t kNoManual[] = u"ヘルプファイルを開くことができません。";
-const char16_t* const kDebugCaptions[3] = {u"キャリブレーションが必要なとき", u"駆動能力が半分程度になったとき",
-                                           u"駆動能力が非常に消耗したとき"};
-}  // namespace ui
-
-std::u16string BatteryName(int battery, int kind, NameUse use) {
-  static const char16_t* const kNames[4][3] = {
-      {u"バッテリー", u"バッテリーパック", u"バッテリー"},
-      {u"内蔵バッテリー", u"内蔵バッテリーパック", u"内蔵バッテリーの"},
-      {u"バッテリー１", u"バッテリーパック１", u"バッテリー１の"},
-      {u"拡張バッテリー", u"拡張バッテリーパック", u"拡張バッテリーの"},
+uint16_t BatteryNameId(int battery, int kind, NameUse use) {
+  // By use: plain, pack, possessive.
+  static const uint16_t kFirst[3][3] = {
+      {IDS_NAME_BATTERY, IDS_PACK_BATTERY, IDS_OF_BATTERY},
+      {IDS_NAME_INTERNAL, IDS_PACK_INTERNAL, IDS_OF_INTERNAL},
+      {IDS_NAME_BATTERY1, IDS_PACK_BATTERY1, IDS_OF_BATTERY1},
   };
-  static const char16_t* const kSecond[3] = {u"バッテリー２", u"バッテリーパック２", u"バッテリー２の"};
-  if (battery == 0) return kNames[kind == 0 ? 0 : kind == 1 ? 1 : 2][use];
-  return kind == 2 || kind == 3 ? kSecond[use] : kNames[3][use];
+  static const uint16_t kExtended[3] = {IDS_NAME_EXTENDED, IDS_PACK_EXTENDED, IDS_OF_EXTENDED};
+  static const uint16_t kSecond[3] = {IDS_NAME_BATTERY2, IDS_PACK_BATTERY2, IDS_OF_BATTERY2};
+  if (battery == 0) return kFirst[kind == 0 ? 0 : kind == 1 ? 1 : 2][use];
+  return kind == 2 || kind == 3 ? kSecond[use] : kExtended[use];
+}
+
+std::u16string BatteryName(const Strings& strings, int battery, int kind, NameUse use) {
+  return strings.Get(BatteryNameId(battery, kind, use));
 }
 
 }  // namespace bat

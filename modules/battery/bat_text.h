@@ -1,7 +1,9 @@
-// The battery texts: the built-in table, the custom table read from the operator's XML file,
-// and safe formatting of either (a custom text is never trusted as a printf format).
+// The battery texts: the module's string table, the custom table read from the operator's XML
+// file, and safe formatting of either (a custom text is never trusted as a printf format).
 #pragma once
 #include <array>
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +16,21 @@ enum Field { kMinipop, kTitleMain, kTitle, kBody, kFields };
 using TextEntry = std::array<std::optional<std::u16string>, kFields>;
 using TextTable = std::array<TextEntry, 3>;
 
-const TextTable& DefaultTexts();
+// The module's texts by string-table id (module/bat_resource_ids.h), as the shell loads them:
+// from the DLL's string table on Windows, from that table's source natively.
+class Strings {
+ public:
+  static const std::vector<uint16_t>& Ids();  // every id the module uses
+  void Set(uint16_t id, std::u16string text) { texts_[id] = std::move(text); }
+  const std::u16string& Get(uint16_t id) const;  // empty when missing
+  bool Has(uint16_t id) const { return texts_.count(id) != 0; }
+
+ private:
+  std::map<uint16_t, std::u16string> texts_;
+};
+
+// The string-table id of a condition's default text.
+uint16_t DefaultTextId(int condition, Field field);
 
 // A parsed XML element as the two DOM adapters (MSXML, pugixml) hand it over.
 struct XmlElement {
@@ -41,27 +57,13 @@ inline Arg Txt(std::u16string s) { return Arg{true, 0, std::move(s)}; }
 // or is of another kind (%n, %x, %5d...).
 std::optional<std::u16string> FormatText(const std::u16string& format, const std::vector<Arg>& args);
 
-// The custom field when present and its placeholders fit, else the built-in one.
-std::u16string Text(const std::optional<TextTable>& custom, int condition, Field field, const std::vector<Arg>& args);
-
-// Interface texts beside the condition table.
-namespace ui {
-extern const char16_t kTitle[];           // 119 "Tellwick"
-extern const char16_t kInitialMessage[];  // 121
-extern const char16_t kAgain[];           // 129
-extern const char16_t kNoMore[];          // 130
-extern const char16_t* const kIntervals[3];  // 131..133
-extern const char16_t kInform[];          // 134 "%sに関する情報をお知らせする"
-extern const char16_t kSecondButton[];    // 140 "%sの設定"
-extern const char16_t* const kConditionBoxes[3];
-extern const char16_t kSeveral[];         // 110
-extern const char16_t kNoUtility[];       // 152
-extern const char16_t kNoManual[];        // 107
-extern const char16_t* const kDebugCaptions[3];
-}  // namespace ui
+// The custom field when present and its placeholders fit, else the string table's.
+std::u16string Text(const Strings& strings, const std::optional<TextTable>& custom, int condition, Field field,
+                    const std::vector<Arg>& args);
 
 // Battery names: plain, pack and possessive, by battery and layout kind.
 enum NameUse { kPlainName, kPackName, kPossessiveName };
-std::u16string BatteryName(int battery, int kind, NameUse use);
+uint16_t BatteryNameId(int battery, int kind, NameUse use);
+std::u16string BatteryName(const Strings& strings, int battery, int kind, NameUse use);
 
 }  // namespace bat

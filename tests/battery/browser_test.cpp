@@ -9,6 +9,7 @@
 
 #include "modules/battery/bat_page.h"
 #include "modules/battery/bat_rules.h"
+#include "modules/battery/module/bat_resource_ids.h"
 #include "modules/battery/native/bat_native.h"
 
 using namespace bat;
@@ -32,9 +33,10 @@ TEST(BatBrowser, ChromiumDecodesTheShiftJisPage) {
   PageInput in;
   in.modulePath = std::u16string(u"/tmp/wkptbat.dll");
   in.kind = 1;
+  in.strings = &SourceStrings();
   in.found = kRecal | kNoCapa;
   PageSection recal, nocapa;
-  recal.duration = DurationText(60, 0);
+  recal.duration = DurationText(SourceStrings().Get(IDS_DURATION), 60, 0);
   nocapa.battery = 1;
   nocapa.condition = 2;
   nocapa.percent = 29;

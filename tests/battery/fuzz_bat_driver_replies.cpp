@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bat::ReadIdentity(port, b);
     bat::ReadRecalDate(port, b);
     bat::ReadRecalDateFromController(port, b);
-    bat::ReadDurationText(port, b);
+    bat::ReadDurationText(port, b, bat::Strings());
   }
   return 0;
 }

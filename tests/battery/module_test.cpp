@@ -101,7 +101,7 @@ struct Notebook {
     devices = std::make_unique<sim::SimBatteryDevices>(scenario.battery.devices);
   }
   int Init() {
-    module = std::make_unique<Module>(Module::Ports{*port, clock, store, *devices, files, codePage});
+    module = std::make_unique<Module>(Module::Ports{*port, clock, store, *devices, files, codePage, strings});
     std::string model;
     return module->Initialize(MiscCommon::ReadModelNumber(*client, model) == 0 ? std::optional(model) : std::nullopt);
   }
@@ -122,6 +122,7 @@ struct Notebook {
   MemStore store;
   MemFiles files;
   IconvCodePage codePage;
+  SourceStringsPort strings;
   std::unique_ptr<Module> module;
 };
 
@@ -214,7 +215,7 @@ TEST(BatModule, SecondAutoCheckKeepsAndWritesNothing) {
   EXPECT_EQ(n.store.writes, writes);
 }
 
-TEST(BatModule, CloseAfterAutoCheckWritesDatesOnlyForFoundConditions) {
+TEST(BatModule, CloseSavesEverySettingAndDatesOnlyForConditionsFoundAutomatically) {
   Notebook n(std::string("config = 0x01\n") + kPack0 + "device0 = ok 1 100 45\n");
   n.store.dwords[u"HKLM"][u"AutoCheckMask"] = 7;
   ASSERT_EQ(n.Init(), 0);
@@ -232,7 +233,18 @@ TEST(BatModule, CloseAfterAutoCheckWritesDatesOnlyForFoundConditions) {
   ASSERT_EQ(manual.module->ManualCheck(100).result, kCheckPage);
   manual.module->OnShow();
   manual.module->OnClose();
-  EXPECT_EQ(manual.store.writes, 0) << "a manual check's page, unchanged, writes nothing";
+  EXPECT_TRUE(manual.store.strings[kId0].empty()) << "a manual check's page writes no dates";
+  EXPECT_TRUE(manual.files.files.empty());
+  // Both closes save every setting of the pack, unchanged ones too.
+  for (MemStore* store : {&n.store, &manual.store}) {
+    const auto& values = store->dwords[kId0];
+    EXPECT_EQ(values.size(), 6u);
+    EXPECT_EQ(values.at(u"Enable"), 1u);
+    EXPECT_EQ(values.at(u"NotifyEventMask"), 7u);
+    EXPECT_EQ(values.at(u"AutoCheckInterval02"), 0u);
+  }
+  EXPECT_EQ(n.store.dwords[kId0][u"AutoCheckMask"], 7u);
+  EXPECT_EQ(manual.store.dwords[kId0][u"AutoCheckMask"], 0u);
 }
 
 TEST(BatModule, NotifiedConditionWaitsForItsInterval) {

@@ -41,6 +41,7 @@ PageInput TwoPacks() {
   in.kind = 1;
   in.found = kRecal | kNoCapa;
   in.checkTime = u"2026/12/10 <9:00>";
+  in.strings = &SourceStrings();
   PageSection recal;
   recal.condition = 0;
   recal.duration = u"約1 ～ 1.5";

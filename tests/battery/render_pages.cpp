@@ -6,6 +6,7 @@
 
 #include "modules/battery/bat_page.h"
 #include "modules/battery/bat_rules.h"
+#include "modules/battery/module/bat_resource_ids.h"
 #include "modules/battery/native/bat_native.h"
 
 using namespace bat;
@@ -16,7 +17,7 @@ PageSection Section(int battery, int condition, uint32_t percent, bool autoCheck
   s.battery = battery;
   s.condition = condition;
   s.percent = percent;
-  s.duration = DurationText(120, 30);
+  s.duration = DurationText(SourceStrings().Get(IDS_DURATION), 120, 30);
   s.autoCheck = autoCheck;
   s.interval = interval;
   return s;
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     PageInput in;
     in.modulePath = std::u16string(folder.begin(), folder.end()) + u"/wkptbat.dll";
     in.kind = p.kind;
+    in.strings = &SourceStrings();
     in.sections = p.sections;
     for (const PageSection& s : p.sections) in.found |= ConditionBit(s.condition);
     in.checkTime = u"2026/12/10 9:41:07";

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "modules/battery/bat_rules.h"
+#include "modules/battery/module/bat_resource_ids.h"
 #include "modules/battery/native/bat_native.h"
 
 using namespace bat;
@@ -62,7 +63,8 @@ TEST(BatDuration, HalfHoursRoundedUp) {
     const char16_t* text;
   } cases[] = {{0, 0, u"約0 ～ 0"}, {60, 0, u"約1 ～ 1.5"}, {61, 0, u"約1.5 ～ 2"}, {60, 30, u"約1 ～ 2"},
                {150, 45, u"約2.5 ～ 4.5"}};
-  for (const Case& c : cases) EXPECT_EQ(DurationText(c.base, c.extra), c.text) << c.base << "+" << c.extra;
+  for (const Case& c : cases)
+    EXPECT_EQ(DurationText(SourceStrings().Get(IDS_DURATION), c.base, c.extra), c.text) << c.base << "+" << c.extra;
 }
 
 TEST(BatLayout, ConfigWordAndPatterns) {

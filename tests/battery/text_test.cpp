@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "modules/battery/bat_text.h"
+#include "modules/battery/module/bat_resource_ids.h"
 #include "modules/battery/native/bat_native.h"
 
 using namespace bat;
@@ -27,12 +28,12 @@ TEST(BatCustomText, OverridesFieldByField) {
                             "<wkptbat:message wkptbat:type=\"other\"><wkptbat:title>x</wkptbat:title></wkptbat:message>"
                             "</wkptbat:wkptbat>");
   ASSERT_TRUE(table);
-  EXPECT_EQ(Text(table, 0, kTitle, {Txt(u"内蔵バッテリーの")}), u"内蔵バッテリーのを補正");
-  EXPECT_EQ(Text(table, 0, kMinipop, {Num(1)}), u"バッテリーに関するお知らせが 1 件あります") << "default shows through";
-  EXPECT_EQ(Text(table, 2, kBody, {Num(29)}), u"交換 <b>29</b>");
-  EXPECT_EQ(Text(table, 2, kMinipop, {Num(2)}), u"バッテリーに関するお知らせが 2 件あります")
+  EXPECT_EQ(Text(SourceStrings(), table, 0, kTitle, {Txt(u"内蔵バッテリーの")}), u"内蔵バッテリーのを補正");
+  EXPECT_EQ(Text(SourceStrings(), table, 0, kMinipop, {Num(1)}), u"バッテリーに関するお知らせが 1 件あります") << "default shows through";
+  EXPECT_EQ(Text(SourceStrings(), table, 2, kBody, {Num(29)}), u"交換 <b>29</b>");
+  EXPECT_EQ(Text(SourceStrings(), table, 2, kMinipop, {Num(2)}), u"バッテリーに関するお知らせが 2 件あります")
       << "a later message replaces all four fields of an earlier one";
-  EXPECT_EQ(Text(table, 1, kTitle, {Txt(u"バッテリーパック")}), u"バッテリーパックが消耗しています");
+  EXPECT_EQ(Text(SourceStrings(), table, 1, kTitle, {Txt(u"バッテリーパック")}), u"バッテリーパックが消耗しています");
 }
 
 TEST(BatCustomText, BrokenFileIsRejectedWhole) {
@@ -61,13 +62,28 @@ TEST(BatCustomText, PlaceholdersMustFitTheirArguments) {
 
   TextTable table;
   table[0][kMinipop] = u"%s%s%s%s";  // would read garbage as printf
-  EXPECT_EQ(Text(table, 0, kMinipop, {Num(3)}), u"バッテリーに関するお知らせが 3 件あります");
+  EXPECT_EQ(Text(SourceStrings(), table, 0, kMinipop, {Num(3)}), u"バッテリーに関するお知らせが 3 件あります");
 }
 
 TEST(BatNames, ByBatteryKindAndUse) {
-  EXPECT_EQ(BatteryName(0, 0, kPlainName), u"バッテリー");
-  EXPECT_EQ(BatteryName(0, 1, kPossessiveName), u"内蔵バッテリーの");
-  EXPECT_EQ(BatteryName(1, 1, kPackName), u"拡張バッテリーパック");
-  EXPECT_EQ(BatteryName(1, 2, kPlainName), u"バッテリー２");
-  EXPECT_EQ(BatteryName(0, 3, kPackName), u"バッテリーパック１");
+  EXPECT_EQ(BatteryName(SourceStrings(), 0, 0, kPlainName), u"バッテリー");
+  EXPECT_EQ(BatteryName(SourceStrings(), 0, 1, kPossessiveName), u"内蔵バッテリーの");
+  EXPECT_EQ(BatteryName(SourceStrings(), 1, 1, kPackName), u"拡張バッテリーパック");
+  EXPECT_EQ(BatteryName(SourceStrings(), 1, 2, kPlainName), u"バッテリー２");
+  EXPECT_EQ(BatteryName(SourceStrings(), 0, 3, kPackName), u"バッテリーパック１");
+}
+
+// The module's resource script holds every text, read back as the DLL's string table has it.
+TEST(BatStrings, TheResourceScriptHoldsEveryText) {
+  for (uint16_t id : Strings::Ids()) EXPECT_FALSE(SourceStrings().Get(id).empty()) << id;
+  EXPECT_EQ(SourceStrings().Get(IDS_INITIAL_MESSAGE),
+            u"「バッテリーに関するお知らせ」\n\u3000バッテリーパックの劣化による消耗や交換について\n\u3000お知らせします。\n\n");
+  EXPECT_EQ(SourceStrings().Get(IDS_BODY_RECAL).rfind(u"<script type=\"text/javascript\">function sub1()", 0), 0u);
+  EXPECT_EQ(SourceStrings().Get(IDS_TITLE_NOCAPA), u"%sを交換してください");
+
+  Strings s;
+  EXPECT_FALSE(ReadStringTable("STRINGTABLE\nBEGIN\n  IDS_X \"a\"\nEND\n", "#define IDS_Y 1\n", s)) << "unknown id";
+  EXPECT_FALSE(ReadStringTable("\nSTRINGTABLE\nBEGIN\n  IDS_X \"a\"b\"\nEND\n", "#define IDS_X 1\n", s)) << "lone quote";
+  ASSERT_TRUE(ReadStringTable("\nSTRINGTABLE\nBEGIN\n  IDS_X \"say \"\"hi\"\"\\n\"\nEND\n", "#define IDS_X 7\n", s));
+  EXPECT_EQ(s.Get(7), u"say \"hi\"\n");
 }

@@ -23,7 +23,7 @@ struct Editor {
 };
 Editor g_page, g_second;
 
-std::wstring Format(const char16_t* format, const std::u16string& name) {
+std::wstring Format(const std::u16string& format, const std::u16string& name) {
   return Wide(FormatText(format, {Txt(name)}).value_or(std::u16string()));
 }
 
@@ -51,16 +51,16 @@ void Initialize(Shell& s, HWND dialog, Editor& e, int battery) {
   s.module.LoadSettings(battery);
   e.identity = s.module.At(battery).identity;
   e.pending = s.module.At(battery).live;
-  const std::u16string name = BatteryName(battery, s.module.Kind(), kPlainName);
-  SetDlgItemTextW(dialog, IDC_ENABLE, Format(ui::kInform, name).c_str());
+  const Strings& t = s.module.Texts();
+  SetDlgItemTextW(dialog, IDC_ENABLE, Format(t.Get(IDS_INFORM), BatteryName(t, battery, s.module.Kind(), kPlainName)).c_str());
   CheckDlgButton(dialog, IDC_ENABLE, e.pending.enable ? BST_CHECKED : BST_UNCHECKED);
   for (int k = 0; k < kConditions; ++k) {
-    SetDlgItemTextW(dialog, kNotifyBoxes[k], Wide(ui::kConditionBoxes[k]));
     CheckDlgButton(dialog, kNotifyBoxes[k], e.pending.notifyMask & ConditionBit(k) ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, kAutoBoxes[k], e.pending.autoMask & ConditionBit(k) ? BST_CHECKED : BST_UNCHECKED);
     HWND list = GetDlgItem(dialog, kLists[k]);
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
-    for (const char16_t* item : ui::kIntervals) SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item)));
+    for (uint16_t item = IDS_EVERY_DAY; item <= IDS_EVERY_30_DAYS; ++item)
+      SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(t.Get(item))));
     SendMessageW(list, CB_SETCURSEL, e.pending.interval[k], 0);
   }
   e.banner = static_cast<HBITMAP>(
@@ -101,13 +101,14 @@ void FreeBanner(Editor& e) {
   e.banner = nullptr;
 }
 
-INT_PTR CALLBACK SecondProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR OnSecondMessage(HWND dialog, UINT message, WPARAM wParam) {
   Shell* s = TheShell();
   if (!s) return FALSE;
   switch (message) {
     case WM_INITDIALOG:
       Initialize(*s, dialog, g_second, 1);
-      SetWindowTextW(dialog, s->module.Kind() == 1 ? L"拡張バッテリーの設定 - バッテリー" : L"バッテリー２の設定 - バッテリー");
+      SetWindowTextW(dialog, Wide(s->module.Texts().Get(s->module.Kind() == 1 ? IDS_SECOND_TITLE_EXTENDED
+                                                                               : IDS_SECOND_TITLE_BATTERY2)));
       return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK) {
@@ -124,6 +125,16 @@ INT_PTR CALLBACK SecondProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
+// The dialog manager calls this: nothing thrown may unwind into it.
+INT_PTR CALLBACK SecondProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  try {
+    return OnSecondMessage(dialog, message, wParam);
+  } catch (...) {
+    if (message == WM_INITDIALOG) EndDialog(dialog, IDCANCEL);  // not half filled in
+    return FALSE;
+  }
+}
+
 INT_PTR OnMessage(Shell& s, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
@@ -131,7 +142,8 @@ INT_PTR OnMessage(Shell& s, HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       const bool two = s.module.Count() == 2;
       ShowWindow(GetDlgItem(dialog, IDC_SECOND), two ? SW_SHOW : SW_HIDE);
       if (two)
-        SetDlgItemTextW(dialog, IDC_SECOND, Format(ui::kSecondButton, BatteryName(1, s.module.Kind(), kPlainName)).c_str());
+        SetDlgItemTextW(dialog, IDC_SECOND, Format(s.module.Texts().Get(IDS_SECOND_BUTTON),
+                                                   BatteryName(s.module.Texts(), 1, s.module.Kind(), kPlainName)).c_str());
       return TRUE;
     }
     case WM_COMMAND:

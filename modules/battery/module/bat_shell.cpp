@@ -113,24 +113,20 @@ std::u16string WinClock::DateTimeText(const LocalTime& t) {
   return U16(date) + u" " + U16(time);
 }
 
+// The machine defaults come from the process's own registry view, as CReg reads it.
 std::optional<uint32_t> WinStore::MachineDword(const char16_t* name) {
-  CReg reg;
   DWORD value = 0;
-  const wchar_t* n = reinterpret_cast<const wchar_t*>(name);
-  if (reg.ReadDword64(HKEY_LOCAL_MACHINE, kModuleKey, n, &value) || reg.ReadDword(HKEY_LOCAL_MACHINE, kModuleKey, n, &value))
-    return value;
-  return std::nullopt;
+  if (!CReg().ReadDword(HKEY_LOCAL_MACHINE, kModuleKey, reinterpret_cast<const wchar_t*>(name), &value))
+    return std::nullopt;
+  return value;
 }
 
 std::optional<std::u16string> WinStore::MachineString(const char16_t* name) {
-  CReg reg;
   wchar_t text[261] = {};
   DWORD size = 520;
-  const wchar_t* n = reinterpret_cast<const wchar_t*>(name);
-  if (reg.ReadString64(HKEY_LOCAL_MACHINE, kModuleKey, n, text, &size)) return U16(text);
-  size = 520;
-  if (reg.ReadString(HKEY_LOCAL_MACHINE, kModuleKey, n, text, &size)) return U16(text);
-  return std::nullopt;
+  if (!CReg().ReadString(HKEY_LOCAL_MACHINE, kModuleKey, reinterpret_cast<const wchar_t*>(name), text, &size))
+    return std::nullopt;
+  return U16(text);
 }
 
 std::optional<uint32_t> WinStore::UserDword(const std::u16string& pack, const char16_t* name) {
@@ -213,6 +209,13 @@ bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
     return false;
   Convert(element.get(), 0, root);
   return true;
+}
+
+std::optional<std::u16string> WinStrings::Load(uint16_t id) {
+  const wchar_t* text = nullptr;
+  const int n = LoadStringW(ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+  if (n <= 0 || !text) return std::nullopt;
+  return U16(text, static_cast<size_t>(n));
 }
 
 std::optional<std::string> WinCodePage::Encode(const std::u16string& text) {

@@ -40,6 +40,12 @@ class WinFiles : public IFiles {
   bool LoadXml(const std::u16string& path, XmlElement& root) override;  // MSXML 3.0
 };
 
+// The DLL's string table.
+class WinStrings : public IStrings {
+ public:
+  std::optional<std::u16string> Load(uint16_t id) override;
+};
+
 class WinCodePage : public ICodePage {
  public:
   std::optional<std::string> Encode(const std::u16string& text) override;
@@ -51,13 +57,14 @@ std::unique_ptr<IBatteryDevices> CreateBatteryDevices();
 // Everything the entry points share, created by WickpostInitialize.
 struct Shell {
   explicit Shell(MiscCommon::CMiscCommon* client)
-      : port(client), devices(CreateBatteryDevices()), module(Module::Ports{port, clock, store, *devices, files, codePage}) {}
+      : port(client), devices(CreateBatteryDevices()), module(Module::Ports{port, clock, store, *devices, files, codePage, strings}) {}
   HWND host = nullptr;
   ClientPort port;
   WinClock clock;
   WinStore store;
   WinFiles files;
   WinCodePage codePage;
+  WinStrings strings;
   std::unique_ptr<IBatteryDevices> devices;
   Module module;
 };

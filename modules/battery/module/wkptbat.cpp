@@ -35,11 +35,12 @@ CheckResult RunCheck(CheckFn check, wchar_t* text, int textCapacity, wchar_t* pa
   return Deliver(check(s->module, static_cast<size_t>(pageCapacity)), text, textCapacity, page, pageCapacity);
 }
 
-void Box(const char16_t* text, UINT icon, HWND owner = nullptr, const char16_t* caption = bat::ui::kTitle) {
-  MessageBoxW(owner, Wide(text), Wide(caption), icon);
+void Box(const bat::Shell& s, uint16_t text, UINT icon) {
+  const bat::Strings& t = s.module.Texts();
+  MessageBoxW(nullptr, Wide(t.Get(text)), Wide(t.Get(IDS_APP_TITLE)), icon);
 }
 
-void LaunchUtility() {
+void LaunchUtility(const bat::Shell& s) {
   wchar_t folder[MAX_PATH] = {};
   std::wstring path;
   if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, folder)))
@@ -47,13 +48,13 @@ void LaunchUtility() {
   if (!path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
     ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   else
-    Box(bat::ui::kNoUtility, MB_ICONINFORMATION);
+    Box(s, IDS_NO_UTILITY, MB_ICONINFORMATION);
 }
 
-void OpenManual() {
+void OpenManual(const bat::Shell& s) {
   const HINSTANCE rc =
       ShellExecuteW(nullptr, L"open", L"C:\\util\\manual\\shortcut_op5_5.hta", nullptr, nullptr, SW_SHOWNORMAL);
-  if (reinterpret_cast<INT_PTR>(rc) <= 32) Box(bat::ui::kNoManual, MB_ICONINFORMATION);
+  if (reinterpret_cast<INT_PTR>(rc) <= 32) Box(s, IDS_NO_MANUAL, MB_ICONINFORMATION);
 }
 
 // What the click rule needs of the event and its source element.
@@ -117,7 +118,7 @@ __declspec(dllexport) int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInit
     if (rc != 0) return rc;
     for (const bat::DebugBox& box : shell->module.DebugBoxes()) {
       static const UINT kIcons[] = {MB_ICONINFORMATION, MB_ICONWARNING, MB_ICONERROR};
-      Box(box.text.c_str(), kIcons[box.condition], host, box.caption);
+      MessageBoxW(host, Wide(box.text), Wide(box.caption), kIcons[box.condition]);
     }
     info->checkInterval = 60;
     info->menuItemCount = 0;
@@ -170,7 +171,12 @@ __declspec(dllexport) int WICKPOST_CALL WickpostEnableAutoCheck(int enable) {
 
 __declspec(dllexport) int WICKPOST_CALL WickpostGetInitialMessage(wchar_t* text, int capacity) {
   if (!text || capacity <= 0) return 0;
-  lstrcpynW(text, Wide(bat::ui::kInitialMessage), capacity);
+  const wchar_t* message = nullptr;
+  const int n = LoadStringW(bat::ModuleInstance(), IDS_INITIAL_MESSAGE, reinterpret_cast<LPWSTR>(&message), 0);
+  if (n <= 0) return MODULE_E_NOT_AVAILABLE;
+  const int copied = n < capacity ? n : capacity - 1;  // the table's texts carry no terminator
+  memcpy(text, message, static_cast<size_t>(copied) * sizeof(wchar_t));
+  text[copied] = L'\0';
   return 0;
 }
 
@@ -201,8 +207,8 @@ __declspec(dllexport) int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event
     ComPtr<IHTMLElement> element;
     if (!s || !event || !ReadClick(event, e, element)) return 1;
     const bat::ClickAction a = s->module.OnClick(e);
-    if (a.launchUtility) LaunchUtility();
-    if (a.openManual) OpenManual();
+    if (a.launchUtility) LaunchUtility(*s);
+    if (a.openManual) OpenManual(*s);
     if (!a.element.empty()) SetDisabled(element.get(), a.element, a.disable);
     return a.result;
   } catch (...) {

@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <ctime>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <pugixml.hpp>
 
 namespace bat {
@@ -116,6 +119,82 @@ std::u16string TzClock::DateTimeText(const LocalTime& t) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return std::u16string(buffer, buffer + std::char_traits<char>::length(buffer));
+}
+
+namespace {
+std::string FileText(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Trim(const std::string& s) {
+  const size_t a = s.find_first_not_of(" \t\r"), b = s.find_last_not_of(" \t\r");
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+// A resource-script string: "" stands for a quote, \n, \t and \\ for what C means by them.
+bool Unquote(const std::string& quoted, std::string& out) {
+  if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return false;
+  out.clear();
+  for (size_t i = 1; i + 1 < quoted.size(); ++i) {
+    const char c = quoted[i];
+    if (c == '"') {
+      if (quoted[i + 1] != '"' || i + 2 >= quoted.size()) return false;
+      out += '"';
+      ++i;
+    } else if (c == '\\' && i + 2 < quoted.size()) {
+      const char e = quoted[++i];
+      out += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+    } else {
+      out += c;
+    }
+  }
+  return true;
+}
+}  // namespace
+
+bool ReadStringTable(const std::string& script, const std::string& header, Strings& out) {
+  std::map<std::string, uint16_t> ids;
+  std::istringstream defines(header);
+  for (std::string line; std::getline(defines, line);) {
+    std::istringstream words(line);
+    std::string directive, name;
+    unsigned value = 0;
+    if (words >> directive >> name >> value && directive == "#define") ids[name] = static_cast<uint16_t>(value);
+  }
+  const size_t table = script.find("\nSTRINGTABLE");
+  if (table == std::string::npos) return false;
+  std::istringstream lines(script.substr(table + 1));
+  std::string line;
+  std::getline(lines, line);  // STRINGTABLE
+  if (!std::getline(lines, line) || Trim(line) != "BEGIN") return false;
+  while (std::getline(lines, line)) {
+    line = Trim(line);
+    if (line == "END") return true;
+    if (line.empty() || line.rfind("//", 0) == 0) continue;
+    const size_t space = line.find_first_of(" \t");
+    std::string text;
+    if (space == std::string::npos || !ids.count(line.substr(0, space)) || !Unquote(Trim(line.substr(space)), text))
+      return false;
+    out.Set(ids[line.substr(0, space)], FromUtf8(text.c_str()));
+  }
+  return false;
+}
+
+const Strings& SourceStrings() {
+  static const Strings strings = [] {
+    Strings s;
+    if (!ReadStringTable(FileText(BAT_RESOURCE_SCRIPT), FileText(BAT_RESOURCE_HEADER), s)) s = Strings();
+    return s;
+  }();
+  return strings;
+}
+
+std::optional<std::u16string> SourceStringsPort::Load(uint16_t id) {
+  if (!SourceStrings().Has(id)) return std::nullopt;
+  return SourceStrings().Get(id);
 }
 
 }  // namespace bat

@@ -16,6 +16,17 @@ XmlElement ToXmlElement(const pugi::xml_node& node);
 // Parses UTF-8 XML text; false when it is not well-formed or has no root element.
 bool ParseXml(const std::string& text, XmlElement& root);
 
+// The string table of the module's resource script, with the ids of its resource header:
+// natively the very texts the DLL carries. False when either does not parse.
+bool ReadStringTable(const std::string& script, const std::string& header, Strings& out);
+// The table of this source tree's resources/battery/wkptbat.rc; empty when it cannot be read.
+const Strings& SourceStrings();
+
+class SourceStringsPort : public IStrings {
+ public:
+  std::optional<std::u16string> Load(uint16_t id) override;
+};
+
 class IconvCodePage : public ICodePage {
  public:
   std::optional<std::string> Encode(const std::u16string& text) override;

@@ -147,7 +147,8 @@ void Reminder::Apply(bool notify) {
 void Reminder::Save() {
   if (!hasDriver_ || !setupEnable_ || store_.AuditMode()) return;
   if (shownAt_) store_.SaveLastNotified(MonthDay{shownAt_->month, shownAt_->day});
-  store_.SaveNotify(choice_);
+  // Reminders wanted and still due: past the window's end this stores "off" for good.
+  store_.SaveNotify(IsEnabled());
 }
 
 }  // namespace reg

@@ -159,6 +159,51 @@ TEST_F(Wkptbat, InitialMessageAndPopupSize) {
   EXPECT_EQ(height, 450) << "one condition";
 }
 
+// The line, the page and the settings page show the DLL's string table, Japanese intact,
+// and the page carries it in code page 932.
+TEST_F(Wkptbat, TextsComeFromTheStringTable) {
+  Start("battery-two-packs.ini");
+  auto text = [&](UINT id) {
+    const wchar_t* p = nullptr;
+    const int n = LoadStringW(dll_, id, reinterpret_cast<LPWSTR>(&p), 0);
+    return n > 0 ? std::wstring(p, static_cast<size_t>(n)) : std::wstring();
+  };
+  auto format = [](const std::wstring& f, const std::wstring& arg) {
+    const size_t at = f.find(L"%s");
+    return at == std::wstring::npos ? f : f.substr(0, at) + arg + f.substr(at + 2);
+  };
+  EXPECT_EQ(text(IDS_TITLE_MAIN), L"バッテリーに関するお知らせ");
+  EXPECT_EQ(text(IDS_DURATION), L"約%s ～ %s");
+
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  const std::wstring minipop = text(IDS_MINIPOP);
+  ASSERT_NE(minipop.find(L"%d"), std::wstring::npos);
+  EXPECT_EQ(text_, minipop.substr(0, minipop.find(L"%d")) + L"2" + minipop.substr(minipop.find(L"%d") + 2));
+  const std::string bytes = ReadAll(page_);
+  std::wstring page(bytes.size(), L'\0');
+  page.resize(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), &page[0],
+                                  static_cast<int>(page.size())));
+  ASSERT_FALSE(page.empty()) << "valid Shift_JIS";
+  for (UINT id : {IDS_APP_TITLE, IDS_TITLE_MAIN, IDS_AGAIN, IDS_NO_MORE, IDS_EVERY_DAY, IDS_EVERY_7_DAYS,
+                  IDS_EVERY_30_DAYS})
+    EXPECT_NE(page.find(text(id)), std::wstring::npos) << id;
+  EXPECT_NE(page.find(format(text(IDS_TITLE_NOCAPA), text(IDS_PACK_EXTENDED))), std::wstring::npos);
+  EXPECT_NE(page.find(format(text(IDS_TITLE_RECAL), text(IDS_OF_INTERNAL))), std::wstring::npos);
+
+  wchar_t message[WICKPOST_INITIAL_MESSAGE_BUFFER] = {};
+  EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(message, WICKPOST_INITIAL_MESSAGE_BUFFER), 0);
+  EXPECT_EQ(message, text(IDS_INITIAL_MESSAGE));
+  wintest::SetupPageInSheet sheet(dll_, IDD_SETUP, Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc"));
+  ASSERT_NE(sheet.page(), nullptr);
+  wchar_t label[128] = {};
+  GetDlgItemTextW(sheet.page(), IDC_ENABLE, label, 128);
+  EXPECT_EQ(label, format(text(IDS_INFORM), text(IDS_NAME_INTERNAL)));
+  GetDlgItemTextW(sheet.page(), IDC_SECOND, label, 128);
+  EXPECT_EQ(label, format(text(IDS_SECOND_BUTTON), text(IDS_NAME_EXTENDED)));
+  SendDlgItemMessageW(sheet.page(), IDC_LIST_NOCAPA, CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(label));
+  EXPECT_EQ(label, text(IDS_EVERY_30_DAYS));
+}
+
 TEST_F(Wkptbat, PageIsWrittenInCodePage932) {
   Start("battery-two-packs.ini");
   ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
@@ -187,7 +232,8 @@ TEST_F(Wkptbat, PageClicksChangeWhatIsSavedOnClose) {
   Get<WickpostHTMLOnCloseFn>("WickpostHTMLOnClose")();
   EXPECT_EQ(ReadDword(kOnePack, L"AutoCheckMask"), 2u);
   EXPECT_EQ(ReadDword(kOnePack, L"AutoCheckInterval01"), 2u);
-  EXPECT_FALSE(HasValue(kOnePack, L"NotifyEventMask")) << "untouched by the page";
+  EXPECT_EQ(ReadDword(kOnePack, L"NotifyEventMask"), 7u) << "untouched by the page, saved as it was";
+  EXPECT_EQ(ReadDword(kOnePack, L"Enable"), 1u);
   EXPECT_FALSE(HasValue(kOnePack, L"LastNotifyDate01")) << "a manual check's page";
 }
 
@@ -229,6 +275,50 @@ TEST_F(Wkptbat, SettingsPageSavesBatteryZeroOnApply) {
   sheet.Apply();
   EXPECT_EQ(ReadDword(kInternal, L"NotifyEventMask"), 6u);
   EXPECT_EQ(ReadDword(kInternal, L"Enable"), 1u);
+}
+
+// The machine defaults come from the module's own registry view: values only in the other
+// view (the 64-bit one for the 32-bit build, and the other way round) are not read.
+TEST_F(Wkptbat, MachineDefaultsComeFromTheModulesOwnRegistryView) {
+#ifdef _WIN64
+  const REGSAM own = KEY_WOW64_64KEY, other = KEY_WOW64_32KEY;
+#else
+  const REGSAM own = KEY_WOW64_32KEY, other = KEY_WOW64_64KEY;
+#endif
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring custom = std::wstring(temp) + L"wkptbat-custom.xml";
+  {
+    HANDLE file = CreateFileW(custom.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const char xml[] = "<wkptbat:wkptbat xmlns:wkptbat=\"urn:x\"><wkptbat:message wkptbat:type=\"nocapa\">"
+                       "<wkptbat:minipop>custom %d</wkptbat:minipop></wkptbat:message></wkptbat:wkptbat>";
+    DWORD written = 0;
+    WriteFile(file, xml, sizeof xml - 1, &written, nullptr);
+    CloseHandle(file);
+  }
+  const struct {
+    REGSAM view;
+    uint16_t setupDlg;
+    const wchar_t* line;
+  } cases[] = {
+      {other, IDD_SETUP, L"バッテリーに関するお知らせが 1 件あります"},
+      {own, 0, L"custom 1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.view == own ? "own view" : "other view");
+    wintest::ScopedKey machine(HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\WICKPOST\\WKPTBAT", c.view);
+    ASSERT_TRUE(machine.SetDword(L"SetupEnable", 0));
+    ASSERT_TRUE(machine.SetString(L"CustomNotification", custom));
+    Start("battery-worn-30.ini");
+    EXPECT_EQ(Get<WickpostGetSetupDlgFn>("WickpostGetSetupDlg")(), c.setupDlg);
+    ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+    EXPECT_EQ(text_, c.line);
+    Get<WickpostHTMLOnCloseFn>("WickpostHTMLOnClose")();
+    FreeLibrary(dll_);
+    dll_ = nullptr;
+  }
+  DeleteFileW(custom.c_str());
 }
 
 // SetupAPI finds no battery-class device in Wine: the release variant measures no wear, where

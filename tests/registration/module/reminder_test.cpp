@@ -316,6 +316,26 @@ TEST_F(ReminderTest, CloseSavesShowDayAndChoice) {
   EXPECT_FALSE(reminder->IsEnabled());
 }
 
+TEST_F(ReminderTest, SavingPastTheWindowsEndTurnsRemindersOffForGood) {
+  UsedFor(40);
+  store.notify = 1;
+  Make();
+  reminder->Force();  // the settings page's "show now" works outside the window too
+  ASSERT_EQ(reminder->AutoCheck(100).result, reg::kCheckPage);
+  reminder->OnShow();
+  reminder->OnClose();
+  EXPECT_EQ(store.notify, 0u);
+  UsedFor(3);  // even a clock set back into the window finds them off
+  Make();
+  EXPECT_FALSE(reminder->IsEnabled());
+
+  store.notify = 1;
+  UsedFor(40);
+  Make();
+  reminder->Apply(true);  // the box is greyed out there
+  EXPECT_EQ(store.notify, 0u);
+}
+
 TEST_F(ReminderTest, NothingIsSavedInAuditModeOrWithoutSetupEnable) {
   UsedFor(3);
   store.audit = true;

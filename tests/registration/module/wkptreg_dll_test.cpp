@@ -320,6 +320,18 @@ TEST_F(Wkptreg, ForceButtonShowsThePageAnywayAndApplySaves) {
   EXPECT_EQ(notify, 1u);
 }
 
+TEST_F(Wkptreg, SavingPastTheWindowsEndStoresRemindersOff) {
+  Start("registration-expired.ini");
+  ASSERT_EQ(Init(), 0);
+  wintest::SetupPageInSheet sheet(dll_, setupDlg_(), setupProc_);
+  ASSERT_NE(sheet.page(), nullptr);
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheet.page(), IDC_NOTIFY)));
+  EXPECT_EQ(sheet.Apply(), PSNRET_NOERROR);
+  DWORD notify = 7;
+  EXPECT_TRUE(CReg().ReadDword64(HKEY_LOCAL_MACHINE, kModuleKey, L"Notify", &notify));
+  EXPECT_EQ(notify, 0u);
+}
+
 TEST_F(Wkptreg, ClicksElsewhereChangeNothing) {
   Start("registration-warranty3.ini");
   ASSERT_EQ(Init(), 0);
