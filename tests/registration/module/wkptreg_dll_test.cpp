@@ -15,11 +15,11 @@
 #include "common/win/reg.h"
 #include "host/module_contract.h"
 #include "modules/registration/module/reg_resource_ids.h"
-#include "modules/registration/module/reg_settings.h"
+#include "modules/registration/reg_settings.h"
 #include "tests/common/win/fake_page_event.h"
 #include "tests/common/win/module_dll_support.h"
 #include "tests/common/win/win_test_support.h"
-#include "tests/registration/module/reg_test_util.h"
+#include "tests/registration/reg_test_util.h"
 
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTREG";

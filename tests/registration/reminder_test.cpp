@@ -1,13 +1,13 @@
 // The reminder's gating, pages and saves over fake ports: the faults of a host that stays
-// resident across midnight, of a check that fails after deleting the last page, of a stale
+// resident across midnight, of a failed check and the page the host still lists, of a stale
 // popup close and of a path longer than the host's buffer.
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "modules/registration/module/reg_page.h"
-#include "modules/registration/module/reg_reminder.h"
-#include "tests/registration/module/reg_test_util.h"
+#include "modules/registration/reg_page.h"
+#include "modules/registration/reg_reminder.h"
+#include "tests/registration/reg_test_util.h"
 
 namespace {
 using reg::CheckAnswer;
@@ -107,6 +107,16 @@ class ReminderTest : public testing::Test {
     reminder = std::make_unique<reg::Reminder>(reg::DefaultSettings(), clock, store, files, crypto);
     EXPECT_EQ(reminder->Initialize(true), 0);
     return *reminder;
+  }
+  // A check delivered into host buffers as the entry point does; the page path it hands over.
+  uint32_t Deliver(kit::CheckCall call, std::u16string* path = nullptr) {
+    const CheckAnswer a = call == kit::CheckCall::Automatic ? reminder->AutoCheck(100) : reminder->ManualCheck(100);
+    char16_t text[100] = {}, page[100] = {};
+    uint16_t code = 0;
+    const uint32_t result =
+        kit::Deliver({a.result, u"line", a.pagePath, 0}, call, &reminder->Pages(), text, 100, page, 100, &code);
+    if (path) *path = page;
+    return result;
   }
   void NextDay() {
     clock.now.day += 1;  // the test dates stay inside December
@@ -219,20 +229,28 @@ TEST_F(ReminderTest, ManualCheckRepeatsOnlyAPendingPage) {
   EXPECT_FALSE(files.Exists(first.pagePath)) << "the previous page is deleted";
 }
 
-TEST_F(ReminderTest, FailedCheckAfterDeletingThePageLeavesNothingPending) {
+// The host's view of a failed check: the kit delivers the answer as the entry point does. A
+// manual check that answers nothing leaves the host's line, so its page must stay; an
+// automatic one makes the host withdraw the line, so the page goes and nothing is pending.
+TEST_F(ReminderTest, FailedCheckKeepsTheListedPageUntilTheHostWithdrawsIt) {
   UsedFor(3);
   Make();
-  const CheckAnswer first = reminder->AutoCheck(100);
-  ASSERT_EQ(first.result, reg::kCheckPage);
+  std::u16string first, again;
+  ASSERT_EQ(Deliver(kit::CheckCall::Automatic, &first), reg::kCheckPage);
   files.failPage = true;
   reminder->Force();
-  EXPECT_EQ(reminder->ManualCheck(100).result, reg::kCheckNothing);
-  EXPECT_FALSE(files.Exists(first.pagePath));
-  EXPECT_EQ(reminder->ManualCheck(100).result, reg::kCheckNothing) << "no line pointing at a deleted file";
-  EXPECT_TRUE(files.disk.empty());
+  EXPECT_EQ(Deliver(kit::CheckCall::Manual), reg::kCheckNothing);
+  EXPECT_TRUE(files.Exists(first)) << "the host still lists it";
+  EXPECT_TRUE(files.Exists(u"/tmp/wkptreg.bmp"));
+  EXPECT_EQ(Deliver(kit::CheckCall::Manual, &again), reg::kCheckPage);
+  EXPECT_EQ(again, first);
+  reminder->Force();
+  EXPECT_EQ(Deliver(kit::CheckCall::Automatic), reg::kCheckNothing);
+  EXPECT_TRUE(files.disk.empty()) << "the host withdrew it";
+  EXPECT_EQ(Deliver(kit::CheckCall::Manual), reg::kCheckNothing) << "no line pointing at a deleted file";
   files.failPage = false;
   NextDay();
-  EXPECT_EQ(reminder->AutoCheck(100).result, reg::kCheckPage) << "not stuck in CHECK_KEEP";
+  EXPECT_EQ(Deliver(kit::CheckCall::Automatic), reg::kCheckPage) << "not stuck in CHECK_KEEP";
 }
 
 TEST_F(ReminderTest, StalePopupCloseLeavesTheNewerPageAlone) {
