@@ -350,6 +350,43 @@ TEST_F(Wkptreg, TempPathLongerThanTheHostBufferFailsTheCheck) {
   EXPECT_EQ(Check(auto_), static_cast<CheckResult>(CHECK_PAGE));
 }
 
+// A forced check whose page cannot be handed over (the temporary folder's path is too long
+// for the host's buffer): after the manual check the host still lists the earlier page, so
+// its file stays; after the automatic one the host withdraws it, so it goes.
+TEST_F(Wkptreg, FailedForcedCheckKeepsThePageTheHostStillLists) {
+  Start("registration-warranty3.ini");
+  ASSERT_EQ(Init(), 0);
+  ASSERT_EQ(Check(auto_), static_cast<CheckResult>(CHECK_PAGE));
+  const std::wstring listed = page_;
+  ASSERT_TRUE(Exists(listed));
+  wintest::SetupPageInSheet sheet(dll_, setupDlg_(), setupProc_);
+  ASSERT_NE(sheet.page(), nullptr);
+  auto force = [&] {
+    SendMessageW(sheet.page(), WM_COMMAND, MAKEWPARAM(IDC_SHOW_NOW, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(sheet.page(), IDC_SHOW_NOW)));
+  };
+
+  const std::wstring longDir = TempFolder() + std::wstring(90, L'd');
+  ASSERT_TRUE(CreateDirectoryW(longDir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  wchar_t saved[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+  SetEnvironmentVariableW(L"TMP", longDir.c_str());
+  force();
+  const CheckResult manual = Check(manual_);
+  const bool keptAfterManual = Exists(listed);
+  force();
+  const CheckResult automatic = Check(auto_);
+  const bool keptAfterAuto = Exists(listed);
+  SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+  EXPECT_TRUE(RemoveDirectoryW(longDir.c_str())) << "nothing left in the long folder";
+
+  EXPECT_EQ(manual, static_cast<CheckResult>(CHECK_NOTHING));
+  EXPECT_TRUE(keptAfterManual) << "the host still lists it";
+  EXPECT_EQ(automatic, static_cast<CheckResult>(CHECK_NOTHING));
+  EXPECT_FALSE(keptAfterAuto) << "the host withdrew it";
+  EXPECT_FALSE(Exists(TempFolder() + L"wkptreg.bmp"));
+}
+
 TEST(RegQueryCapi, CryptDeriveKeyAndPaddingAgreeWithThePort) {
   const std::string& password = reg::DefaultSettings().queryPassword;
   const std::string plain = "PT-15KB3456CD&9K12304567";
