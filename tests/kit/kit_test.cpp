@@ -8,29 +8,10 @@
 #include "modules/kit/banner.h"
 #include "modules/kit/guard.h"
 #include "modules/kit/page_files.h"
+#include "tests/kit/mem_page_files.h"
 
 namespace {
 using kit::CheckCall;
-
-class FakeFiles : public kit::IPageFiles {
- public:
-  std::map<std::u16string, std::string> disk;
-  std::u16string folder = u"/tmp/";
-  bool failWrite = false;
-  int made = 0;
-  bool NewPagePath(std::u16string& path) override {
-    path = folder + u"WXX" + std::u16string(1, char16_t(u'A' + made++)) + u".tmp";
-    disk[path] = "";
-    return true;
-  }
-  bool WritePage(const std::u16string& path, const std::string& bytes) override {
-    if (failWrite) return false;
-    disk[path] = bytes;
-    return true;
-  }
-  void Delete(const std::u16string& path) override { disk.erase(path); }
-  bool Exists(const std::u16string& path) const { return disk.count(path) != 0; }
-};
 
 class PageFilesTest : public testing::Test {
  protected:
@@ -50,7 +31,7 @@ class PageFilesTest : public testing::Test {
     if (path) *path = page;
     return r;
   }
-  FakeFiles files;
+  kittest::MemPageFiles<> files{u"/tmp/", u"WXX"};
   kit::PageFiles pages{files};
 };
 
@@ -59,14 +40,14 @@ TEST_F(PageFilesTest, OldPageGoesOnlyWhenANewOneReplacesIt) {
   ASSERT_FALSE(first.empty());
   files.failWrite = true;
   EXPECT_TRUE(Make().empty());
-  EXPECT_TRUE(files.Exists(first)) << "a failed page leaves the old one";
+  EXPECT_TRUE(files.Has(first)) << "a failed page leaves the old one";
   EXPECT_EQ(files.disk.size(), 1u) << "and nothing of its own";
   EXPECT_EQ(pages.Path(), first);
   files.failWrite = false;
   const std::u16string second = Make();
   EXPECT_NE(second, first);
-  EXPECT_FALSE(files.Exists(first));
-  EXPECT_TRUE(files.Exists(second));
+  EXPECT_FALSE(files.Has(first));
+  EXPECT_TRUE(files.Has(second));
 }
 
 TEST_F(PageFilesTest, PathThatDoesNotFitIsRefusedAndTheOldPageStays) {
@@ -85,12 +66,12 @@ TEST_F(PageFilesTest, ImageSharedByOldAndNewPageStaysUntilTheLastGoes) {
   Make(100, image);
   files.failWrite = true;
   Make(100, image);
-  EXPECT_TRUE(files.Exists(image)) << "the held page still shows it";
+  EXPECT_TRUE(files.Has(image)) << "the held page still shows it";
   files.failWrite = false;
   Make(100, image);
-  EXPECT_TRUE(files.Exists(image));
+  EXPECT_TRUE(files.Has(image));
   Make();
-  EXPECT_FALSE(files.Exists(image)) << "the new page shows none";
+  EXPECT_FALSE(files.Has(image)) << "the new page shows none";
   pages.Withdraw();
   EXPECT_TRUE(files.disk.empty());
 }
@@ -110,7 +91,7 @@ TEST_F(PageFilesTest, DeliveryFollowsTheHostsList) {
   for (const auto& c : cases) {
     const std::u16string page = Make();
     EXPECT_EQ(Deliver(c.result, c.call), c.result);
-    EXPECT_EQ(files.Exists(page), c.pageStays) << c.result << " " << int(c.call);
+    EXPECT_EQ(files.Has(page), c.pageStays) << c.result << " " << int(c.call);
     EXPECT_EQ(pages.Held(), c.pageStays);
     pages.Withdraw();
   }

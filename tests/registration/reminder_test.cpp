@@ -7,6 +7,7 @@
 
 #include "modules/registration/reg_page.h"
 #include "modules/registration/reg_reminder.h"
+#include "tests/kit/mem_page_files.h"
 #include "tests/registration/reg_test_util.h"
 
 namespace {
@@ -53,32 +54,17 @@ class FakeStore : public reg::IStore {
   bool ReadSerial(std::string& out) override { return out = serial, true; }
 };
 
-class FakeFiles : public reg::IFiles {
+class FakeFiles : public kittest::MemPageFiles<reg::IFiles> {
  public:
-  std::map<std::u16string, std::string> disk;
-  std::u16string folder = u"/tmp/";
-  bool failPage = false, failQr = false;
-  int made = 0;
-
+  FakeFiles() : MemPageFiles(u"/tmp/", u"WRG") {}
+  bool failQr = false;
   std::u16string ModuleFolder() override { return u"/opt/tellwick"; }
-  bool NewPagePath(std::u16string& path) override {
-    path = folder + u"WRG" + std::u16string(1, char16_t(u'A' + made++)) + u".tmp";
-    disk[path] = "";
-    return true;
-  }
   std::u16string BitmapPath() override { return folder + u"wkptreg.bmp"; }
-  bool WritePage(const std::u16string& path, const std::string& utf8) override {
-    if (failPage) return false;
-    disk[path] = utf8;
-    return true;
-  }
   bool WriteQr(const std::u16string& path, const std::string& text) override {
     if (failQr) return false;
     disk[path] = text;
     return true;
   }
-  void Delete(const std::u16string& path) override { disk.erase(path); }
-  bool Exists(const std::u16string& path) const { return disk.count(path) != 0; }
 };
 
 std::u16string Date(int month, int day, int year) {
@@ -226,7 +212,7 @@ TEST_F(ReminderTest, ManualCheckRepeatsOnlyAPendingPage) {
   const CheckAnswer forced = reminder->ManualCheck(100);
   EXPECT_EQ(forced.result, reg::kCheckPage);
   EXPECT_NE(forced.pagePath, first.pagePath);
-  EXPECT_FALSE(files.Exists(first.pagePath)) << "the previous page is deleted";
+  EXPECT_FALSE(files.Has(first.pagePath)) << "the previous page is deleted";
 }
 
 // The host's view of a failed check: the kit delivers the answer as the entry point does. A
@@ -237,18 +223,18 @@ TEST_F(ReminderTest, FailedCheckKeepsTheListedPageUntilTheHostWithdrawsIt) {
   Make();
   std::u16string first, again;
   ASSERT_EQ(Deliver(kit::CheckCall::Automatic, &first), reg::kCheckPage);
-  files.failPage = true;
+  files.failWrite = true;
   reminder->Force();
   EXPECT_EQ(Deliver(kit::CheckCall::Manual), reg::kCheckNothing);
-  EXPECT_TRUE(files.Exists(first)) << "the host still lists it";
-  EXPECT_TRUE(files.Exists(u"/tmp/wkptreg.bmp"));
+  EXPECT_TRUE(files.Has(first)) << "the host still lists it";
+  EXPECT_TRUE(files.Has(u"/tmp/wkptreg.bmp"));
   EXPECT_EQ(Deliver(kit::CheckCall::Manual, &again), reg::kCheckPage);
   EXPECT_EQ(again, first);
   reminder->Force();
   EXPECT_EQ(Deliver(kit::CheckCall::Automatic), reg::kCheckNothing);
   EXPECT_TRUE(files.disk.empty()) << "the host withdrew it";
   EXPECT_EQ(Deliver(kit::CheckCall::Manual), reg::kCheckNothing) << "no line pointing at a deleted file";
-  files.failPage = false;
+  files.failWrite = false;
   NextDay();
   EXPECT_EQ(Deliver(kit::CheckCall::Automatic), reg::kCheckPage) << "not stuck in CHECK_KEEP";
 }
@@ -262,9 +248,9 @@ TEST_F(ReminderTest, StalePopupCloseLeavesTheNewerPageAlone) {
   const CheckAnswer newer = reminder->ManualCheck(100);
   ASSERT_EQ(newer.result, reg::kCheckPage);
   reminder->OnClose();  // the popup of the older page
-  EXPECT_FALSE(files.Exists(older.pagePath));
-  EXPECT_TRUE(files.Exists(newer.pagePath));
-  EXPECT_TRUE(files.Exists(u"/tmp/wkptreg.bmp"));
+  EXPECT_FALSE(files.Has(older.pagePath));
+  EXPECT_TRUE(files.Has(newer.pagePath));
+  EXPECT_TRUE(files.Has(u"/tmp/wkptreg.bmp"));
   EXPECT_EQ(reminder->ManualCheck(100).pagePath, newer.pagePath);
   reminder->OnShow();
   reminder->OnClose();
@@ -300,7 +286,7 @@ TEST_F(ReminderTest, FailedQueryShowsNoQrCodeButThePlainAddress) {
   Make();
   const CheckAnswer a = reminder->AutoCheck(100);
   ASSERT_EQ(a.result, reg::kCheckPage);
-  EXPECT_FALSE(files.Exists(u"/tmp/wkptreg.bmp"));
+  EXPECT_FALSE(files.Has(u"/tmp/wkptreg.bmp"));
   const std::string& page = files.disk.at(a.pagePath);
   EXPECT_EQ(page.find("?q="), std::string::npos);
   EXPECT_EQ(page.find("class=\"QR\""), std::string::npos);
