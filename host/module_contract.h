@@ -11,8 +11,9 @@
 // Ownership: the host owns ModuleInitInfo for the life of the process (a module may keep the
 // pointer), the menu-item array, and the text/page buffers of each check (it copies them
 // before the call returns). A module owns the strings its menu items point to (valid while
-// it is loaded) and the HTML files it writes; it deletes a file when its page closes, at its
-// next check or when it is unloaded. The host's driver client is lent, never closed by a module.
+// it is loaded) and the HTML files it writes; it deletes a page file only when a new page
+// replaces it or the host no longer lists it (an automatic check answered CHECK_NOTHING, the
+// page closed, the module unloads). The host's driver client is lent, never closed by a module.
 #pragma once
 
 #include <windows.h>
