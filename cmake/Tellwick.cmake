@@ -81,27 +81,66 @@ function(tw_variant_executable name)
   endforeach()
 endfunction()
 
-# tw_module(name SOURCES ... DEF file.def [DEPS ...] [RC ...] [TEST] [RELEASE_ONLY])
-# A DLL with undecorated exports from its .def file (Windows builds only). Modules need no
-# device of their own, so one build serves both variants: it lands in out/release and out/sim.
-# TEST modules land in out/test, away from the release set. RELEASE_ONLY: the module builds
-# its own sim variant, so this one stays in out/release.
+# The files every module page uses beside its DLL: the one style sheet and the common images.
+set(TW_PAGE_FILES
+  ${CMAKE_SOURCE_DIR}/resources/registration/style.css
+  ${CMAKE_SOURCE_DIR}/resources/registration/pop_tail.png
+  ${CMAKE_SOURCE_DIR}/resources/registration/pop_arrow2.png
+  ${CMAKE_SOURCE_DIR}/resources/registration/headicon_support.png)
+
+# tw_module(name SOURCES ... DEF file.def [RC ...] [DEPS ...]
+#           [RELEASE_SOURCES ...] [RELEASE_DEPS ...] [SIM_SOURCES ...] [SIM_DEPS ...]
+#           [PAGE_FILES ...] [TEST])
+# A module DLL with undecorated exports from its .def file (Windows builds only), built on the
+# module kit. Without SIM_ parts one build serves both variants and lands in out/release and
+# out/sim; with them the release DLL takes RELEASE_ parts and a sim DLL of the same name (target
+# <name>_sim) the SIM_ parts with the simulated notebook. TW_PAGE_FILES and the module's own
+# PAGE_FILES are copied beside each. TEST modules land in out/test, away from the release set.
 function(tw_module name)
   if(NOT WIN32)
     return()
   endif()
-  cmake_parse_arguments(A "TEST;RELEASE_ONLY" "DEF" "SOURCES;DEPS;RC" ${ARGN})
-  add_library(${name} SHARED ${A_SOURCES} ${A_RC} ${A_DEF})
-  target_link_libraries(${name} PRIVATE tw_options ${A_DEPS})
+  cmake_parse_arguments(A "TEST" "DEF" "SOURCES;DEPS;RC;RELEASE_SOURCES;RELEASE_DEPS;SIM_SOURCES;SIM_DEPS;PAGE_FILES" ${ARGN})
   if(A_TEST)
+    add_library(${name} SHARED ${A_SOURCES} ${A_RC} ${A_DEF})
+    target_link_libraries(${name} PRIVATE tw_options ${A_DEPS})
     set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/out/test)
     return()
   endif()
-  set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${TW_OUT_RELEASE})
-  if(A_RELEASE_ONLY)
-    return()
+  if(A_SIM_SOURCES OR A_SIM_DEPS)
+    set(variants release sim)
+  else()
+    set(variants both)
   endif()
-  add_custom_command(TARGET ${name} POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${TW_OUT_SIM}
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${name}> ${TW_OUT_SIM}/)
+  foreach(variant IN LISTS variants)
+    if(variant STREQUAL "sim")
+      set(target ${name}_sim)
+      set(extra ${A_SIM_SOURCES})
+      set(extra_deps ${A_SIM_DEPS} tw_device_sim)
+      set(outdirs ${TW_OUT_SIM})
+    else()
+      set(target ${name})
+      set(extra ${A_RELEASE_SOURCES})
+      set(extra_deps ${A_RELEASE_DEPS})
+      set(outdirs ${TW_OUT_RELEASE})
+      if(variant STREQUAL "both")
+        list(APPEND outdirs ${TW_OUT_SIM})
+      endif()
+    endif()
+    add_library(${target} SHARED ${A_SOURCES} ${extra} ${A_RC} ${A_DEF})
+    target_link_libraries(${target} PRIVATE tw_options tw_kit_win ${A_DEPS} ${extra_deps})
+    list(GET outdirs 0 outdir)
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${outdir}
+      ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${variant})
+    foreach(dir IN LISTS outdirs)
+      if(NOT dir STREQUAL outdir)
+        add_custom_command(TARGET ${target} POST_BUILD
+          COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+          COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${dir}/)
+      endif()
+      foreach(f IN LISTS TW_PAGE_FILES A_PAGE_FILES)
+        add_custom_command(TARGET ${target} POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different ${f} ${dir}/)
+      endforeach()
+    endforeach()
+  endforeach()
 endfunction()

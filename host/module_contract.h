@@ -11,8 +11,9 @@
 // Ownership: the host owns ModuleInitInfo for the life of the process (a module may keep the
 // pointer), the menu-item array, and the text/page buffers of each check (it copies them
 // before the call returns). A module owns the strings its menu items point to (valid while
-// it is loaded) and the HTML files it writes; it deletes a file when its page closes, at its
-// next check or when it is unloaded. The host's driver client is lent, never closed by a module.
+// it is loaded) and the HTML files it writes; it deletes a page file only when a new page
+// replaces it or the host no longer lists it (an automatic check answered CHECK_NOTHING, the
+// page closed, the module unloads). The host's driver client is lent, never closed by a module.
 #pragma once
 
 #include <windows.h>
@@ -132,6 +133,31 @@ typedef int(WICKPOST_CALL* WickpostGetInitialMessageFn)(wchar_t* text, int capac
 typedef void(WICKPOST_CALL* WickpostEnableAutoCheckFn)(int enable);
 typedef int(WICKPOST_CALL* WickpostGetPairFn)(int* first, int* second);  // size, offsets
 typedef int(WICKPOST_CALL* WickpostGetHTMLTimeoutFn)(int* ticks);
+
+// The exports themselves, so that a module's definition with another signature does not
+// compile. A module includes this header in the file that defines its entry points and
+// lists them in its .def file.
+int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText, int errorCapacity);
+int WICKPOST_CALL WickpostIsEnable(void);
+CheckResult WICKPOST_CALL WickpostAutoCheck(wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity,
+                                            uint16_t* code);
+CheckResult WICKPOST_CALL WickpostManualCheck(wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity,
+                                              uint16_t* code);
+int WICKPOST_CALL WickpostGetNotifyIconMenuItems(ModuleMenuItem* items, int count);
+void WICKPOST_CALL WickpostIconMenu(int id);
+void WICKPOST_CALL WickpostDoNotify(uint16_t code);
+void WICKPOST_CALL WickpostOnWndMsg(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void WICKPOST_CALL WickpostHTMLOnShow(void);
+int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* eventObject);
+void WICKPOST_CALL WickpostHTMLOnClose(void);
+uint16_t WICKPOST_CALL WickpostGetSetupDlg(void);
+INT_PTR WICKPOST_CALL WickpostSetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+int WICKPOST_CALL WickpostGetInitialMessage(wchar_t* text, int capacity);
+void WICKPOST_CALL WickpostEnableAutoCheck(int enable);
+int WICKPOST_CALL WickpostGetPopupSize(int* width, int* height);
+int WICKPOST_CALL WickpostGetPopupOffset(int* x, int* y);
+int WICKPOST_CALL WickpostGetMiniPopupOffset(int* dx, int* dy);
+int WICKPOST_CALL WickpostGetHTMLTimeout(int* ticks);
 
 #ifdef __cplusplus
 }

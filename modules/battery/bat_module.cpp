@@ -33,7 +33,8 @@ void Module::Outcome::Add(int b, uint32_t bits, uint32_t percentValue) {
   if (bits) percent[b] = percentValue;
 }
 
-Module::Module(Ports ports, const LayoutPatterns& patterns) : ports_(ports), patterns_(patterns) {}
+Module::Module(Ports ports, const LayoutPatterns& patterns)
+    : ports_(ports), patterns_(patterns), pages_(ports.files) {}
 
 Module::~Module() = default;
 
@@ -144,7 +145,7 @@ std::optional<int64_t> Module::Midnight(const Date& d) {
   return ports_.clock.LocalMidnight(d);
 }
 
-CheckAnswer Module::AutoCheck(size_t pageCapacity) {
+CheckAnswer Module::AutoCheck(int pageCapacity) {
   if (autoDone_) return CheckAnswer{kCheckKeep, {}, {}};
   autoDone_ = true;
   for (int b = 0; b < count_; ++b) {
@@ -174,7 +175,7 @@ CheckAnswer Module::AutoCheck(size_t pageCapacity) {
   return CommonCheck(true, pageCapacity);
 }
 
-CheckAnswer Module::ManualCheck(size_t pageCapacity) {
+CheckAnswer Module::ManualCheck(int pageCapacity) {
   for (int b = 0; b < count_; ++b) {
     LoadSettings(b);
     batteries_[b].captured = batteries_[b].identity;
@@ -208,7 +209,7 @@ void Module::Evaluate(int b, Outcome& out) {
   out.Add(b, found, percent);
 }
 
-CheckAnswer Module::CommonCheck(bool automatic, size_t pageCapacity) {
+CheckAnswer Module::CommonCheck(bool automatic, int pageCapacity) {
   Outcome out;
   for (int b = 0; b < count_; ++b) {
     if (debug_) {
@@ -219,16 +220,9 @@ CheckAnswer Module::CommonCheck(bool automatic, size_t pageCapacity) {
       Evaluate(b, out);
     }
   }
-  std::u16string path;
-  // Nothing found leaves the previous page alone: the host still lists it.
-  if (out.count == 0 || !WritePage(out, path)) return CheckAnswer{};
-  if (path.size() > pageCapacity) {
-    ports_.files.Delete(path);
-    return CheckAnswer{};
-  }
-  DeletePage();
+  // Nothing found, or no page made, leaves the previous page to the kit's rule.
+  if (out.count == 0 || !WritePage(out, pageCapacity)) return CheckAnswer{};
   page_ = PageState{};
-  page_.path = path;
   page_.count = out.count;
   page_.automatic = automatic;
   page_.found = out.found;
@@ -237,10 +231,10 @@ CheckAnswer Module::CommonCheck(bool automatic, size_t pageCapacity) {
     page_.base[b] = page_.pending[b] = batteries_[b].live;
   }
   const int severity = Severity(out.all);
-  return CheckAnswer{kCheckPage, Text(strings_, custom_, severity, kMinipop, {Num(out.count)}), path};
+  return CheckAnswer{kCheckPage, Text(strings_, custom_, severity, kMinipop, {Num(out.count)}), pages_.Path()};
 }
 
-bool Module::WritePage(const Outcome& out, std::u16string& path) {
+bool Module::WritePage(const Outcome& out, int pageCapacity) {
   PageInput in;
   in.modulePath = ports_.files.ModulePath();
   in.kind = kind_;
@@ -263,15 +257,7 @@ bool Module::WritePage(const Outcome& out, std::u16string& path) {
     }
   }
   const auto bytes = ports_.codePage.Encode(BuildPage(in));
-  if (!bytes || bytes->size() > kPageLimit || !ports_.files.NewPagePath(path)) return false;
-  if (ports_.files.WritePage(path, *bytes)) return true;
-  ports_.files.Delete(path);
-  return false;
-}
-
-void Module::DeletePage() {
-  if (!page_.path.empty()) ports_.files.Delete(page_.path);
-  page_.path.clear();
+  return bytes && bytes->size() <= kPageLimit && pages_.Begin() && pages_.Write(*bytes) && pages_.Commit(pageCapacity);
 }
 
 void Module::EnableAutoCheck(bool on) {
@@ -345,11 +331,11 @@ void Module::OnClose() {
     if (batteries_[b].identity == id) batteries_[b].live = s;
   }
   page_.shownAfterAuto = false;
-  DeletePage();
+  pages_.Withdraw();
   page_.count = 0;
 }
 
-void Module::Unload() { DeletePage(); }
+void Module::Unload() { pages_.Withdraw(); }
 
 std::vector<DebugBox> Module::DebugBoxes() const {
   std::vector<DebugBox> boxes;

@@ -12,11 +12,16 @@
 #include "modules/battery/bat_ports.h"
 #include "modules/battery/bat_rules.h"
 #include "modules/battery/bat_text.h"
+#include "modules/kit/guard.h"
+#include "modules/kit/page_files.h"
 
 namespace bat {
 
-constexpr uint32_t kCheckNothing = 0, kCheckPage = 1, kCheckKeep = 10;
-constexpr int kErrDriver = -251, kErrNotAvailable = -252;
+using kit::kCheckKeep;
+using kit::kCheckNothing;
+using kit::kCheckPage;
+using kit::kErrDriver;
+using kit::kErrNotAvailable;
 
 struct Settings {
   uint32_t enable = 0, notifyMask = 0, autoMask = 0;
@@ -41,10 +46,7 @@ struct Battery {
   uint32_t toCheck = 0;
 };
 
-struct CheckAnswer {
-  uint32_t result = kCheckNothing;
-  std::u16string text, page;
-};
+using kit::CheckAnswer;
 
 // What the page's script reports of a click.
 struct ClickEvent {
@@ -87,8 +89,9 @@ class Module {
   int Initialize(const std::optional<std::string>& model);
 
   bool IsEnabled() const;
-  CheckAnswer AutoCheck(size_t pageCapacity);
-  CheckAnswer ManualCheck(size_t pageCapacity);
+  // pageCapacity: characters the host's page buffer holds, terminator included.
+  CheckAnswer AutoCheck(int pageCapacity);
+  CheckAnswer ManualCheck(int pageCapacity);
   void EnableAutoCheck(bool on);
   int PopupHeight() const { return page_.count == 1 ? 450 : 0; }
   bool SetupEnabled() const { return setupEnable_; }
@@ -97,6 +100,8 @@ class Module {
   void OnClose();
   // Deletes a page left over at unload.
   void Unload();
+  // The page handed to the host, if any.
+  kit::PageFiles& Pages() { return pages_; }
 
   // The debug boxes shown at start when the debug switch is on and the custom file loaded.
   std::vector<DebugBox> DebugBoxes() const;
@@ -110,13 +115,12 @@ class Module {
   // Makes `s` battery b's live settings and saves all of them under `id`.
   bool CommitSettings(int b, const std::u16string& id, const Settings& s);
 
-  const std::u16string& PagePath() const { return page_.path; }
+  const std::u16string& PagePath() const { return pages_.Path(); }
   // The texts loaded from the string table at initialisation.
   const Strings& Texts() const { return strings_; }
 
  private:
   struct PageState {
-    std::u16string path;
     int count = 0;
     bool automatic = false;
     bool shownAfterAuto = false;
@@ -138,9 +142,8 @@ class Module {
   std::optional<int64_t> Midnight(const Date& d);
   bool Save(const std::u16string& id, const Settings& s, uint32_t fields, uint32_t datesFound, const Date* recal);
   void Evaluate(int b, Outcome& out);
-  CheckAnswer CommonCheck(bool automatic, size_t pageCapacity);
-  bool WritePage(const Outcome& out, std::u16string& path);
-  void DeletePage();
+  CheckAnswer CommonCheck(bool automatic, int pageCapacity);
+  bool WritePage(const Outcome& out, int pageCapacity);
 
   Ports ports_;
   const LayoutPatterns& patterns_;
@@ -151,6 +154,7 @@ class Module {
   std::optional<TextTable> custom_;
   std::array<Battery, 2> batteries_;
   PageState page_;
+  kit::PageFiles pages_;
 };
 
 }  // namespace bat

@@ -1,6 +1,7 @@
 // The battery module's seams to the platform: clock, registry, battery devices, files, XML
 // and the code page. Windows builds pass the real calls; native tests pass stand-ins.
 #pragma once
+#include "modules/kit/page_files.h"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -54,13 +55,10 @@ class IBatteryDevices {
   virtual std::vector<DeviceReading> ReadOpenable(size_t max) = 0;
 };
 
-class IFiles {
+// The page files (kit::IPageFiles), and what else the module reads from disk.
+class IFiles : public kit::IPageFiles {
  public:
-  virtual ~IFiles() = default;
   virtual std::u16string ModulePath() = 0;  // the module file; the page's images lie beside it
-  virtual bool NewPagePath(std::u16string& path) = 0;
-  virtual bool WritePage(const std::u16string& path, const std::string& bytes) = 0;
-  virtual void Delete(const std::u16string& path) = 0;
   virtual bool Exists(const std::u16string& path) = 0;
   // Parses an XML file; false when it cannot be read or is not well-formed.
   virtual bool LoadXml(const std::u16string& path, XmlElement& root) = 0;

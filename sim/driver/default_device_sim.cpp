@@ -1,15 +1,11 @@
-// The sim variant's device: the simulated driver on the scenario named by TELLWICK_SCENARIO,
-// or the built-in default notebook.
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+// The sim variant's device: the simulated driver on the notebook of sim/driver/scenario_source.h.
 #include <string>
 
 #include "common/core/misc_device.h"
 #include "common/core/misc_format.h"
 #include "common/core/platform.h"
 #include "common/core/win32_constants.h"
-#include "sim/driver/default_scenario.h"
+#include "sim/driver/scenario_source.h"
 #include "sim/driver/sim_driver.h"
 
 namespace sim {
@@ -34,22 +30,15 @@ class BrokenScenarioDevice : public MiscCommon::IMiscDevice {
 };
 
 std::unique_ptr<MiscCommon::IMiscDevice> LoadDevice(std::unique_ptr<ISimRegistry>& registry) {
-  std::string text = kDefaultScenario, name = "default scenario";
-  if (const char* path = std::getenv("TELLWICK_SCENARIO"); path && *path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::make_unique<BrokenScenarioDevice>(std::string("scenario ") + path + " cannot be read.");
-    std::ostringstream body;
-    body << file.rdbuf();
-    text = body.str();
-    name = std::string("scenario ") + path;
-  }
+  const ScenarioSource source = ReadScenarioSource();
+  if (!source.readable) return std::make_unique<BrokenScenarioDevice>(source.name + " cannot be read.");
   Scenario scenario;
   std::string error;
-  if (!ParseScenario(text, scenario, error)) return std::make_unique<BrokenScenarioDevice>(name + ": " + error);
+  if (!ParseScenario(source.text, scenario, error)) return std::make_unique<BrokenScenarioDevice>(source.name + ": " + error);
   registry = CreatePlatformRegistry();
   auto driver = std::make_unique<SimDriver>(scenario, *registry);
   if (driver->ApplyRegistryPresets() != 0)
-    return std::make_unique<BrokenScenarioDevice>(name + ": registry values cannot be written.");
+    return std::make_unique<BrokenScenarioDevice>(source.name + ": registry values cannot be written.");
   return driver;
 }
 }  // namespace

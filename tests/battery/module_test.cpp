@@ -15,6 +15,7 @@
 #include "sim/battery/sim_battery_devices.h"
 #include "sim/driver/sim_driver.h"
 #include "sim/driver/sim_registry.h"
+#include "tests/kit/mem_page_files.h"
 
 using namespace bat;
 
@@ -61,23 +62,12 @@ class MemStore : public IStore {
   }
 };
 
-class MemFiles : public IFiles {
+class MemFiles : public kittest::MemPageFiles<IFiles> {
  public:
+  MemFiles() : MemPageFiles(u"C:\\Temp\\", u"WBT") {}
   std::u16string ModulePath() override { return u"C:\\Tellwick\\wkptbat.dll"; }
-  bool NewPagePath(std::u16string& path) override {
-    path = u"C:\\Temp\\WBT" + std::u16string(1, char16_t(u'A' + next++)) + u".tmp";
-    files[path] = "";
-    return true;
-  }
-  bool WritePage(const std::u16string& path, const std::string& bytes) override {
-    files[path] = bytes;
-    return true;
-  }
-  void Delete(const std::u16string& path) override { files.erase(path); }
-  bool Exists(const std::u16string& path) override { return files.count(path) != 0; }
-  bool LoadXml(const std::u16string& path, XmlElement& root) override { return ParseXml(files[path], root); }
-  std::map<std::u16string, std::string> files;
-  int next = 0;
+  bool Exists(const std::u16string& path) override { return Has(path); }
+  bool LoadXml(const std::u16string& path, XmlElement& root) override { return ParseXml(disk[path], root); }
 };
 
 const char kPack0[] = "pack0 = BT-ALPHA 100 2024/05/10\n";
@@ -106,7 +96,7 @@ struct Notebook {
     return module->Initialize(MiscCommon::ReadModelNumber(*client, model) == 0 ? std::optional(model) : std::nullopt);
   }
   std::u16string Page(const CheckAnswer& a) {
-    const std::string& bytes = files.files[a.page];
+    const std::string& bytes = files.disk[a.page];
     std::u16string out;  // the ASCII skeleton and ids are enough to inspect structure
     for (char c : bytes) out += char16_t(static_cast<unsigned char>(c));
     return out;
@@ -226,7 +216,7 @@ TEST(BatModule, CloseSavesEverySettingAndDatesOnlyForConditionsFoundAutomaticall
   EXPECT_EQ(n.store.strings[kId0][u"LastNotifyDate01"], FormatRegistryDate(today.date()));
   EXPECT_EQ(n.store.strings[kId0].count(u"LastNotifyDate00"), 0u);
   EXPECT_EQ(n.store.strings[kId0].count(u"LastNotifyDate02"), 0u);
-  EXPECT_TRUE(n.files.files.empty()) << "the page file is deleted";
+  EXPECT_TRUE(n.files.disk.empty()) << "the page file is deleted";
 
   Notebook manual(std::string("config = 0x01\n") + kPack0 + "device0 = ok 1 100 45\n");
   ASSERT_EQ(manual.Init(), 0);
@@ -234,7 +224,7 @@ TEST(BatModule, CloseSavesEverySettingAndDatesOnlyForConditionsFoundAutomaticall
   manual.module->OnShow();
   manual.module->OnClose();
   EXPECT_TRUE(manual.store.strings[kId0].empty()) << "a manual check's page writes no dates";
-  EXPECT_TRUE(manual.files.files.empty());
+  EXPECT_TRUE(manual.files.disk.empty());
   // Both closes save every setting of the pack, unchanged ones too.
   for (MemStore* store : {&n.store, &manual.store}) {
     const auto& values = store->dwords[kId0];
@@ -317,7 +307,7 @@ TEST(BatModule, NothingFoundKeepsThePageTheHostStillLists) {
   EXPECT_TRUE(n.files.Exists(second.page));
   EXPECT_EQ(n.module->ManualCheck(10).result, kCheckNothing) << "a path longer than the host's buffer";
   EXPECT_TRUE(n.files.Exists(second.page));
-  EXPECT_EQ(n.files.files.size(), 1u);
+  EXPECT_EQ(n.files.disk.size(), 1u);
 }
 
 TEST(BatModule, OnePackInTwoBaysIsMeasured) {
@@ -344,7 +334,7 @@ TEST(BatModule, AuditModeSavesNothing) {
 
 TEST(BatModule, CustomFileAndDebugCycle) {
   Notebook n(std::string("config = 0x09\n") + kPack0 + kPack1);
-  n.files.files[u"C:\\custom.xml"] =
+  n.files.disk[u"C:\\custom.xml"] =
       "<wkptbat:wkptbat xmlns:wkptbat=\"urn:x\"><wkptbat:message wkptbat:type=\"halfcapa\">"
       "<wkptbat:minipop>%d 件: 交換の準備を</wkptbat:minipop></wkptbat:message></wkptbat:wkptbat>";
   n.store.strings[u"HKLM"][u"CustomNotification"] = u"C:\\custom.xml";

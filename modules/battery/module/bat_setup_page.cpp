@@ -19,19 +19,12 @@ struct Editor {
   int battery = 0;
   std::u16string identity;
   Settings pending;
-  HBITMAP banner = nullptr;
+  kit::Banner banner;
 };
 Editor g_page, g_second;
 
 std::wstring Format(const std::u16string& format, const std::u16string& name) {
   return Wide(FormatText(format, {Txt(name)}).value_or(std::u16string()));
-}
-
-UINT BannerFor(HWND dialog) {
-  HDC dc = GetDC(dialog);
-  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-  if (dc) ReleaseDC(dialog, dc);
-  return dpi >= 144 ? IDB_BANNER_144 : dpi >= 120 ? IDB_BANNER_120 : IDB_BANNER_96;
 }
 
 void ApplyEnableRule(Shell& s, HWND dialog, const Editor& e) {
@@ -63,9 +56,7 @@ void Initialize(Shell& s, HWND dialog, Editor& e, int battery) {
       SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(t.Get(item))));
     SendMessageW(list, CB_SETCURSEL, e.pending.interval[k], 0);
   }
-  e.banner = static_cast<HBITMAP>(
-      LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(BannerFor(dialog)), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-  if (e.banner) SendDlgItemMessageW(dialog, IDC_BANNER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(e.banner));
+  e.banner.Show(dialog, IDC_BANNER, {IDB_BANNER_96, IDB_BANNER_120, IDB_BANNER_144});
   ApplyEnableRule(s, dialog, e);
 }
 
@@ -96,11 +87,6 @@ bool Command(Shell& s, HWND dialog, Editor& e, WORD id, WORD code) {
   return changed;
 }
 
-void FreeBanner(Editor& e) {
-  if (e.banner) DeleteObject(e.banner);
-  e.banner = nullptr;
-}
-
 INT_PTR OnSecondMessage(HWND dialog, UINT message, WPARAM wParam) {
   Shell* s = TheShell();
   if (!s) return FALSE;
@@ -120,7 +106,7 @@ INT_PTR OnSecondMessage(HWND dialog, UINT message, WPARAM wParam) {
         Command(*s, dialog, g_second, LOWORD(wParam), HIWORD(wParam));
       }
       return TRUE;
-    case WM_DESTROY: FreeBanner(g_second); return FALSE;
+    case WM_DESTROY: g_second.banner.Free(); return FALSE;
   }
   return FALSE;
 }
@@ -148,7 +134,7 @@ INT_PTR OnMessage(Shell& s, HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_COMMAND:
       if (LOWORD(wParam) == IDC_SECOND && HIWORD(wParam) == BN_CLICKED)
-        DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(IDD_SECOND_BATTERY), dialog, SecondProc, 0);
+        DialogBoxParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(IDD_SECOND_BATTERY), dialog, SecondProc, 0);
       else if (Command(s, dialog, g_page, LOWORD(wParam), HIWORD(wParam)))
         SendMessageW(GetParent(dialog), PSM_CHANGED, reinterpret_cast<WPARAM>(dialog), 0);
       return TRUE;
@@ -159,19 +145,16 @@ INT_PTR OnMessage(Shell& s, HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       SetWindowLongPtrW(dialog, DWLP_MSGRESULT, PSNRET_NOERROR);
       return TRUE;
     }
-    case WM_DESTROY: FreeBanner(g_page); return FALSE;
+    case WM_DESTROY: g_page.banner.Free(); return FALSE;
   }
   return FALSE;
 }
 }  // namespace
 }  // namespace bat
 
-extern "C" __declspec(dllexport) INT_PTR WICKPOST_CALL WickpostSetupDlgProc(HWND dialog, UINT message, WPARAM wParam,
-                                                                          LPARAM lParam) {
-  try {
+INT_PTR WICKPOST_CALL WickpostSetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return kit::Guarded<INT_PTR>(FALSE, [&]() -> INT_PTR {
     bat::Shell* s = bat::TheShell();
     return s ? bat::OnMessage(*s, dialog, message, wParam, lParam) : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  });
 }

@@ -8,16 +8,9 @@
 #include "common/win/reg.h"
 #include "common/win/reg_key.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 namespace bat {
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT";
-
-std::unique_ptr<Shell>& Slot() {
-  static std::unique_ptr<Shell> shell;
-  return shell;
-}
 
 std::wstring PackKey(const std::u16string& pack) {
   std::wstring key = kModuleKey;
@@ -77,10 +70,6 @@ class ComScope {
   HRESULT hr_;
 };
 }  // namespace
-
-Shell* TheShell() { return Slot().get(); }
-void SetShell(std::unique_ptr<Shell> shell) { Slot() = std::move(shell); }
-HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 int64_t WinClock::NowUtc() {
   FILETIME ft;
@@ -160,31 +149,13 @@ bool WinStore::WriteUserString(const std::u16string& pack, const char16_t* name,
 
 bool WinStore::AuditMode() { return CAudit().IsAuditMode(AUDIT_CHECK_CLONETAG | AUDIT_CHECK_SYSPREP); }
 
-std::u16string WinFiles::ModulePath() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD n = GetModuleFileNameW(ModuleInstance(), path, MAX_PATH);
-  return n == 0 || n >= MAX_PATH ? std::u16string() : U16(path);
-}
+std::u16string WinFiles::ModulePath() { return kit::ModulePath(); }
 
-bool WinFiles::NewPagePath(std::u16string& path) {
-  wchar_t folder[MAX_PATH + 1] = {}, name[MAX_PATH] = {};
-  const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
-  if (n == 0 || n > MAX_PATH || !GetTempFileNameW(folder, L"WBT", 0, name)) return false;
-  path = U16(name);
-  return true;
-}
+bool WinFiles::NewPagePath(std::u16string& path) { return kit::NewPageFile(L"WBT", path); }
 
-bool WinFiles::WritePage(const std::u16string& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                            FILE_ATTRIBUTE_TEMPORARY, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-  return CloseHandle(file) && ok;
-}
+bool WinFiles::WritePage(const std::u16string& path, const std::string& bytes) { return kit::WritePageFile(path, bytes); }
 
-void WinFiles::Delete(const std::u16string& path) { DeleteFileW(Wide(path)); }
+void WinFiles::Delete(const std::u16string& path) { kit::DeletePageFile(path); }
 
 bool WinFiles::Exists(const std::u16string& path) { return GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES; }
 
@@ -212,10 +183,9 @@ bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
 }
 
 std::optional<std::u16string> WinStrings::Load(uint16_t id) {
-  const wchar_t* text = nullptr;
-  const int n = LoadStringW(ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
-  if (n <= 0 || !text) return std::nullopt;
-  return U16(text, static_cast<size_t>(n));
+  const std::wstring text = kit::LoadText(id);
+  if (text.empty()) return std::nullopt;
+  return U16(text.c_str(), text.size());
 }
 
 std::optional<std::string> WinCodePage::Encode(const std::u16string& text) {

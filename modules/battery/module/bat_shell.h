@@ -8,6 +8,7 @@
 
 #include "host/module_contract.h"
 #include "modules/battery/bat_module.h"
+#include "modules/kit/module/kit_win.h"
 
 namespace bat {
 
@@ -70,12 +71,9 @@ struct Shell {
 };
 
 // Null before a successful WickpostInitialize.
-Shell* TheShell();
-void SetShell(std::unique_ptr<Shell> shell);
-HINSTANCE ModuleInstance();
+inline Shell* TheShell() { return kit::Instance<Shell>::Get(); }
 
-inline const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-inline std::u16string U16(const wchar_t* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
-inline std::u16string U16(const wchar_t* s, size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
+using kit::U16;
+using kit::Wide;
 
 }  // namespace bat

@@ -1,5 +1,5 @@
-// wkptbat.dll: the battery module's twelve entry points. Each catches everything, so no
-// exception reaches the host; the rules live in bat::Module (bat_module.h).
+// wkptbat.dll: the battery module's twelve entry points, each run through the kit's guard
+// (modules/kit/guard.h); the rules live in bat::Module (bat_module.h).
 #include <windows.h>
 #include <mshtml.h>
 #include <shellapi.h>
@@ -11,28 +11,20 @@
 #include "modules/battery/module/bat_resource_ids.h"
 #include "modules/battery/module/bat_shell.h"
 
-static_assert(bat::kCheckNothing == CHECK_NOTHING && bat::kCheckPage == CHECK_PAGE && bat::kCheckKeep == CHECK_KEEP &&
-                  bat::kErrDriver == MODULE_E_DRIVER && bat::kErrNotAvailable == MODULE_E_NOT_AVAILABLE,
-              "results must match the contract");
-
 namespace {
 using bat::TheShell;
 using bat::Wide;
 
-CheckResult Deliver(const bat::CheckAnswer& a, wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity) {
-  if (a.result != CHECK_PAGE) return a.result;
-  lstrcpynW(text, Wide(a.text), textCapacity);
-  // The module made sure the path fits; it is copied whole, with or without a terminator.
-  const size_t n = a.page.size() < static_cast<size_t>(pageCapacity) ? a.page.size() + 1 : a.page.size();
-  memcpy(page, a.page.c_str(), n * sizeof(wchar_t));
-  return a.result;
-}
-
+// Both checks: the module's answer delivered by the kit, under its guard.
 template <class CheckFn>
-CheckResult RunCheck(CheckFn check, wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity) {
-  bat::Shell* s = TheShell();
-  if (!s || !text || !page || textCapacity <= 0 || pageCapacity <= 0) return CHECK_NOTHING;
-  return Deliver(check(s->module, static_cast<size_t>(pageCapacity)), text, textCapacity, page, pageCapacity);
+CheckResult RunCheck(kit::CheckCall call, CheckFn check, wchar_t* text, int textCapacity, wchar_t* page,
+                     int pageCapacity, uint16_t* code) {
+  return kit::GuardedCheck([&]() -> CheckResult {
+    bat::Shell* s = TheShell();
+    if (!s || !text || !page || textCapacity <= 0 || pageCapacity <= 0) return CHECK_NOTHING;
+    return kit::DeliverCheck(check(s->module, pageCapacity), call, &s->module.Pages(), text, textCapacity, page,
+                             pageCapacity, code);
+  });
 }
 
 void Box(const bat::Shell& s, uint16_t text, UINT icon) {
@@ -98,13 +90,8 @@ void SetDisabled(IHTMLElement* source, const std::u16string& id, bool disabled) 
 }
 }  // namespace
 
-extern "C" {
-
-__declspec(dllexport) int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText,
-                                                           int errorCapacity) {
-  (void)errorText;
-  (void)errorCapacity;
-  try {
+int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText, int errorCapacity) {
+  return kit::GuardedInitialize(u"wkptbat", errorText, errorCapacity, [&]() -> int {
     if (!info) return MODULE_E_BAD_ARGUMENT;
     if (info->version < WICKPOST_CONTRACT_VERSION || info->cbSize < 4) return MODULE_E_HOST_TOO_OLD;
     MiscCommon::CMiscCommon* client =
@@ -122,86 +109,70 @@ __declspec(dllexport) int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInit
     }
     info->checkInterval = 60;
     info->menuItemCount = 0;
-    bat::SetShell(std::move(shell));
+    kit::Instance<bat::Shell>::Set(std::move(shell));
     return 0;
-  } catch (const std::bad_alloc&) {
-    return MODULE_E_NOT_AVAILABLE;
-  } catch (...) {
-    return MODULE_E_DRIVER;
-  }
+  });
 }
 
-__declspec(dllexport) int WICKPOST_CALL WickpostIsEnable(void) {
-  try {
+int WICKPOST_CALL WickpostIsEnable(void) {
+  return kit::Guarded(0, [] {
     bat::Shell* s = TheShell();
     return s && s->module.IsEnabled() ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
-__declspec(dllexport) CheckResult WICKPOST_CALL WickpostAutoCheck(wchar_t* text, int textCapacity, wchar_t* page,
-                                                                  int pageCapacity, uint16_t* code) {
-  (void)code;
-  try {
-    return RunCheck([](bat::Module& m, size_t cap) { return m.AutoCheck(cap); }, text, textCapacity, page, pageCapacity);
-  } catch (...) {
-    return CHECK_NOTHING;
-  }
+CheckResult WICKPOST_CALL WickpostAutoCheck(wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity,
+                                            uint16_t* code) {
+  return RunCheck(kit::CheckCall::Automatic, [](bat::Module& m, int cap) { return m.AutoCheck(cap); }, text,
+                  textCapacity, page, pageCapacity, code);
 }
 
-__declspec(dllexport) CheckResult WICKPOST_CALL WickpostManualCheck(wchar_t* text, int textCapacity, wchar_t* page,
-                                                                    int pageCapacity, uint16_t* code) {
-  (void)code;
-  try {
-    return RunCheck([](bat::Module& m, size_t cap) { return m.ManualCheck(cap); }, text, textCapacity, page,
-                    pageCapacity);
-  } catch (...) {
-    return CHECK_NOTHING;
-  }
+CheckResult WICKPOST_CALL WickpostManualCheck(wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity,
+                                              uint16_t* code) {
+  return RunCheck(kit::CheckCall::Manual, [](bat::Module& m, int cap) { return m.ManualCheck(cap); }, text,
+                  textCapacity, page, pageCapacity, code);
 }
 
-__declspec(dllexport) int WICKPOST_CALL WickpostEnableAutoCheck(int enable) {
-  try {
+void WICKPOST_CALL WickpostEnableAutoCheck(int enable) {
+  kit::GuardedVoid([&] {
     if (bat::Shell* s = TheShell()) s->module.EnableAutoCheck(enable != 0);
-  } catch (...) {
-  }
-  return 0;
+  });
 }
 
-__declspec(dllexport) int WICKPOST_CALL WickpostGetInitialMessage(wchar_t* text, int capacity) {
-  if (!text || capacity <= 0) return 0;
-  const wchar_t* message = nullptr;
-  const int n = LoadStringW(bat::ModuleInstance(), IDS_INITIAL_MESSAGE, reinterpret_cast<LPWSTR>(&message), 0);
-  if (n <= 0) return MODULE_E_NOT_AVAILABLE;
-  const int copied = n < capacity ? n : capacity - 1;  // the table's texts carry no terminator
-  memcpy(text, message, static_cast<size_t>(copied) * sizeof(wchar_t));
-  text[copied] = L'\0';
-  return 0;
+int WICKPOST_CALL WickpostGetInitialMessage(wchar_t* text, int capacity) {
+  return kit::Guarded(0, [&] {
+    const std::wstring message = kit::LoadText(IDS_INITIAL_MESSAGE);
+    if (message.empty()) return MODULE_E_NOT_AVAILABLE;
+    kit::CopyText(std::u16string(message.begin(), message.end()), reinterpret_cast<char16_t*>(text), capacity);
+    return 0;
+  });
 }
 
-__declspec(dllexport) int WICKPOST_CALL WickpostGetPopupSize(int* width, int* height) {
-  bat::Shell* s = TheShell();
-  if (!width || !height) return MODULE_E_BAD_ARGUMENT;
-  *width = 0;
-  *height = s ? s->module.PopupHeight() : 0;
-  return 0;
+int WICKPOST_CALL WickpostGetPopupSize(int* width, int* height) {
+  return kit::Guarded(MODULE_E_BAD_ARGUMENT, [&] {
+    bat::Shell* s = TheShell();
+    if (!width || !height) return MODULE_E_BAD_ARGUMENT;
+    *width = 0;
+    *height = s ? s->module.PopupHeight() : 0;
+    return 0;
+  });
 }
 
-__declspec(dllexport) uint16_t WICKPOST_CALL WickpostGetSetupDlg(void) {
-  bat::Shell* s = TheShell();
-  return s && s->module.SetupEnabled() ? IDD_SETUP : 0;
+uint16_t WICKPOST_CALL WickpostGetSetupDlg(void) {
+  return kit::Guarded<uint16_t>(0, [] {
+    bat::Shell* s = TheShell();
+    return static_cast<uint16_t>(s && s->module.SetupEnabled() ? IDD_SETUP : 0);
+  });
 }
 
-__declspec(dllexport) void WICKPOST_CALL WickpostHTMLOnShow(void) {
-  try {
+void WICKPOST_CALL WickpostHTMLOnShow(void) {
+  kit::GuardedVoid([] {
     if (bat::Shell* s = TheShell()) s->module.OnShow();
-  } catch (...) {
-  }
+  });
 }
 
-__declspec(dllexport) int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
-  try {
+int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
+  return kit::Guarded(1, [&] {
     bat::Shell* s = TheShell();
     bat::ClickEvent e;
     ComPtr<IHTMLElement> element;
@@ -211,28 +182,22 @@ __declspec(dllexport) int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event
     if (a.openManual) OpenManual(*s);
     if (!a.element.empty()) SetDisabled(element.get(), a.element, a.disable);
     return a.result;
-  } catch (...) {
-    return 1;
-  }
+  });
 }
 
-__declspec(dllexport) void WICKPOST_CALL WickpostHTMLOnClose(void) {
-  try {
+void WICKPOST_CALL WickpostHTMLOnClose(void) {
+  kit::GuardedVoid([] {
     if (bat::Shell* s = TheShell()) s->module.OnClose();
-  } catch (...) {
-  }
+  });
 }
-
-}  // extern "C"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   // At process exit (reserved non-null) other DLLs may be gone already: only the file goes.
   if (reason == DLL_PROCESS_DETACH) {
-    try {
+    kit::GuardedVoid([&] {
       if (bat::Shell* s = TheShell()) s->module.Unload();
-      if (!reserved) bat::SetShell(nullptr);
-    } catch (...) {
-    }
+      if (!reserved) kit::Instance<bat::Shell>::Set(nullptr);
+    });
   }
   return TRUE;
 }

@@ -7,28 +7,19 @@
 #include "modules/registration/module/reg_shell.h"
 
 namespace {
-using reg::Module;
+using reg::Shell;
 
-UINT BannerFor(HWND dialog) {
-  HDC dc = GetDC(dialog);
-  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-  if (dc) ReleaseDC(dialog, dc);
-  return dpi >= 144 ? IDB_BANNER_144 : dpi >= 120 ? IDB_BANNER_120 : IDB_BANNER_96;
-}
-
-void ShowChoice(Module& m, HWND dialog) {
+void ShowChoice(Shell& m, HWND dialog) {
   const bool live = m.reminder->InsideWindowNow();
   EnableWindow(GetDlgItem(dialog, IDC_NOTIFY), live);
   CheckDlgButton(dialog, IDC_NOTIFY, live && m.reminder->UserChoice() ? BST_CHECKED : BST_UNCHECKED);
 }
 
-INT_PTR OnMessage(Module& m, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR OnMessage(Shell& m, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       m.setupPage = dialog;
-      m.banner = static_cast<HBITMAP>(
-          LoadImageW(reg::ModuleInstance(), MAKEINTRESOURCEW(BannerFor(dialog)), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-      if (m.banner) SendDlgItemMessageW(dialog, IDC_BANNER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m.banner));
+      m.banner.Show(dialog, IDC_BANNER, {IDB_BANNER_96, IDB_BANNER_120, IDB_BANNER_144});
       ShowChoice(m, dialog);
       return TRUE;
     case WM_COMMAND:
@@ -52,20 +43,16 @@ INT_PTR OnMessage(Module& m, HWND dialog, UINT message, WPARAM wParam, LPARAM lP
       return TRUE;
     case WM_DESTROY:
       m.setupPage = nullptr;
-      if (m.banner) DeleteObject(m.banner);
-      m.banner = nullptr;
+      m.banner.Free();
       return FALSE;
   }
   return FALSE;
 }
 }  // namespace
 
-extern "C" __declspec(dllexport) INT_PTR WICKPOST_CALL WickpostSetupDlgProc(HWND dialog, UINT message, WPARAM wParam,
-                                                                          LPARAM lParam) {
-  try {
-    Module* m = reg::TheModule();
+INT_PTR WICKPOST_CALL WickpostSetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return kit::Guarded<INT_PTR>(FALSE, [&]() -> INT_PTR {
+    Shell* m = reg::TheShell();
     return m ? OnMessage(*m, dialog, message, wParam, lParam) : FALSE;
-  } catch (...) {
-    return FALSE;
-  }
+  });
 }

@@ -6,39 +6,16 @@
 #include "common/win/reg.h"
 #include "modules/registration/qr_file.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 namespace reg {
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTREG";
 const char16_t kModuleKey16[] = u"Software\\Velmorant\\WICKPOST\\WKPTREG";
 const char16_t kHostKey16[] = u"Software\\Velmorant\\WICKPOST";
 
-std::unique_ptr<Module>& Slot() {
-  static std::unique_ptr<Module> module;
-  return module;
-}
-
-std::u16string TempFolder() {
-  wchar_t buffer[MAX_PATH + 1] = {};
-  const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
-  return n == 0 || n > MAX_PATH ? std::u16string() : U16(buffer);
-}
-
 LocalTime FromSystemTime(const SYSTEMTIME& st) {
   return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
 }  // namespace
-
-Module* TheModule() { return Slot().get(); }
-void SetModule(std::unique_ptr<Module> module) { Slot() = std::move(module); }
-HINSTANCE ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
-
-std::wstring LoadText(UINT id) {
-  const wchar_t* text = nullptr;
-  const int n = LoadStringW(ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
-  return n > 0 ? std::wstring(text, n) : std::wstring();
-}
 
 LocalTime WinClock::Now() {
   SYSTEMTIME st;
@@ -122,39 +99,21 @@ bool WinStore::ReadSerial(std::string& serial) {
   return client_ && MiscCommon::ReadSerialNumber(*client_, serial) == MiscCommon::MC_OK;
 }
 
-std::u16string WinFiles::ModuleFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD n = GetModuleFileNameW(ModuleInstance(), path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return std::u16string();
-  std::u16string folder = U16(path);
-  return folder.substr(0, folder.find_last_of(u'\\') + 1);
-}
+std::u16string WinFiles::ModuleFolder() { return kit::ModuleFolder(); }
 
-bool WinFiles::NewPagePath(std::u16string& path) {
-  const std::u16string folder = TempFolder();
-  wchar_t name[MAX_PATH] = {};
-  if (folder.empty() || !GetTempFileNameW(Wide(folder), L"WRG", 0, name)) return false;
-  path = U16(name);
-  return true;
-}
+bool WinFiles::NewPagePath(std::u16string& path) { return kit::NewPageFile(L"WRG", path); }
 
 std::u16string WinFiles::BitmapPath() {
-  const std::u16string folder = TempFolder();
+  const std::u16string folder = kit::TempFolder();
   return folder.empty() ? std::u16string() : folder + u"wkptreg.bmp";
 }
 
-bool WinFiles::WritePage(const std::u16string& path, const std::string& utf8) {
-  HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) && written == utf8.size();
-  return CloseHandle(file) && ok;
-}
+bool WinFiles::WritePage(const std::u16string& path, const std::string& utf8) { return kit::WritePageFile(path, utf8); }
 
 bool WinFiles::WriteQr(const std::u16string& path, const std::string& text) {
   return !path.empty() && qr::WriteQrBitmap(path, text.c_str()) == qr::WriteStatus::Ok;
 }
 
-void WinFiles::Delete(const std::u16string& path) { DeleteFileW(Wide(path)); }
+void WinFiles::Delete(const std::u16string& path) { kit::DeletePageFile(path); }
 
 }  // namespace reg

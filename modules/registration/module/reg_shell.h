@@ -6,7 +6,8 @@
 #include <memory>
 
 #include "host/module_contract.h"
-#include "modules/registration/module/reg_reminder.h"
+#include "modules/kit/module/kit_win.h"
+#include "modules/registration/reg_reminder.h"
 
 namespace reg {
 
@@ -46,8 +47,8 @@ class WinFiles : public IFiles {
 };
 
 // Everything the entry points share, created by WickpostInitialize.
-struct Module {
-  explicit Module(MiscCommon::CMiscCommon* client) : store(client) {}
+struct Shell {
+  explicit Shell(MiscCommon::CMiscCommon* client) : store(client) {}
   HWND host = nullptr;
   int moduleIndex = 0;
   WinClock clock;
@@ -56,16 +57,13 @@ struct Module {
   QueryCrypto crypto;
   std::unique_ptr<Reminder> reminder;
   HWND setupPage = nullptr;  // while the settings page is open
-  HBITMAP banner = nullptr;
+  kit::Banner banner;
 };
 
 // Null before a successful WickpostInitialize.
-Module* TheModule();
-void SetModule(std::unique_ptr<Module> module);
-HINSTANCE ModuleInstance();
-std::wstring LoadText(UINT id);
+inline Shell* TheShell() { return kit::Instance<Shell>::Get(); }
 
-inline const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-inline std::u16string U16(const wchar_t* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
+using kit::U16;
+using kit::Wide;
 
 }  // namespace reg

@@ -1,5 +1,5 @@
-// wkptreg.dll: the registration reminder's ten entry points. Each catches everything, so
-// no exception reaches the host; the rules live in Reminder (reg_reminder.h).
+// wkptreg.dll: the registration reminder's ten entry points, each run through the kit's guard
+// (modules/kit/guard.h); the rules live in Reminder (reg_reminder.h).
 #include <windows.h>
 #include <mshtml.h>
 
@@ -9,27 +9,23 @@
 #include "modules/registration/module/reg_resource_ids.h"
 #include "modules/registration/module/reg_shell.h"
 
-static_assert(reg::kCheckNothing == CHECK_NOTHING && reg::kCheckPage == CHECK_PAGE && reg::kCheckKeep == CHECK_KEEP &&
-                  reg::kNotifyWarning == NOTIFY_WARNING,
-              "check results must match the contract");
+static_assert(reg::kNotifyWarning == NOTIFY_WARNING, "check results must match the contract");
 
 namespace {
-using reg::Module;
-using reg::TheModule;
+using reg::Shell;
+using reg::TheShell;
 
-// Fills the host's buffers; the reminder has made sure the path fits.
-CheckResult Deliver(const reg::CheckAnswer& a, wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity) {
-  if (CHECK_KIND(a.result) != CHECK_PAGE) return a.result;
-  lstrcpynW(text, reg::LoadText(a.textId).c_str(), textCapacity);
-  lstrcpynW(page, reg::Wide(a.pagePath), pageCapacity);
-  return a.result;
-}
-
+// Both checks: the reminder's answer, its line from the string table, delivered by the kit.
 template <class CheckFn>
-CheckResult RunCheck(CheckFn check, wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity) {
-  Module* m = TheModule();
-  if (!m || !text || !page || textCapacity <= 0 || pageCapacity <= 0) return CHECK_NOTHING;
-  return Deliver(check(*m->reminder, pageCapacity), text, textCapacity, page, pageCapacity);
+CheckResult RunCheck(kit::CheckCall call, CheckFn check, wchar_t* text, int textCapacity, wchar_t* page,
+                     int pageCapacity, uint16_t* code) {
+  return kit::GuardedCheck([&]() -> CheckResult {
+    Shell* m = TheShell();
+    if (!m || !text || !page || textCapacity <= 0 || pageCapacity <= 0) return CHECK_NOTHING;
+    const reg::CheckAnswer a = check(*m->reminder, pageCapacity);
+    const kit::CheckAnswer answer{a.result, a.textId ? reg::U16(kit::LoadText(a.textId).c_str()) : u"", a.pagePath, 0};
+    return kit::DeliverCheck(answer, call, &m->reminder->Pages(), text, textCapacity, page, pageCapacity, code);
+  });
 }
 
 std::wstring Text(const Bstr& b) {
@@ -58,102 +54,84 @@ bool ReadCheckDoneClick(IHTMLEventObj* event, bool& checked) {
 }
 }  // namespace
 
-extern "C" {
-
-__declspec(dllexport) int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText,
-                                                           int errorCapacity) {
-  (void)errorText;
-  (void)errorCapacity;
-  try {
+int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText, int errorCapacity) {
+  return kit::GuardedInitialize(u"wkptreg", errorText, errorCapacity, [&]() -> int {
     if (!info) return MODULE_E_BAD_ARGUMENT;
     if (info->version < WICKPOST_CONTRACT_VERSION || info->cbSize < 4) return MODULE_E_HOST_TOO_OLD;
     // The client lies beyond the first four bytes: only a record that holds it lends one.
     MiscCommon::CMiscCommon* client =
         info->cbSize >= static_cast<int32_t>(sizeof(ModuleInitInfo)) ? info->driverClient : nullptr;
-    auto m = std::make_unique<Module>(client);
+    auto m = std::make_unique<Shell>(client);
     m->host = host;
     m->moduleIndex = info->moduleIndex;
     m->reminder = std::make_unique<reg::Reminder>(reg::DefaultSettings(), m->clock, m->store, m->files, m->crypto);
-    const std::wstring title = reg::LoadText(IDS_PAGE_TITLE);
+    const std::wstring title = kit::LoadText(IDS_PAGE_TITLE);
     if (!title.empty()) m->reminder->SetPageTitle(reg::U16(title.c_str()));
     const int rc = m->reminder->Initialize(client != nullptr);
     if (rc != 0) return rc;
     info->checkInterval = 60;
     info->menuItemCount = 0;
-    reg::SetModule(std::move(m));
+    kit::Instance<Shell>::Set(std::move(m));
     return 0;
-  } catch (...) {
-    return MODULE_E_DRIVER;
-  }
+  });
 }
 
-__declspec(dllexport) int WICKPOST_CALL WickpostIsEnable(void) {
-  try {
-    Module* m = TheModule();
+int WICKPOST_CALL WickpostIsEnable(void) {
+  return kit::Guarded(0, [] {
+    Shell* m = TheShell();
     return m && m->reminder->IsEnabled() ? 1 : 0;
-  } catch (...) {
+  });
+}
+
+CheckResult WICKPOST_CALL WickpostAutoCheck(wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity,
+                                            uint16_t* code) {
+  return RunCheck(kit::CheckCall::Automatic, [](reg::Reminder& r, int cap) { return r.AutoCheck(cap); }, text,
+                  textCapacity, page, pageCapacity, code);
+}
+
+CheckResult WICKPOST_CALL WickpostManualCheck(wchar_t* text, int textCapacity, wchar_t* page, int pageCapacity,
+                                              uint16_t* code) {
+  return RunCheck(kit::CheckCall::Manual, [](reg::Reminder& r, int cap) { return r.ManualCheck(cap); }, text,
+                  textCapacity, page, pageCapacity, code);
+}
+
+int WICKPOST_CALL WickpostGetPopupSize(int* width, int* height) {
+  return kit::Guarded(MODULE_E_BAD_ARGUMENT, [&] {
+    Shell* m = TheShell();
+    if (!m || !width || !height) return MODULE_E_BAD_ARGUMENT;
+    *width = 0;
+    *height = reg::Info(m->reminder->GetVariant()).popupHeight;
     return 0;
-  }
+  });
 }
 
-__declspec(dllexport) CheckResult WICKPOST_CALL WickpostAutoCheck(wchar_t* text, int textCapacity, wchar_t* page,
-                                                                  int pageCapacity, uint16_t* code) {
-  (void)code;
-  try {
-    return RunCheck([](reg::Reminder& r, int cap) { return r.AutoCheck(cap); }, text, textCapacity, page, pageCapacity);
-  } catch (...) {
-    return CHECK_NOTHING;
-  }
+uint16_t WICKPOST_CALL WickpostGetSetupDlg(void) {
+  return kit::Guarded<uint16_t>(0, [] {
+    Shell* m = TheShell();
+    return static_cast<uint16_t>(m && m->reminder->SetupEnabled() ? reg::Info(m->reminder->GetVariant()).setupDialog : 0);
+  });
 }
 
-__declspec(dllexport) CheckResult WICKPOST_CALL WickpostManualCheck(wchar_t* text, int textCapacity, wchar_t* page,
-                                                                    int pageCapacity, uint16_t* code) {
-  (void)code;
-  try {
-    return RunCheck([](reg::Reminder& r, int cap) { return r.ManualCheck(cap); }, text, textCapacity, page, pageCapacity);
-  } catch (...) {
-    return CHECK_NOTHING;
-  }
+void WICKPOST_CALL WickpostHTMLOnShow(void) {
+  kit::GuardedVoid([] {
+    if (Shell* m = TheShell()) m->reminder->OnShow();
+  });
 }
 
-__declspec(dllexport) int WICKPOST_CALL WickpostGetPopupSize(int* width, int* height) {
-  Module* m = TheModule();
-  if (!m || !width || !height) return MODULE_E_BAD_ARGUMENT;
-  *width = 0;
-  *height = reg::Info(m->reminder->GetVariant()).popupHeight;
-  return 0;
-}
-
-__declspec(dllexport) uint16_t WICKPOST_CALL WickpostGetSetupDlg(void) {
-  Module* m = TheModule();
-  return m && m->reminder->SetupEnabled() ? reg::Info(m->reminder->GetVariant()).setupDialog : 0;
-}
-
-__declspec(dllexport) void WICKPOST_CALL WickpostHTMLOnShow(void) {
-  try {
-    if (Module* m = TheModule()) m->reminder->OnShow();
-  } catch (...) {
-  }
-}
-
-__declspec(dllexport) int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
-  try {
-    Module* m = TheModule();
+int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
+  kit::GuardedVoid([&] {
+    Shell* m = TheShell();
     bool checked = false;
     if (m && event && ReadCheckDoneClick(event, checked)) {
       m->reminder->OnCheckDone(checked);
       if (m->setupPage) SendMessageW(m->setupPage, WM_APP, 0, 0);
     }
-  } catch (...) {
-  }
+  });
   return 1;
 }
 
-__declspec(dllexport) void WICKPOST_CALL WickpostHTMLOnClose(void) {
-  try {
-    if (Module* m = TheModule()) m->reminder->OnClose();
-  } catch (...) {
-  }
+void WICKPOST_CALL WickpostHTMLOnClose(void) {
+  kit::GuardedVoid([] {
+    if (Shell* m = TheShell()) m->reminder->OnClose();
+  });
 }
-
-}  // extern "C"

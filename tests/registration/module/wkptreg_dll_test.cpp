@@ -15,11 +15,11 @@
 #include "common/win/reg.h"
 #include "host/module_contract.h"
 #include "modules/registration/module/reg_resource_ids.h"
-#include "modules/registration/module/reg_settings.h"
+#include "modules/registration/reg_settings.h"
 #include "tests/common/win/fake_page_event.h"
 #include "tests/common/win/module_dll_support.h"
 #include "tests/common/win/win_test_support.h"
-#include "tests/registration/module/reg_test_util.h"
+#include "tests/registration/reg_test_util.h"
 
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTREG";
@@ -360,6 +360,43 @@ TEST_F(Wkptreg, TempPathLongerThanTheHostBufferFailsTheCheck) {
   EXPECT_EQ(result, static_cast<CheckResult>(CHECK_NOTHING));
   EXPECT_TRUE(RemoveDirectoryW(longDir.c_str())) << "no page or bitmap left behind";
   EXPECT_EQ(Check(auto_), static_cast<CheckResult>(CHECK_PAGE));
+}
+
+// A forced check whose page cannot be handed over (the temporary folder's path is too long
+// for the host's buffer): after the manual check the host still lists the earlier page, so
+// its file stays; after the automatic one the host withdraws it, so it goes.
+TEST_F(Wkptreg, FailedForcedCheckKeepsThePageTheHostStillLists) {
+  Start("registration-warranty3.ini");
+  ASSERT_EQ(Init(), 0);
+  ASSERT_EQ(Check(auto_), static_cast<CheckResult>(CHECK_PAGE));
+  const std::wstring listed = page_;
+  ASSERT_TRUE(Exists(listed));
+  wintest::SetupPageInSheet sheet(dll_, setupDlg_(), setupProc_);
+  ASSERT_NE(sheet.page(), nullptr);
+  auto force = [&] {
+    SendMessageW(sheet.page(), WM_COMMAND, MAKEWPARAM(IDC_SHOW_NOW, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(sheet.page(), IDC_SHOW_NOW)));
+  };
+
+  const std::wstring longDir = TempFolder() + std::wstring(90, L'd');
+  ASSERT_TRUE(CreateDirectoryW(longDir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  wchar_t saved[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+  SetEnvironmentVariableW(L"TMP", longDir.c_str());
+  force();
+  const CheckResult manual = Check(manual_);
+  const bool keptAfterManual = Exists(listed);
+  force();
+  const CheckResult automatic = Check(auto_);
+  const bool keptAfterAuto = Exists(listed);
+  SetEnvironmentVariableW(L"TMP", saved[0] ? saved : nullptr);
+  EXPECT_TRUE(RemoveDirectoryW(longDir.c_str())) << "nothing left in the long folder";
+
+  EXPECT_EQ(manual, static_cast<CheckResult>(CHECK_NOTHING));
+  EXPECT_TRUE(keptAfterManual) << "the host still lists it";
+  EXPECT_EQ(automatic, static_cast<CheckResult>(CHECK_NOTHING));
+  EXPECT_FALSE(keptAfterAuto) << "the host withdrew it";
+  EXPECT_FALSE(Exists(TempFolder() + L"wkptreg.bmp"));
 }
 
 TEST(RegQueryCapi, CryptDeriveKeyAndPaddingAgreeWithThePort) {

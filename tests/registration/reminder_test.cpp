@@ -1,13 +1,14 @@
 // The reminder's gating, pages and saves over fake ports: the faults of a host that stays
-// resident across midnight, of a check that fails after deleting the last page, of a stale
+// resident across midnight, of a failed check and the page the host still lists, of a stale
 // popup close and of a path longer than the host's buffer.
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "modules/registration/module/reg_page.h"
-#include "modules/registration/module/reg_reminder.h"
-#include "tests/registration/module/reg_test_util.h"
+#include "modules/registration/reg_page.h"
+#include "modules/registration/reg_reminder.h"
+#include "tests/kit/mem_page_files.h"
+#include "tests/registration/reg_test_util.h"
 
 namespace {
 using reg::CheckAnswer;
@@ -53,32 +54,17 @@ class FakeStore : public reg::IStore {
   bool ReadSerial(std::string& out) override { return out = serial, true; }
 };
 
-class FakeFiles : public reg::IFiles {
+class FakeFiles : public kittest::MemPageFiles<reg::IFiles> {
  public:
-  std::map<std::u16string, std::string> disk;
-  std::u16string folder = u"/tmp/";
-  bool failPage = false, failQr = false;
-  int made = 0;
-
+  FakeFiles() : MemPageFiles(u"/tmp/", u"WRG") {}
+  bool failQr = false;
   std::u16string ModuleFolder() override { return u"/opt/tellwick"; }
-  bool NewPagePath(std::u16string& path) override {
-    path = folder + u"WRG" + std::u16string(1, char16_t(u'A' + made++)) + u".tmp";
-    disk[path] = "";
-    return true;
-  }
   std::u16string BitmapPath() override { return folder + u"wkptreg.bmp"; }
-  bool WritePage(const std::u16string& path, const std::string& utf8) override {
-    if (failPage) return false;
-    disk[path] = utf8;
-    return true;
-  }
   bool WriteQr(const std::u16string& path, const std::string& text) override {
     if (failQr) return false;
     disk[path] = text;
     return true;
   }
-  void Delete(const std::u16string& path) override { disk.erase(path); }
-  bool Exists(const std::u16string& path) const { return disk.count(path) != 0; }
 };
 
 std::u16string Date(int month, int day, int year) {
@@ -107,6 +93,16 @@ class ReminderTest : public testing::Test {
     reminder = std::make_unique<reg::Reminder>(reg::DefaultSettings(), clock, store, files, crypto);
     EXPECT_EQ(reminder->Initialize(true), 0);
     return *reminder;
+  }
+  // A check delivered into host buffers as the entry point does; the page path it hands over.
+  uint32_t Deliver(kit::CheckCall call, std::u16string* path = nullptr) {
+    const CheckAnswer a = call == kit::CheckCall::Automatic ? reminder->AutoCheck(100) : reminder->ManualCheck(100);
+    char16_t text[100] = {}, page[100] = {};
+    uint16_t code = 0;
+    const uint32_t result =
+        kit::Deliver({a.result, u"line", a.pagePath, 0}, call, &reminder->Pages(), text, 100, page, 100, &code);
+    if (path) *path = page;
+    return result;
   }
   void NextDay() {
     clock.now.day += 1;  // the test dates stay inside December
@@ -216,23 +212,31 @@ TEST_F(ReminderTest, ManualCheckRepeatsOnlyAPendingPage) {
   const CheckAnswer forced = reminder->ManualCheck(100);
   EXPECT_EQ(forced.result, reg::kCheckPage);
   EXPECT_NE(forced.pagePath, first.pagePath);
-  EXPECT_FALSE(files.Exists(first.pagePath)) << "the previous page is deleted";
+  EXPECT_FALSE(files.Has(first.pagePath)) << "the previous page is deleted";
 }
 
-TEST_F(ReminderTest, FailedCheckAfterDeletingThePageLeavesNothingPending) {
+// The host's view of a failed check: the kit delivers the answer as the entry point does. A
+// manual check that answers nothing leaves the host's line, so its page must stay; an
+// automatic one makes the host withdraw the line, so the page goes and nothing is pending.
+TEST_F(ReminderTest, FailedCheckKeepsTheListedPageUntilTheHostWithdrawsIt) {
   UsedFor(3);
   Make();
-  const CheckAnswer first = reminder->AutoCheck(100);
-  ASSERT_EQ(first.result, reg::kCheckPage);
-  files.failPage = true;
+  std::u16string first, again;
+  ASSERT_EQ(Deliver(kit::CheckCall::Automatic, &first), reg::kCheckPage);
+  files.failWrite = true;
   reminder->Force();
-  EXPECT_EQ(reminder->ManualCheck(100).result, reg::kCheckNothing);
-  EXPECT_FALSE(files.Exists(first.pagePath));
-  EXPECT_EQ(reminder->ManualCheck(100).result, reg::kCheckNothing) << "no line pointing at a deleted file";
-  EXPECT_TRUE(files.disk.empty());
-  files.failPage = false;
+  EXPECT_EQ(Deliver(kit::CheckCall::Manual), reg::kCheckNothing);
+  EXPECT_TRUE(files.Has(first)) << "the host still lists it";
+  EXPECT_TRUE(files.Has(u"/tmp/wkptreg.bmp"));
+  EXPECT_EQ(Deliver(kit::CheckCall::Manual, &again), reg::kCheckPage);
+  EXPECT_EQ(again, first);
+  reminder->Force();
+  EXPECT_EQ(Deliver(kit::CheckCall::Automatic), reg::kCheckNothing);
+  EXPECT_TRUE(files.disk.empty()) << "the host withdrew it";
+  EXPECT_EQ(Deliver(kit::CheckCall::Manual), reg::kCheckNothing) << "no line pointing at a deleted file";
+  files.failWrite = false;
   NextDay();
-  EXPECT_EQ(reminder->AutoCheck(100).result, reg::kCheckPage) << "not stuck in CHECK_KEEP";
+  EXPECT_EQ(Deliver(kit::CheckCall::Automatic), reg::kCheckPage) << "not stuck in CHECK_KEEP";
 }
 
 TEST_F(ReminderTest, StalePopupCloseLeavesTheNewerPageAlone) {
@@ -244,9 +248,9 @@ TEST_F(ReminderTest, StalePopupCloseLeavesTheNewerPageAlone) {
   const CheckAnswer newer = reminder->ManualCheck(100);
   ASSERT_EQ(newer.result, reg::kCheckPage);
   reminder->OnClose();  // the popup of the older page
-  EXPECT_FALSE(files.Exists(older.pagePath));
-  EXPECT_TRUE(files.Exists(newer.pagePath));
-  EXPECT_TRUE(files.Exists(u"/tmp/wkptreg.bmp"));
+  EXPECT_FALSE(files.Has(older.pagePath));
+  EXPECT_TRUE(files.Has(newer.pagePath));
+  EXPECT_TRUE(files.Has(u"/tmp/wkptreg.bmp"));
   EXPECT_EQ(reminder->ManualCheck(100).pagePath, newer.pagePath);
   reminder->OnShow();
   reminder->OnClose();
@@ -282,7 +286,7 @@ TEST_F(ReminderTest, FailedQueryShowsNoQrCodeButThePlainAddress) {
   Make();
   const CheckAnswer a = reminder->AutoCheck(100);
   ASSERT_EQ(a.result, reg::kCheckPage);
-  EXPECT_FALSE(files.Exists(u"/tmp/wkptreg.bmp"));
+  EXPECT_FALSE(files.Has(u"/tmp/wkptreg.bmp"));
   const std::string& page = files.disk.at(a.pagePath);
   EXPECT_EQ(page.find("?q="), std::string::npos);
   EXPECT_EQ(page.find("class=\"QR\""), std::string::npos);

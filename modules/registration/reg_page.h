@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/core/html_text.h"
-#include "modules/registration/module/reg_rules.h"
-#include "modules/registration/module/reg_settings.h"
+#include "modules/registration/reg_rules.h"
+#include "modules/registration/reg_settings.h"
 
 namespace reg {
 

@@ -1,4 +1,4 @@
-#include "modules/registration/module/reg_rules.h"
+#include "modules/registration/reg_rules.h"
 
 #include "common/pattern/pattern.h"
 #include "modules/registration/module/reg_resource_ids.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "modules/registration/module/reg_query.h"
+#include "modules/registration/reg_query.h"
 
 namespace regtest {
 

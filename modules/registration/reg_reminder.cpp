@@ -1,10 +1,8 @@
-#include "modules/registration/module/reg_reminder.h"
+#include "modules/registration/reg_reminder.h"
 
-#include "modules/registration/module/reg_page.h"
+#include "modules/registration/reg_page.h"
 
 namespace reg {
-
-Reminder::~Reminder() { DiscardPage(); }
 
 int Reminder::Initialize(bool hasDriver) {
   hasDriver_ = hasDriver;
@@ -50,7 +48,7 @@ CheckAnswer Reminder::Answer(uint32_t kind, bool withText) {
     const bool urgent = IsUrgent(variant_, DaysNow());
     a.textId = urgent ? Info(variant_).urgentText : Info(variant_).normalText;
     if (urgent) a.result |= kNotifyWarning;
-    a.pagePath = pagePath_;
+    a.pagePath = pages_.Path();
   }
   return a;
 }
@@ -59,7 +57,7 @@ CheckAnswer Reminder::AutoCheck(int pageCapacity) {
   if (!hasDriver_) return Answer(kCheckNothing, false);
   if (!forced_) {
     if (!IsEnabled()) return Answer(kCheckNothing, false);
-    if (pending_) return Answer(kCheckKeep, false);
+    if (pages_.Held()) return Answer(kCheckKeep, false);
     if (NotifiedToday()) return Answer(kCheckNothing, false);
   }
   return Check(pageCapacity);
@@ -67,35 +65,26 @@ CheckAnswer Reminder::AutoCheck(int pageCapacity) {
 
 CheckAnswer Reminder::ManualCheck(int pageCapacity) {
   if (forced_) return AutoCheck(pageCapacity);
-  if (hasDriver_ && pending_ && IsEnabled()) return Answer(kCheckPage, true);
+  if (hasDriver_ && pages_.Held() && IsEnabled()) return Answer(kCheckPage, true);
   return Answer(kCheckNothing, false);
 }
 
 CheckAnswer Reminder::Check(int pageCapacity) {
   forced_ = false;
-  // The previous page goes first, and with it the claim that one is pending.
-  DiscardPage();
+  // A page that cannot be made leaves the previous one to the kit's rule: the host still
+  // lists it after a manual check.
   std::string model, serial;
-  if (!store_.ReadModel(model) || !store_.ReadSerial(serial) || !BuildPage(model, serial))
+  if (!store_.ReadModel(model) || !store_.ReadSerial(serial) || !BuildPage(model, serial, pageCapacity))
     return Answer(kCheckNothing, false);
-  // The host copies at most pageCapacity - 1 characters: a cut path would name another file.
-  if (pageCapacity <= 0 || pagePath_.size() >= static_cast<size_t>(pageCapacity)) {
-    DiscardPage();
-    return Answer(kCheckNothing, false);
-  }
-  pending_ = true;
   ++generation_;
   const LocalTime now = clock_.Now();
   lastNotified_ = MonthDay{now.month, now.day};
   return Answer(kCheckPage, true);
 }
 
-bool Reminder::BuildPage(const std::string& model, const std::string& serial) {
-  if (!files_.NewPagePath(pagePath_)) {
-    pagePath_.clear();
-    return false;
-  }
-  bitmapPath_ = files_.BitmapPath();
+bool Reminder::BuildPage(const std::string& model, const std::string& serial, int pageCapacity) {
+  if (!pages_.Begin()) return false;
+  const std::u16string bitmap = files_.BitmapPath();
   PageInput in;
   in.variant = variant_;
   in.moduleFolder = files_.ModuleFolder();
@@ -109,26 +98,18 @@ bool Reminder::BuildPage(const std::string& model, const std::string& serial) {
       const std::optional<std::string> query = BuildQuery(model + "&" + serial, settings_.queryPassword, crypto_);
       text = query ? std::optional<std::string>(*text + *query) : std::nullopt;
     }
-    if (text && files_.WriteQr(bitmapPath_, *text)) in.qrImage = bitmapPath_;
+    if (text && files_.WriteQr(bitmap, *text)) {
+      pages_.Attach(bitmap);
+      in.qrImage = bitmap;
+    }
   }
-  if (!files_.WritePage(pagePath_, ToUtf8(reg::BuildPage(in, settings_)))) {
-    DiscardPage();
-    return false;
-  }
-  return true;
-}
-
-void Reminder::DiscardPage() {
-  if (!pagePath_.empty()) files_.Delete(pagePath_);
-  if (!bitmapPath_.empty()) files_.Delete(bitmapPath_);
-  pagePath_.clear();
-  bitmapPath_.clear();
-  pending_ = false;
+  // The host copies at most pageCapacity - 1 characters: the kit refuses a path that would be cut.
+  return pages_.Write(ToUtf8(reg::BuildPage(in, settings_))) && pages_.Commit(pageCapacity);
 }
 
 void Reminder::OnShow() {
   shownAt_ = clock_.Now();
-  shownGeneration_ = pending_ ? generation_ : 0;
+  shownGeneration_ = pages_.Held() ? generation_ : 0;
 }
 
 void Reminder::OnClose() {
@@ -136,7 +117,7 @@ void Reminder::OnClose() {
   // A popup that still showed an older page: its files went when the newer page was made.
   const bool stale = shownGeneration_ != 0 && shownGeneration_ != generation_;
   shownGeneration_ = 0;
-  if (!stale) DiscardPage();
+  if (!stale) pages_.Withdraw();
 }
 
 void Reminder::Apply(bool notify) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "modules/registration/module/reg_rules.h"
+#include "modules/registration/reg_rules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::u16string text;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Decrypts a registration query with the openssl command line alone, step by step as the
-# module documents it (modules/registration/module/reg_query.h):
+# module documents it (modules/registration/reg_query.h):
 #   decrypt_query.sh PASSWORD_FILE QUERY_HEX   -> prints "model&serial"
 set -euo pipefail
 password=$1

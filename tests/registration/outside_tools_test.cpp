@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "modules/registration/module/reg_page.h"
-#include "modules/registration/module/reg_query.h"
+#include "modules/registration/reg_page.h"
+#include "modules/registration/reg_query.h"
 #include "modules/registration/qr_file.h"
 
 namespace fs = std::filesystem;

@@ -1,7 +1,7 @@
 // The page: its variant text, what is inserted (escaped) and the UTF-8 it is written in.
 #include <gtest/gtest.h>
 
-#include "modules/registration/module/reg_page.h"
+#include "modules/registration/reg_page.h"
 
 namespace {
 reg::PageInput Input(reg::Variant v) {

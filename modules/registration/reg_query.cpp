@@ -1,4 +1,4 @@
-#include "modules/registration/module/reg_query.h"
+#include "modules/registration/reg_query.h"
 
 #include <cstring>
 #include <vector>

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "modules/registration/module/reg_settings.h"
+#include "modules/registration/reg_settings.h"
 
 namespace reg {
 

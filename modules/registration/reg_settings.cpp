@@ -1,4 +1,4 @@
-#include "modules/registration/module/reg_settings.h"
+#include "modules/registration/reg_settings.h"
 
 namespace reg {
 

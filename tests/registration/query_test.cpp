@@ -1,9 +1,9 @@
 // The protected query: CryptoAPI's key derivation over the port, padding, salt and hex.
 #include <gtest/gtest.h>
 
-#include "modules/registration/module/reg_query.h"
-#include "modules/registration/module/reg_settings.h"
-#include "tests/registration/module/reg_test_util.h"
+#include "modules/registration/reg_query.h"
+#include "modules/registration/reg_settings.h"
+#include "tests/registration/reg_test_util.h"
 
 using regtest::ScriptedCrypto;
 

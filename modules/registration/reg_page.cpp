@@ -1,4 +1,4 @@
-#include "modules/registration/module/reg_page.h"
+#include "modules/registration/reg_page.h"
 
 namespace reg {
 namespace {

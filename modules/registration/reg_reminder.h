@@ -6,9 +6,10 @@
 #include <string>
 #include <utility>
 
-#include "modules/registration/module/reg_query.h"
-#include "modules/registration/module/reg_rules.h"
-#include "modules/registration/module/reg_settings.h"
+#include "modules/kit/page_files.h"
+#include "modules/registration/reg_query.h"
+#include "modules/registration/reg_rules.h"
+#include "modules/registration/reg_settings.h"
 
 namespace reg {
 
@@ -42,22 +43,18 @@ class IStore {
   virtual bool ReadSerial(std::string& serial) = 0;
 };
 
-// The page and bitmap files in the temporary folder.
-class IFiles {
+// The page files (kit::IPageFiles) and the QR bitmap the page shows, in the temporary folder.
+class IFiles : public kit::IPageFiles {
  public:
-  virtual ~IFiles() = default;
   virtual std::u16string ModuleFolder() = 0;
-  virtual bool NewPagePath(std::u16string& path) = 0;  // a fresh, empty temporary file
   virtual std::u16string BitmapPath() = 0;
-  virtual bool WritePage(const std::u16string& path, const std::string& utf8) = 0;
   virtual bool WriteQr(const std::u16string& path, const std::string& text) = 0;  // no file on failure
-  virtual void Delete(const std::u16string& path) = 0;
 };
 
 // The contract's check results (host/module_contract.h; the shell asserts they agree).
-constexpr uint32_t kCheckNothing = 0;
-constexpr uint32_t kCheckPage = 1;
-constexpr uint32_t kCheckKeep = 10;
+using kit::kCheckKeep;
+using kit::kCheckNothing;
+using kit::kCheckPage;
 constexpr uint32_t kNotifyWarning = 0x10000000u;
 
 struct CheckAnswer {
@@ -69,8 +66,7 @@ struct CheckAnswer {
 class Reminder {
  public:
   Reminder(const Settings& settings, IClock& clock, IStore& store, IFiles& files, QueryCrypto& crypto)
-      : settings_(settings), clock_(clock), store_(store), files_(files), crypto_(crypto) {}
-  ~Reminder();  // deletes an unclosed page
+      : settings_(settings), clock_(clock), store_(store), files_(files), crypto_(crypto), pages_(files) {}
 
   // MODULE_E_DRIVER when the model number is unreadable or fits no offer; else 0.
   // Without a driver client the module loads but never reminds.
@@ -94,14 +90,15 @@ class Reminder {
   void Force() { forced_ = true; }
   // The settings page's apply: its check box counts only while the window is open.
   void Apply(bool notify);
+  // The page handed to the host, if any; an unclosed page goes with the reminder.
+  kit::PageFiles& Pages() { return pages_; }
 
  private:
   CheckAnswer Check(int pageCapacity);
   CheckAnswer Answer(uint32_t kind, bool withText);
-  bool BuildPage(const std::string& model, const std::string& serial);
+  bool BuildPage(const std::string& model, const std::string& serial, int pageCapacity);
   std::optional<int64_t> DaysNow();
   bool NotifiedToday();
-  void DiscardPage();
   void Save();
 
   const Settings& settings_;
@@ -119,10 +116,9 @@ class Reminder {
   bool forced_ = false;
   std::u16string title_ = u"Tellwick";
 
-  // The page handed to the host, if any. Each page has its own generation so that the close
-  // of a popup showing an older page leaves a newer page's files alone.
-  bool pending_ = false;
-  std::u16string pagePath_, bitmapPath_;
+  // The page handed to the host, if any, with its bitmap. Each page has its own generation so
+  // that the close of a popup showing an older page leaves a newer page's files alone.
+  kit::PageFiles pages_;
   uint32_t generation_ = 0;
   uint32_t shownGeneration_ = 0;
   std::optional<LocalTime> shownAt_;

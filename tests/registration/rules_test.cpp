@@ -1,7 +1,7 @@
 // Offer choice, first-use date and the reminder window.
 #include <gtest/gtest.h>
 
-#include "modules/registration/module/reg_rules.h"
+#include "modules/registration/reg_rules.h"
 
 using reg::Variant;
 
