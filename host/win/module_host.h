@@ -51,6 +51,7 @@ class LoadedModule {
   EntryPoints fn;
   ModuleInitInfo info = {};
   std::unique_ptr<ModuleMenuItem[]> menu;
+  int32_t menuCount = 0;  // the length of `menu`
 
  private:
   HMODULE library_;

@@ -6,6 +6,7 @@
 //   interval=N          checkInterval (default never)
 //   init=0              WickpostInitialize result; init_error=TEXT, init_error_fill=1 (no terminator)
 //   menu=N              menuItemCount; item K has text menuK (the word "null" for a null text), id 100+K
+//   menu_raise=N        menuItemCount is set to N during WickpostGetNotifyIconMenuItems
 //   auto=R,R,...        results of successive automatic checks, then auto_rest (default 10)
 //   manual=R,...        the same for manual checks, then manual_rest (default 0)
 //   text=, page=, code= what a check hands over; fill=1 fills both buffers with no terminator
@@ -151,6 +152,7 @@ int WICKPOST_CALL WickpostGetNotifyIconMenuItems(ModuleMenuItem* items, int coun
     items[i].text = g_menuTexts[i] == L"null" ? nullptr : g_menuTexts[i].c_str();
     items[i].id = 100 + i + 1;
   }
+  if (const int raised = Int(L"menu_raise", 0)) g_info->menuItemCount = raised;
   return Int(L"menu_result", 0);
 }
 

@@ -1,0 +1,72 @@
+// The real Wickpost.exe against modules and surroundings that try to break it: a module that
+// changes its menu count behind the host's back, DLLs planted outside the host's folder, a
+// module pumping messages while its page closes, and a thread whose COM apartment is taken.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/module_contract.h"
+#include "tests/common/win/win_test_support.h"
+#include "tests/host/win/host_harness.h"
+
+using namespace hosttest;
+using wintest::ScopedKey;
+
+namespace {
+const wchar_t kHostKey[] = L"Software\\Velmorant\\WICKPOST";
+
+// Windows 7 (no toast bridge needed), a 50 ms clock, the first-run question answered.
+class HostGuard : public ::testing::Test {
+ protected:
+  HostGuard()
+      : appDefaults_(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Wickpost.exe"),
+        settings_(HKEY_CURRENT_USER, kHostKey) {
+    SetRelease(L"win2008r2");
+    settings_.SetDword(L"ClockSpeed", 50);
+    settings_.SetDword(L"InitialDlgShown", 1);
+  }
+  void SetRelease(const wchar_t* release) { appDefaults_.SetString(L"Version", release); }
+
+  ScopedKey appDefaults_;
+  ScopedKey settings_;
+  Sandbox box_;
+};
+
+std::wstring Env(const wchar_t* name) {
+  std::wstring value(32767, L'\0');
+  const DWORD n = GetEnvironmentVariableW(name, &value[0], 32767);
+  value.resize(n < 32767 ? n : 0);
+  return value;
+}
+
+// Sets an environment variable of this process (and so of the hosts it starts) for a scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const wchar_t* name, const std::wstring& value) : name_(name), old_(Env(name)) {
+    SetEnvironmentVariableW(name, value.c_str());
+  }
+  ~ScopedEnv() { SetEnvironmentVariableW(name_, old_.empty() ? nullptr : old_.c_str()); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const wchar_t* name_;
+  std::wstring old_;
+};
+}  // namespace
+
+// The module raises its count inside the call; the host keeps to the array it handed over.
+TEST_F(HostGuard, MenuCountRaisedDuringTheCallIsNotReadPastTheArray) {
+  box_.AddModule(L"wkptrss", "menu=2\r\nmenu1=R1\r\nmenu2=R2\r\nmenu_raise=2000000000\r\n");
+  box_.AddModule(L"wkptxwpk", "");
+  HostProcess host(box_);
+  ASSERT_TRUE(box_.WaitForLog("wkptxwpk Initialize")) << box_.Log();
+  // Table: separator, R2, R1; nothing after them.
+  for (UINT command = 12700; command <= 12705; ++command) host.Post(WM_COMMAND, command);
+  host.Post(WM_COMMAND, IDM_EXIT);
+  EXPECT_EQ(host.Wait(), 0);
+  const std::string log = box_.Log();
+  EXPECT_EQ(CountOf(log, "wkptrss GetNotifyIconMenuItems count=2 zeroed=1"), 1) << log;
+  EXPECT_NE(log.find("wkptrss IconMenu 102\nwkptrss IconMenu 101\n"), std::string::npos) << log;
+  EXPECT_EQ(CountOf(log, " IconMenu "), 2) << log;
+}
