@@ -4,6 +4,7 @@
 #include <new>
 
 #include "host/core/module_names.h"
+#include "host/win/host_path.h"
 
 namespace host {
 namespace {
@@ -62,8 +63,7 @@ void ModuleSet::Load(HWND host, WickpostDriverClient* client, const wchar_t* cap
 
 std::unique_ptr<LoadedModule> ModuleSet::LoadOne(const wchar_t* name, HWND host, WickpostDriverClient* client,
                                                  int index, const wchar_t* caption) {
-  // A bare name: the program's own folder is searched first.
-  HMODULE library = LoadLibraryW(name);
+  HMODULE library = LoadBesideHost(name);
   if (!library) return nullptr;
   auto m = std::make_unique<LoadedModule>(library);
   m->fn.Resolve(library);

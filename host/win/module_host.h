@@ -1,4 +1,4 @@
-// The loaded modules: loading by name, the calls into them, and unloading at the very end.
+// The loaded modules: loading from the host's folder, the calls into them, and unloading at the very end.
 #pragma once
 #include <windows.h>
 

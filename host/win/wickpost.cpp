@@ -373,6 +373,8 @@ LRESULT HostApp::OnPopupClick(WPARAM eventObject) {
 }  // namespace host
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Libraries looked up by name (the system's own) are never taken from the current folder.
+  SetDllDirectoryW(L"");
   const std::u16string arguments = host::ArgumentsOf(reinterpret_cast<const char16_t*>(GetCommandLineW()));
   host::HostApp app(instance);
   return app.Run(arguments);

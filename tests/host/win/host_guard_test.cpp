@@ -70,3 +70,36 @@ TEST_F(HostGuard, MenuCountRaisedDuringTheCallIsNotReadPastTheArray) {
   EXPECT_NE(log.find("wkptrss IconMenu 102\nwkptrss IconMenu 101\n"), std::string::npos) << log;
   EXPECT_EQ(CountOf(log, " IconMenu "), 2) << log;
 }
+
+// A module planted in the working folder or on PATH is never loaded: only the host's own
+// folder counts, whatever folder the host is started from.
+TEST_F(HostGuard, ModulesLoadOnlyFromTheHostsFolder) {
+  for (const bool onPath : {false, true}) {
+    Sandbox host, planted;
+    host.AddModule(L"wkptxwpk", "");
+    planted.AddModule(L"wkptrss", "");  // earlier in the list: it would take index 0
+    {
+      const std::wstring path = Env(L"PATH");
+      ScopedEnv env(L"PATH", onPath ? planted.dir() + L";" + path : path);
+      HostProcess process(host, L"", onPath ? host.dir() : planted.dir());
+      ASSERT_TRUE(host.WaitForLog("wkptxwpk Initialize")) << "on PATH: " << onPath;
+      process.Post(WM_COMMAND, IDM_EXIT);
+      EXPECT_EQ(process.Wait(), 0);
+    }
+    EXPECT_EQ(CountOf(host.Log(), "wkptxwpk Initialize cbSize="), 1);
+    EXPECT_NE(host.Log().find(" index=0 "), std::string::npos) << "the planted module took no index";
+    EXPECT_EQ(planted.Log(), "") << "on PATH: " << onPath;
+  }
+}
+
+// On Windows 8.1 the host does not run without its toast bridge, and one in the working
+// folder is not its own.
+TEST_F(HostGuard, ToastBridgeLoadsOnlyFromTheHostsFolder) {
+  SetRelease(L"win81");
+  Sandbox planted;
+  box_.AddModule(L"wkptxwpk", "");
+  CopyFileW(Widen(POPCARD_DLL_WIN).c_str(), (planted.dir() + L"\\Popcard.dll").c_str(), FALSE);
+  HostProcess host(box_, L"", planted.dir());
+  EXPECT_EQ(host.Wait(), 0) << "ends at once, as with no bridge";
+  EXPECT_EQ(box_.Log(), "") << "no module was loaded";
+}
