@@ -103,3 +103,24 @@ TEST_F(HostGuard, ToastBridgeLoadsOnlyFromTheHostsFolder) {
   EXPECT_EQ(host.Wait(), 0) << "ends at once, as with no bridge";
   EXPECT_EQ(box_.Log(), "") << "no module was loaded";
 }
+
+// The module pumps messages in its page close for a few ticks of the host's clock (counted by
+// a second module checked on every tick); the host does not check it meanwhile.
+TEST_F(HostGuard, PageCloseIsNotReenteredByTheClock) {
+  box_.WriteFile(L"page.htm", "<h2>Probe page</h2>");
+  box_.AddModule(L"wkptrss", "interval=0\r\nmanual=0x40000001\r\npage=page.htm\r\nclose_pump=4\r\n");
+  box_.AddModule(L"wkptxwpk", "interval=0\r\n");
+  HostProcess host(box_);
+  ASSERT_TRUE(box_.WaitForLog("wkptxwpk AutoCheck", 2));
+  host.Post(WM_HOST_CHECKMODULE, 0);
+  ASSERT_TRUE(box_.WaitForLog("wkptrss HTMLOnShow"));
+  host.Post(WM_HOST_CLOSEPOPUP);
+  ASSERT_TRUE(box_.WaitForLog("wkptrss HTMLOnClose pumped"));
+  const int before = CountOf(box_.Log(), "wkptrss AutoCheck");
+  EXPECT_TRUE(box_.WaitForLog("wkptrss AutoCheck", before + 2)) << "checked again once the close returned";
+  host.Post(WM_COMMAND, IDM_EXIT);
+  EXPECT_EQ(host.Wait(), 0);
+  const std::string log = box_.Log();
+  EXPECT_EQ(CountOf(log, "Reentered"), 0) << log;
+  EXPECT_EQ(CountOf(log, "wkptrss HTMLOnClose\n"), 1) << log;
+}
