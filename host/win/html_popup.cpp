@@ -179,7 +179,12 @@ LRESULT CALLBACK CHTMLPopupWindow::Proc(HWND window, UINT message, WPARAM wParam
     SetWindowLongPtrW(window, GWLP_USERDATA,
                       reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
   auto* self = reinterpret_cast<CHTMLPopupWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self ? self->OnMessage(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  try {
+    return self->OnMessage(window, message, wParam, lParam);
+  } catch (...) {
+    return 0;  // a close runs host and module code: nothing may unwind into the system's dispatcher
+  }
 }
 
 LRESULT CHTMLPopupWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

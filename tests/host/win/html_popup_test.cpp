@@ -6,6 +6,7 @@
 #include <mshtml.h>
 
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -197,6 +198,26 @@ TEST_F(HtmlPopup, StaleCloseRequestLeavesTheNextPageAlone) {
   ASSERT_TRUE(popup_.RequestClose());
   EXPECT_TRUE(PumpUntil([&] { return handler_.closed == 1; }, 2000));
   EXPECT_FALSE(IsWindowVisible(window));
+}
+
+// Whatever the host's side of a close throws stops in the popup's window procedure: nothing
+// unwinds into the system's message dispatch.
+TEST_F(HtmlPopup, AnExceptionInTheCloseStopsAtTheWindowProcedure) {
+  struct Throwing : host::IPopupCloseHandler {
+    bool PageCurrent() override { return true; }
+    void PopupClosed() override { throw std::runtime_error("close"); }
+  } throwing;
+  ASSERT_TRUE(ShowPage(L"C:\\windows\\win.ini", 400, 300, 0, 0));
+  popup_.SetCloseHandler(&throwing);
+  bool escaped = false;
+  try {
+    SendMessageW(popup_.GetWindow(), WM_CLOSE, 0, 0);
+  } catch (...) {
+    escaped = true;
+  }
+  popup_.SetCloseHandler(&handler_);
+  EXPECT_FALSE(escaped);
+  EXPECT_TRUE(IsWindow(popup_.GetWindow()));
 }
 
 // No browser, no popup: a thread without COM cannot create the control, and an unregistered
