@@ -31,6 +31,39 @@ constexpr unsigned kAuditBothPhases = 3;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
+// This thread's single-threaded apartment: the page popup's browser control and the modules
+// need it. Left only when it was joined.
+class ComApartment {
+ public:
+  ComApartment() = default;
+  ~ComApartment() { Leave(); }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  // False when the thread is in another apartment already (RPC_E_CHANGED_MODE) or COM
+  // cannot start; S_FALSE, this apartment joined before, counts as joined.
+  bool Join() {
+    joined_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    return joined_;
+  }
+  void Leave() {
+    if (joined_) CoUninitialize();
+    joined_ = false;
+  }
+
+ private:
+  bool joined_ = false;
+};
+
+#ifdef TELLWICK_TEST_HOOKS
+// Test switch of the simulated build: TELLWICK_TEST_COM=mta puts this thread into the
+// multithreaded apartment first, as a library started before the host could have done.
+void TakeApartmentForTest() {
+  wchar_t value[8] = {};
+  if (GetEnvironmentVariableW(L"TELLWICK_TEST_COM", value, 8) && !lstrcmpW(value, L"mta"))
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+}
+#endif
+
 
 class HostApp {
  public:
@@ -62,7 +95,7 @@ class HostApp {
   HWND main_ = nullptr;
   UINT taskbarCreated_ = 0;
   bool settingsOnly_ = false, settingsOpen_ = false, aboutOpen_ = false;
-  bool comInitialized_ = false;
+  ComApartment com_;
   HANDLE mutex_ = nullptr;
   std::unique_ptr<ToastBridge> toasts_;
   RegistrySettingsStore store_;
@@ -123,7 +156,10 @@ int HostApp::Run(const std::u16string& arguments) {
 
   if (!CreateMainWindow()) return Shutdown(kExitFailure);
   autoHideChoices_ = AutoHideChoices(LoadText16(IDS_NEVER), LoadText16(IDS_MIN), LoadText16(IDS_MINS));
-  comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+#ifdef TELLWICK_TEST_HOOKS
+  TakeApartmentForTest();
+#endif
+  if (!com_.Join()) return Shutdown(kExitFailure);
 
   driver_ = std::make_unique<MiscCommon::CMiscCommon>();
   if (driver_->Open() != 0) {
@@ -187,7 +223,7 @@ int HostApp::Shutdown(int code) {
   toasts_.reset();
   modules_.UnloadAll();
   driver_.reset();
-  if (comInitialized_) CoUninitialize();
+  com_.Leave();
   if (mutex_) CloseHandle(mutex_);
   return code;
 }

@@ -124,3 +124,14 @@ TEST_F(HostGuard, PageCloseIsNotReenteredByTheClock) {
   EXPECT_EQ(CountOf(log, "Reentered"), 0) << log;
   EXPECT_EQ(CountOf(log, "wkptrss HTMLOnClose\n"), 1) << log;
 }
+
+// The main thread already joined the multithreaded apartment (a test switch of the simulated
+// build): the single-threaded one the page popup needs cannot be had, and the host ends
+// before loading any module instead of running without it.
+TEST_F(HostGuard, EndsWhenItsComApartmentCannotBeHad) {
+  box_.AddModule(L"wkptxwpk", "");
+  ScopedEnv mta(L"TELLWICK_TEST_COM", L"mta");
+  HostProcess host(box_);
+  EXPECT_EQ(host.Wait(), -1);
+  EXPECT_EQ(box_.Log(), "") << "no module was loaded";
+}
