@@ -20,6 +20,7 @@
 #include "host/win/presenter.h"
 #include "host/win/settings_sheet.h"
 #include "host/win/settings_store.h"
+#include "host/win/unique_handle.h"
 #include "resources/host/resource.h"
 
 namespace host {
@@ -96,7 +97,7 @@ class HostApp {
   UINT taskbarCreated_ = 0;
   bool settingsOnly_ = false, settingsOpen_ = false, aboutOpen_ = false;
   ComApartment com_;
-  HANDLE mutex_ = nullptr;
+  UniqueHandle mutex_;
   std::unique_ptr<ToastBridge> toasts_;
   RegistrySettingsStore store_;
   HostSettings settings_;
@@ -143,8 +144,9 @@ int HostApp::Run(const std::u16string& arguments) {
     settingsOnly_ = true;
   }
 
-  mutex_ = CreateMutexW(nullptr, FALSE, kMutexName);
-  if (!mutex_ || GetLastError() == ERROR_ALREADY_EXISTS) {
+  mutex_.reset(CreateMutexW(nullptr, FALSE, kMutexName));
+  const DWORD created = GetLastError();
+  if (!mutex_ || created == ERROR_ALREADY_EXISTS) {
     MessageBoxW(nullptr, LoadText(IDS_ALREADY_RUNNING).c_str(), caption_.c_str(), MB_OK);
     return Shutdown(0);
   }
@@ -224,7 +226,7 @@ int HostApp::Shutdown(int code) {
   modules_.UnloadAll();
   driver_.reset();
   com_.Leave();
-  if (mutex_) CloseHandle(mutex_);
+  mutex_.reset();
   return code;
 }
 
