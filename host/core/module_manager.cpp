@@ -124,7 +124,12 @@ void ModuleManager::CloseShownPage() {
   const size_t old = *pageSlot_;
   presenter_.HidePage();
   pageSlot_.reset();
-  if (old < modules_.Count()) modules_.HTMLOnClose(old);
+  if (old < modules_.Count()) CloseModulePage(old);
+}
+
+void ModuleManager::CloseModulePage(size_t slot) {
+  Busy busy(*this, slot);
+  modules_.HTMLOnClose(slot);
 }
 
 void ModuleManager::CheckNow() {
@@ -227,7 +232,7 @@ void ModuleManager::PageClosed() {
   if (!pageSlot_) return;
   const size_t slot = *pageSlot_;
   pageSlot_.reset();
-  if (slot < modules_.Count()) modules_.HTMLOnClose(slot);
+  if (slot < modules_.Count()) CloseModulePage(slot);
   if (list_.HasListable()) ShowMini();
   UpdateTray();
 }
@@ -236,7 +241,7 @@ void ModuleManager::DismissAll() {
   for (size_t i = 0; i < modules_.Count(); ++i) {
     if (!Dismissible(list_.at(i))) continue;
     list_.Empty(i);
-    modules_.HTMLOnClose(i);
+    CloseModulePage(i);
   }
   list_.Empty(HostSlot());
   autoHideCounter_ = 0;

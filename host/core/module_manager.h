@@ -143,6 +143,8 @@ class ModuleManager {
   void ShowMini();
   void CloseMini();
   void CloseShownPage();
+  // The module's HTMLOnClose, with the module busy: a nested loop there lets no check in.
+  void CloseModulePage(size_t slot);
   void FirstRunQuestion();
 
   IModules& modules_;

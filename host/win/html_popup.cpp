@@ -116,18 +116,18 @@ void CHTMLPopupWindow::RestartTimer(bool userHere) {
 bool CHTMLPopupWindow::CreateBrowser(HWND window) {
   OleSite* site = new (std::nothrow) OleSite(window);
   if (!site) return false;
-  site_.Attach(site);
+  site_.attach(site);
   RECT client = {};
   GetClientRect(window, &client);
-  if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&control_))) ||
+  if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(control_.out()))) ||
       FAILED(control_->SetClientSite(site)) ||
       FAILED(control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, window, &client)) ||
       FAILED(control_.As(&browser_)))
     return false;
   CIESink* sink = new (std::nothrow) CIESink(this);
   if (!sink) return false;
-  ieSink_.Attach(sink);
-  if (FAILED(ieSink_->Connect(browser_.Get()))) return false;
+  ieSink_.attach(sink);
+  if (FAILED(ieSink_->Connect(browser_.get()))) return false;
   browser_->put_Silent(VARIANT_TRUE);  // no script-error boxes over the notebook's desktop
   SetForegroundWindow(window);
   return SUCCEEDED(Navigate());
@@ -135,15 +135,15 @@ bool CHTMLPopupWindow::CreateBrowser(HWND window) {
 
 void CHTMLPopupWindow::ReleaseBrowser() {
   if (ieSink_) ieSink_->Disconnect();
-  ieSink_.Reset();
-  browser_.Reset();
+  ieSink_.reset();
+  browser_.reset();
   if (control_) {
     control_->Close(OLECLOSE_NOSAVE);
     control_->SetClientSite(nullptr);
   }
-  control_.Reset();
+  control_.reset();
   if (site_) site_->Detach();
-  site_.Reset();
+  site_.reset();
 }
 
 HRESULT CHTMLPopupWindow::Navigate() {
@@ -179,7 +179,12 @@ LRESULT CALLBACK CHTMLPopupWindow::Proc(HWND window, UINT message, WPARAM wParam
     SetWindowLongPtrW(window, GWLP_USERDATA,
                       reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
   auto* self = reinterpret_cast<CHTMLPopupWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  return self ? self->OnMessage(window, message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
+  try {
+    return self->OnMessage(window, message, wParam, lParam);
+  } catch (...) {
+    return 0;  // a close runs host and module code: nothing may unwind into the system's dispatcher
+  }
 }
 
 LRESULT CHTMLPopupWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

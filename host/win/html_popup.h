@@ -52,7 +52,7 @@ class CHTMLPopupWindow final : public IHTMLPopupEventListener {
   bool visible() const { return visible_; }
   bool timerRunning() const { return timer_ != 0; }
   const std::wstring& page() const { return page_; }
-  IWebBrowser2* browser() const { return browser_.Get(); }
+  IWebBrowser2* browser() const { return browser_.get(); }
 
   bool OnDocumentEvent(DISPID dispid, IHTMLEventObj* eventObject) override;
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "host/core/module_names.h"
+#include "host/win/host_path.h"
 
 namespace host {
 namespace {
@@ -49,7 +50,7 @@ void ModuleSet::Load(HWND host, WickpostDriverClient* client, const wchar_t* cap
     if (!m) continue;
     if (m->menu) {
       std::vector<ModuleItem> items;
-      for (int32_t k = 0; k < m->info.menuItemCount; ++k) {
+      for (int32_t k = 0; k < m->menuCount; ++k) {
         const ModuleMenuItem& item = m->menu[k];
         const size_t length = item.text ? wcsnlen(item.text, kMaxCaption) : 0;
         items.push_back({item.text != nullptr, std::u16string(U(item.text ? item.text : L""), length), item.id});
@@ -62,8 +63,7 @@ void ModuleSet::Load(HWND host, WickpostDriverClient* client, const wchar_t* cap
 
 std::unique_ptr<LoadedModule> ModuleSet::LoadOne(const wchar_t* name, HWND host, WickpostDriverClient* client,
                                                  int index, const wchar_t* caption) {
-  // A bare name: the program's own folder is searched first.
-  HMODULE library = LoadLibraryW(name);
+  HMODULE library = LoadBesideHost(name);
   if (!library) return nullptr;
   auto m = std::make_unique<LoadedModule>(library);
   m->fn.Resolve(library);
@@ -91,6 +91,7 @@ bool ModuleSet::FetchMenu(LoadedModule& m) {
     m.menu.reset();
     return false;
   }
+  m.menuCount = count;  // the module may change its record meanwhile; the array stays this long
   return true;
 }
 

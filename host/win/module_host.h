@@ -1,4 +1,4 @@
-// The loaded modules: loading by name, the calls into them, and unloading at the very end.
+// The loaded modules: loading from the host's folder, the calls into them, and unloading at the very end.
 #pragma once
 #include <windows.h>
 
@@ -51,6 +51,7 @@ class LoadedModule {
   EntryPoints fn;
   ModuleInitInfo info = {};
   std::unique_ptr<ModuleMenuItem[]> menu;
+  int32_t menuCount = 0;  // the length of `menu`
 
  private:
   HMODULE library_;

@@ -16,8 +16,8 @@ constexpr IID kHTMLDocumentEvents = {0x3050F260, 0x98B5, 0x11CF, {0xBB, 0x82, 0x
 bool SameObject(IUnknown* a, IUnknown* b) {
   if (!a || !b) return false;
   ComPtr<IUnknown> ia, ib;
-  return SUCCEEDED(a->QueryInterface(IID_PPV_ARGS(&ia))) && SUCCEEDED(b->QueryInterface(IID_PPV_ARGS(&ib))) &&
-         ia.Get() == ib.Get();
+  return SUCCEEDED(a->QueryInterface(IID_PPV_ARGS(ia.out()))) && SUCCEEDED(b->QueryInterface(IID_PPV_ARGS(ib.out()))) &&
+         ia.get() == ib.get();
 }
 
 void SetBool(VARIANT* result, bool value) {
@@ -40,11 +40,11 @@ HRESULT EventConnection::Connect(IUnknown* source, REFIID events, IUnknown* sink
   Disconnect();
   if (!source || !sink) return E_POINTER;
   ComPtr<IConnectionPointContainer> container;
-  HRESULT hr = source->QueryInterface(IID_PPV_ARGS(&container));
-  if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(events, point_.ReleaseAndGetAddressOf());
+  HRESULT hr = source->QueryInterface(IID_PPV_ARGS(container.out()));
+  if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(events, point_.out());
   if (SUCCEEDED(hr)) hr = point_->Advise(sink, &cookie_);
   if (FAILED(hr)) {
-    point_.Reset();
+    point_.reset();
     cookie_ = 0;
   }
   return hr;
@@ -52,7 +52,7 @@ HRESULT EventConnection::Connect(IUnknown* source, REFIID events, IUnknown* sink
 
 void EventConnection::Disconnect() {
   if (point_ && cookie_) point_->Unadvise(cookie_);
-  point_.Reset();
+  point_.reset();
   cookie_ = 0;
 }
 
@@ -132,8 +132,8 @@ CDocSink::CDocSink(IHTMLPopupEventListener* listener, IHTMLDocument2* document)
 ComPtr<IHTMLEventObj> CDocSink::CurrentEvent() const {
   ComPtr<IHTMLWindow2> window;
   ComPtr<IHTMLEventObj> event;
-  if (document_ && SUCCEEDED(document_->get_parentWindow(window.GetAddressOf())) && window)
-    window->get_event(event.GetAddressOf());
+  if (document_ && SUCCEEDED(document_->get_parentWindow(window.out())) && window)
+    window->get_event(event.out());
   return event;
 }
 
@@ -141,7 +141,7 @@ STDMETHODIMP CDocSink::Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS*, VA
   switch (AnswerDocumentEvent(dispid)) {
     case DocumentEventAnswer::AskListener: {
       bool proceed = true;
-      if (IHTMLPopupEventListener* listener = listener_) proceed = listener->OnDocumentEvent(dispid, CurrentEvent().Get());
+      if (IHTMLPopupEventListener* listener = listener_) proceed = listener->OnDocumentEvent(dispid, CurrentEvent().get());
       SetBool(result, proceed);
       return S_OK;
     }
@@ -161,35 +161,35 @@ CIESink::CIESink(IHTMLPopupEventListener* listener) : EventSink(DIID_DWebBrowser
 HRESULT CIESink::Connect(IWebBrowser2* browser) {
   browser_ = browser;
   const HRESULT hr = browserEvents_.Connect(browser, DIID_DWebBrowserEvents2, static_cast<IDispatch*>(this));
-  if (FAILED(hr)) browser_.Reset();
+  if (FAILED(hr)) browser_.reset();
   return hr;
 }
 
 void CIESink::Disconnect() {
   UnhookDocument();
   browserEvents_.Disconnect();
-  browser_.Reset();
+  browser_.reset();
 }
 
 void CIESink::UnhookDocument() {
   documentEvents_.Disconnect();
   if (docSink_) docSink_->Forget();
-  docSink_.Reset();
-  document_.Reset();
+  docSink_.reset();
+  document_.reset();
 }
 
 void CIESink::HookDocument(IDispatch* completed) {
   // Frames complete too; only the page itself is hooked.
-  if (!browser_ || !SameObject(completed, browser_.Get())) return;
+  if (!browser_ || !SameObject(completed, browser_.get())) return;
   UnhookDocument();
   ComPtr<IDispatch> dispatch;
-  if (FAILED(browser_->get_Document(dispatch.GetAddressOf())) || !dispatch ||
+  if (FAILED(browser_->get_Document(dispatch.out())) || !dispatch ||
       FAILED(dispatch.As(&document_)))
     return;
-  CDocSink* sink = new (std::nothrow) CDocSink(listener_, document_.Get());
+  CDocSink* sink = new (std::nothrow) CDocSink(listener_, document_.get());
   if (!sink) return;
-  docSink_.Attach(sink);
-  if (FAILED(documentEvents_.Connect(document_.Get(), kHTMLDocumentEvents, static_cast<IDispatch*>(sink))))
+  docSink_.attach(sink);
+  if (FAILED(documentEvents_.Connect(document_.get(), kHTMLDocumentEvents, static_cast<IDispatch*>(sink))))
     UnhookDocument();
   RaiseZoom();
 }

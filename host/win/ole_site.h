@@ -5,11 +5,10 @@
 #include <exdisp.h>
 #include <mshtml.h>
 #include <ole2.h>
-#include <wrl/client.h>
+
+#include "common/win/com_ptr.h"
 
 namespace host {
-
-using Microsoft::WRL::ComPtr;
 
 // Told of every click in the page; answers whether its default action may go on.
 class IHTMLPopupEventListener {
@@ -133,7 +132,7 @@ class CIESink final : public EventSink {
   HRESULT Connect(IWebBrowser2* browser);
   // Unhooks the document and the browser; also done on OnQuit.
   void Disconnect();
-  bool documentHooked() const { return docSink_ != nullptr; }
+  bool documentHooked() const { return static_cast<bool>(docSink_); }
   STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override;
 
  private:

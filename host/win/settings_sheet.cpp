@@ -113,7 +113,11 @@ INT_PTR CALLBACK ModulePageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   }
   const auto proc = reinterpret_cast<WickpostSetupDlgProcFn>(GetPropW(dialog, kModuleProcProp));
   if (message == WM_NCDESTROY) RemovePropW(dialog, kModuleProcProp);
-  return proc ? proc(dialog, message, wParam, lParam) : FALSE;
+  try {
+    return proc ? proc(dialog, message, wParam, lParam) : FALSE;
+  } catch (...) {
+    return FALSE;  // a module that breaks its contract still may not unwind into the dialog manager
+  }
 }
 
 // The template is looked up here, so that a page without one is left out instead of

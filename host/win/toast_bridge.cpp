@@ -1,5 +1,7 @@
 #include "host/win/toast_bridge.h"
 
+#include "host/win/host_path.h"
+
 namespace host {
 
 const wchar_t kToastAppId[] = L"Velmorant.Tellwick";
@@ -19,7 +21,7 @@ ToastBridge::~ToastBridge() {
 }
 
 bool ToastBridge::Load() {
-  library_ = LoadLibraryW(L"Popcard.dll");
+  library_ = LoadBesideHost(L"Popcard.dll");
   if (!library_) return false;
   create_ = Export<PopcardCreateInstanceFn>(library_, "CreateInstance");
   const auto init = Export<PopcardWinRTInitFn>(library_, "WinRTInit");

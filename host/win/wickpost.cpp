@@ -20,6 +20,7 @@
 #include "host/win/presenter.h"
 #include "host/win/settings_sheet.h"
 #include "host/win/settings_store.h"
+#include "host/win/unique_handle.h"
 #include "resources/host/resource.h"
 
 namespace host {
@@ -30,6 +31,39 @@ const wchar_t kMutexName[] = L"VelmorantTellwickMutex";
 constexpr unsigned kAuditBothPhases = 3;
 
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+// This thread's single-threaded apartment: the page popup's browser control and the modules
+// need it. Left only when it was joined.
+class ComApartment {
+ public:
+  ComApartment() = default;
+  ~ComApartment() { Leave(); }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  // False when the thread is in another apartment already (RPC_E_CHANGED_MODE) or COM
+  // cannot start; S_FALSE, this apartment joined before, counts as joined.
+  bool Join() {
+    joined_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    return joined_;
+  }
+  void Leave() {
+    if (joined_) CoUninitialize();
+    joined_ = false;
+  }
+
+ private:
+  bool joined_ = false;
+};
+
+#ifdef TELLWICK_TEST_HOOKS
+// Test switch of the simulated build: TELLWICK_TEST_COM=mta puts this thread into the
+// multithreaded apartment first, as a library started before the host could have done.
+void TakeApartmentForTest() {
+  wchar_t value[8] = {};
+  if (GetEnvironmentVariableW(L"TELLWICK_TEST_COM", value, 8) && !lstrcmpW(value, L"mta"))
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+}
+#endif
 
 
 class HostApp {
@@ -62,8 +96,8 @@ class HostApp {
   HWND main_ = nullptr;
   UINT taskbarCreated_ = 0;
   bool settingsOnly_ = false, settingsOpen_ = false, aboutOpen_ = false;
-  bool comInitialized_ = false;
-  HANDLE mutex_ = nullptr;
+  ComApartment com_;
+  UniqueHandle mutex_;
   std::unique_ptr<ToastBridge> toasts_;
   RegistrySettingsStore store_;
   HostSettings settings_;
@@ -110,8 +144,9 @@ int HostApp::Run(const std::u16string& arguments) {
     settingsOnly_ = true;
   }
 
-  mutex_ = CreateMutexW(nullptr, FALSE, kMutexName);
-  if (!mutex_ || GetLastError() == ERROR_ALREADY_EXISTS) {
+  mutex_.reset(CreateMutexW(nullptr, FALSE, kMutexName));
+  const DWORD created = GetLastError();
+  if (!mutex_ || created == ERROR_ALREADY_EXISTS) {
     MessageBoxW(nullptr, LoadText(IDS_ALREADY_RUNNING).c_str(), caption_.c_str(), MB_OK);
     return Shutdown(0);
   }
@@ -123,7 +158,10 @@ int HostApp::Run(const std::u16string& arguments) {
 
   if (!CreateMainWindow()) return Shutdown(kExitFailure);
   autoHideChoices_ = AutoHideChoices(LoadText16(IDS_NEVER), LoadText16(IDS_MIN), LoadText16(IDS_MINS));
-  comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+#ifdef TELLWICK_TEST_HOOKS
+  TakeApartmentForTest();
+#endif
+  if (!com_.Join()) return Shutdown(kExitFailure);
 
   driver_ = std::make_unique<MiscCommon::CMiscCommon>();
   if (driver_->Open() != 0) {
@@ -187,8 +225,8 @@ int HostApp::Shutdown(int code) {
   toasts_.reset();
   modules_.UnloadAll();
   driver_.reset();
-  if (comInitialized_) CoUninitialize();
-  if (mutex_) CloseHandle(mutex_);
+  com_.Leave();
+  mutex_.reset();
   return code;
 }
 
@@ -373,6 +411,8 @@ LRESULT HostApp::OnPopupClick(WPARAM eventObject) {
 }  // namespace host
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Libraries looked up by name (the system's own) are never taken from the current folder.
+  SetDllDirectoryW(L"");
   const std::u16string arguments = host::ArgumentsOf(reinterpret_cast<const char16_t*>(GetCommandLineW()));
   host::HostApp app(instance);
   return app.Run(arguments);

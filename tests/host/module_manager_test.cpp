@@ -18,7 +18,7 @@ struct FakeModule {
   std::deque<CheckAnswer> autoAnswers, manualAnswers;  // then CHECK_KEEP / CHECK_NOTHING
   bool hasInitialMessage = false, initialAnswer = false, hasDoNotify = true;
   std::optional<std::pair<int, int>> miniOffset;  // WickpostGetMiniPopupOffset, when exported
-  std::function<void()> onDoNotify, onAutoCheck;
+  std::function<void()> onDoNotify, onAutoCheck, onClose;
 };
 
 class FakeModules : public IModules {
@@ -56,7 +56,10 @@ class FakeModules : public IModules {
   }
   PageGeometry GetPageGeometry(size_t) override { return PageGeometry{}; }
   void HTMLOnShow(size_t i) override { Log("OnShow", i); }
-  void HTMLOnClose(size_t i) override { Log("OnClose", i); }
+  void HTMLOnClose(size_t i) override {
+    Log("OnClose", i);
+    if (m[i].onClose) m[i].onClose();
+  }
   bool MiniPopupOffset(size_t i, int* dx, int* dy) override {
     Log("MiniOffset", i);
     if (!m[i].miniOffset) return false;
@@ -414,6 +417,31 @@ TEST(OpenNotification, ModuleBusyInDoNotifyIsNotCheckedAndItsNewLineSurvives) {
   h.modules.m[0].onDoNotify = nullptr;
   h.manager.Tick();
   EXPECT_TRUE(h.manager.list().IsFilled(0)) << "the retried check lists its page";
+}
+
+TEST(OpenNotification, ModuleInItsPageCloseIsNotChecked) {
+  // The module's close runs a nested message loop: ticks and a check-now reach the manager.
+  for (const bool dismissed : {false, true}) {
+    Host h(1);
+    h.modules.m[0].interval = 0;
+    h.modules.m[0].manualAnswers = {Page(u"page", dismissed ? 0 : kFlagShowNow)};
+    h.manager.CheckModule(0);
+    ASSERT_EQ(h.manager.PageSlot().has_value(), !dismissed);
+    h.modules.m[0].onClose = [&] {
+      h.manager.Tick();
+      h.manager.CheckNow();
+    };
+    if (dismissed)
+      h.manager.DismissAll();
+    else
+      h.manager.PageClosed();
+    EXPECT_EQ(h.modules.Count("OnClose 0"), 1);
+    EXPECT_EQ(h.modules.Count("AutoCheck 0"), 0) << "dismissed: " << dismissed;
+    EXPECT_EQ(h.modules.Count("ManualCheck 0"), 1) << "only the first";
+    h.modules.m[0].onClose = nullptr;
+    h.manager.Tick();
+    EXPECT_EQ(h.modules.Count("AutoCheck 0"), 1) << "checked on the next tick";
+  }
 }
 
 TEST(OpenNotification, PersistentLineKeepsTheAlertIconAfterDismissAll) {

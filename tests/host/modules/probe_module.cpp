@@ -6,11 +6,14 @@
 //   interval=N          checkInterval (default never)
 //   init=0              WickpostInitialize result; init_error=TEXT, init_error_fill=1 (no terminator)
 //   menu=N              menuItemCount; item K has text menuK (the word "null" for a null text), id 100+K
+//   menu_raise=N        menuItemCount is set to N during WickpostGetNotifyIconMenuItems
 //   auto=R,R,...        results of successive automatic checks, then auto_rest (default 10)
 //   manual=R,...        the same for manual checks, then manual_rest (default 0)
 //   text=, page=, code= what a check hands over; fill=1 fills both buffers with no terminator
 //   initial=-252        WickpostGetInitialMessage answer; initial_text=TEXT
 //   click=1             WickpostHTMLOnClick answer; the event's type and source tag are logged
+//   close_pump=N        WickpostHTMLOnClose runs a message loop until calls.log holds N more
+//                       AutoCheck lines of other modules; a check meanwhile logs "Reentered <call>"
 #include <windows.h>
 #include <mshtml.h>
 
@@ -29,6 +32,7 @@ ModuleInitInfo* g_info = nullptr;
 std::vector<std::wstring> g_menuTexts;
 std::vector<unsigned long> g_auto, g_manual;
 size_t g_autoAt = 0, g_manualAt = 0;
+bool g_inClose = false;
 
 void Log(const wchar_t* format, ...) {
   wchar_t line[512];
@@ -66,6 +70,29 @@ std::vector<unsigned long> Results(const wchar_t* key) {
   return out;
 }
 
+std::string ReadLog() {
+  std::string text;
+  FILE* f = _wfopen(g_log.c_str(), L"rb");
+  if (!f) return text;
+  char chunk[4096];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+  fclose(f);
+  return text;
+}
+
+// AutoCheck lines of the other modules: the host's ticks, as seen from here.
+int OtherChecks() {
+  const std::string log = ReadLog(), self(g_name.begin(), g_name.end());
+  int n = 0;
+  for (size_t at = 0, end; at < log.size(); at = end + 1) {
+    end = log.find('\n', at);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(at, end - at);
+    if (line.compare(0, self.size() + 1, self + " ") != 0 && line.find(" AutoCheck ") != std::string::npos) ++n;
+  }
+  return n;
+}
+
 void Setup() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(g_self, path, MAX_PATH);
@@ -84,6 +111,7 @@ CheckResult Answer(const wchar_t* what, std::vector<unsigned long>& script, size
   // Zeroed by the host: a check that writes nothing hands over empty texts.
   bool zeroed = true;
   for (int i = 0; i < textCapacity; ++i) zeroed = zeroed && !text[i];
+  if (g_inClose) Log(L"Reentered %ls", what);
   const CheckResult result = at < script.size() ? script[at++] : static_cast<CheckResult>(rest);
   Log(L"%ls result=0x%X capacity=%d zeroed=%d", what, result, textCapacity, zeroed);
   if (Int(L"fill", 0)) {
@@ -151,6 +179,7 @@ int WICKPOST_CALL WickpostGetNotifyIconMenuItems(ModuleMenuItem* items, int coun
     items[i].text = g_menuTexts[i] == L"null" ? nullptr : g_menuTexts[i].c_str();
     items[i].id = 100 + i + 1;
   }
+  if (const int raised = Int(L"menu_raise", 0)) g_info->menuItemCount = raised;
   return Int(L"menu_result", 0);
 }
 
@@ -175,7 +204,29 @@ int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* eventObject) {
   if (source) source->Release();
   return Int(L"click", 1);
 }
-void WICKPOST_CALL WickpostHTMLOnClose(void) { Log(L"HTMLOnClose"); }
+void WICKPOST_CALL WickpostHTMLOnClose(void) {
+  if (g_inClose) Log(L"Reentered HTMLOnClose");
+  Log(L"HTMLOnClose");
+  const int ticks = Int(L"close_pump", 0);
+  if (!ticks) return;
+  g_inClose = true;
+  const int until = OtherChecks() + ticks;
+  for (DWORD start = GetTickCount(); OtherChecks() < until && GetTickCount() - start < 20000;) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        g_inClose = false;
+        return;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  g_inClose = false;
+  Log(L"HTMLOnClose pumped");
+}
 
 int WICKPOST_CALL WickpostGetInitialMessage(wchar_t* text, int capacity) {
   Log(L"GetInitialMessage capacity=%d", capacity);

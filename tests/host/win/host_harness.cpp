@@ -114,12 +114,13 @@ bool Sandbox::WaitForLog(const std::string& needle, int count, DWORD timeoutMs) 
   return false;
 }
 
-HostProcess::HostProcess(const Sandbox& sandbox, const std::wstring& arguments) {
+HostProcess::HostProcess(const Sandbox& sandbox, const std::wstring& arguments, const std::wstring& workingDir) {
   std::wstring command = L"\"" + sandbox.exe() + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   std::vector<wchar_t> line(command.begin(), command.end());
   line.push_back(0);
   STARTUPINFOW si = {sizeof si};
-  CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, sandbox.dir().c_str(), &si, &pi_);
+  const std::wstring& cwd = workingDir.empty() ? sandbox.dir() : workingDir;
+  CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi_);
 }
 
 HostProcess::~HostProcess() {

@@ -34,7 +34,8 @@ int CountOf(const std::string& text, const std::string& needle);
 
 class HostProcess {
  public:
-  HostProcess(const Sandbox& sandbox, const std::wstring& arguments = L"");
+  // Started in the sandbox's folder, or in `workingDir` when one is given.
+  HostProcess(const Sandbox& sandbox, const std::wstring& arguments = L"", const std::wstring& workingDir = L"");
   ~HostProcess();
   HostProcess(const HostProcess&) = delete;
   HostProcess& operator=(const HostProcess&) = delete;

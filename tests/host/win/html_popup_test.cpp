@@ -6,6 +6,7 @@
 #include <mshtml.h>
 
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -19,7 +20,6 @@ using host::AnswerClickReport;
 using host::CDocSink;
 using host::CHTMLPopupWindow;
 using host::CIESink;
-using host::ComPtr;
 
 namespace {
 
@@ -199,6 +199,26 @@ TEST_F(HtmlPopup, StaleCloseRequestLeavesTheNextPageAlone) {
   EXPECT_FALSE(IsWindowVisible(window));
 }
 
+// Whatever the host's side of a close throws stops in the popup's window procedure: nothing
+// unwinds into the system's message dispatch.
+TEST_F(HtmlPopup, AnExceptionInTheCloseStopsAtTheWindowProcedure) {
+  struct Throwing : host::IPopupCloseHandler {
+    bool PageCurrent() override { return true; }
+    void PopupClosed() override { throw std::runtime_error("close"); }
+  } throwing;
+  ASSERT_TRUE(ShowPage(L"C:\\windows\\win.ini", 400, 300, 0, 0));
+  popup_.SetCloseHandler(&throwing);
+  bool escaped = false;
+  try {
+    SendMessageW(popup_.GetWindow(), WM_CLOSE, 0, 0);
+  } catch (...) {
+    escaped = true;
+  }
+  popup_.SetCloseHandler(&handler_);
+  EXPECT_FALSE(escaped);
+  EXPECT_TRUE(IsWindow(popup_.GetWindow()));
+}
+
 // No browser, no popup: a thread without COM cannot create the control, and an unregistered
 // popup has no class. Show answers false and leaves no window behind.
 TEST(HtmlPopupFailures, ShowAnswersFalseWithoutClassOrBrowser) {
@@ -272,10 +292,10 @@ class HtmlPopupClicks : public HtmlPopup {
     const FakeClick next = {L"click", L"A", L"next"};
     event_ = FakePageEvent(&next);
     document_ = FakeDocumentWithEvent(event_, nullptr);
-    sink_.Attach(new CDocSink(&popup_, document_));
+    sink_.attach(new CDocSink(&popup_, document_));
   }
   void TearDown() override {
-    sink_.Reset();
+    sink_.reset();
     if (document_) document_->Release();
     if (event_) event_->Release();
     if (owner_) DestroyWindow(owner_);
@@ -345,7 +365,7 @@ TEST_F(HtmlPopupClicks, ContextMenuOtherEventsAndStrayReportsNeverReachTheModule
 TEST_F(HtmlPopupClicks, WithoutAnOwnerOrListenerTheAnswersFollowTheRules) {
   // The sink without a listener lets the click go on.
   ComPtr<CDocSink> alone;
-  alone.Attach(new CDocSink(nullptr, document_));
+  alone.attach(new CDocSink(nullptr, document_));
   DISPPARAMS none = {};
   VARIANT result;
   VariantInit(&result);
@@ -390,12 +410,12 @@ TEST(IESink, HooksOnlyThePageItselfRaisesTheZoomAndLetsGoOnNavigationAndQuit) {
   IWebBrowser2* frame = FakeWebBrowser(nullptr, &frameEvents);
   CountingListener listener;
   ComPtr<CIESink> sink;
-  sink.Attach(new CIESink(&listener));
+  sink.attach(new CIESink(&listener));
   ASSERT_EQ(sink->Connect(browser), S_OK);
   EXPECT_EQ(browserEvents.advised, 1);
   EXPECT_TRUE(IsEqualIID(browserEvents.events, DIID_DWebBrowserEvents2));
 
-  EXPECT_EQ(FireBrowserEvent(sink.Get(), 259, reinterpret_cast<IDispatch*>(frame)), S_OK);
+  EXPECT_EQ(FireBrowserEvent(sink.get(), 259, reinterpret_cast<IDispatch*>(frame)), S_OK);
   EXPECT_EQ(documentEvents.advises, 0) << "a frame's document is not hooked";
   EXPECT_EQ(browserEvents.zoomSets, 0);
 
@@ -406,9 +426,9 @@ TEST(IESink, HooksOnlyThePageItselfRaisesTheZoomAndLetsGoOnNavigationAndQuit) {
   for (const Case& c : cases) {
     browserEvents.zoom = c.zoom;
     browserEvents.zoomSets = 0;
-    EXPECT_EQ(FireBrowserEvent(sink.Get(), 250), S_OK);  // BeforeNavigate2
+    EXPECT_EQ(FireBrowserEvent(sink.get(), 250), S_OK);  // BeforeNavigate2
     EXPECT_EQ(documentEvents.advised, 0) << "the old page is let go before the next";
-    EXPECT_EQ(FireBrowserEvent(sink.Get(), 259, reinterpret_cast<IDispatch*>(browser)), S_OK);
+    EXPECT_EQ(FireBrowserEvent(sink.get(), 259, reinterpret_cast<IDispatch*>(browser)), S_OK);
     EXPECT_EQ(documentEvents.advised, 1);
     EXPECT_EQ(browserEvents.zoom, c.after) << c.zoom;
     EXPECT_EQ(browserEvents.zoomSets, c.sets) << c.zoom;
@@ -419,7 +439,7 @@ TEST(IESink, HooksOnlyThePageItselfRaisesTheZoomAndLetsGoOnNavigationAndQuit) {
   // A click in the hooked page reaches the listener with the window's current event.
   ComPtr<IDispatch> docSink;
   ASSERT_TRUE(documentEvents.sink);
-  ASSERT_EQ(documentEvents.sink->QueryInterface(IID_PPV_ARGS(&docSink)), S_OK);
+  ASSERT_EQ(documentEvents.sink->QueryInterface(IID_PPV_ARGS(docSink.out())), S_OK);
   DISPPARAMS none = {};
   VARIANT result;
   VariantInit(&result);
@@ -428,16 +448,16 @@ TEST(IESink, HooksOnlyThePageItselfRaisesTheZoomAndLetsGoOnNavigationAndQuit) {
   EXPECT_EQ(listener.seen, event);
   EXPECT_EQ(result.boolVal, VARIANT_TRUE);
 
-  EXPECT_EQ(FireBrowserEvent(sink.Get(), 253), S_OK);  // OnQuit
+  EXPECT_EQ(FireBrowserEvent(sink.get(), 253), S_OK);  // OnQuit
   EXPECT_EQ(browserEvents.advised, 0);
   EXPECT_EQ(documentEvents.advised, 0);
   // A sink let go of keeps no listener: a late event from the old page reports nothing.
   EXPECT_EQ(docSink->Invoke(-600, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr), S_OK);
   EXPECT_EQ(listener.calls, 1);
-  EXPECT_EQ(FireBrowserEvent(sink.Get(), 102), DISP_E_MEMBERNOTFOUND) << "other browser events";
+  EXPECT_EQ(FireBrowserEvent(sink.get(), 102), DISP_E_MEMBERNOTFOUND) << "other browser events";
 
-  docSink.Reset();
-  sink.Reset();
+  docSink.reset();
+  sink.reset();
   frame->Release();
   browser->Release();
   document->Release();
