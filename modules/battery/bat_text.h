@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "modules/kit/xml_element.h"
+
 namespace bat {
 
 enum Field { kMinipop, kTitleMain, kTitle, kBody, kFields };
@@ -33,13 +35,7 @@ class Strings {
 uint16_t DefaultTextId(int condition, Field field);
 
 // A parsed XML element as the two DOM adapters (MSXML, pugixml) hand it over.
-struct XmlElement {
-  std::u16string name;  // qualified name as written
-  std::vector<std::pair<std::u16string, std::u16string>> attributes;
-  std::u16string text;  // text content of the element and its descendants
-  std::vector<XmlElement> children;
-  bool hasChildNodes = false;  // any child node at all, text and comments included
-};
+using kit::XmlElement;
 
 // The custom table of a "wkptbat:wkptbat" document; nothing when the document is rejected.
 std::optional<TextTable> CustomTexts(const XmlElement& root);

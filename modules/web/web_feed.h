@@ -11,18 +11,14 @@
 #include <vector>
 
 #include "common/core/model_identity.h"
+#include "modules/kit/xml_element.h"
 
 namespace web {
 
 using MiscCommon::FirmwareVersion;
 
 // A parsed XML element as the DOM adapters (MSXML, pugixml) hand it over.
-struct XmlElement {
-  std::u16string name;  // qualified name as written
-  std::vector<std::pair<std::u16string, std::u16string>> attributes;
-  std::u16string text;  // text of the element and its descendants, outer white space trimmed
-  std::vector<XmlElement> children;  // child elements only
-};
+using kit::XmlElement;
 
 // The XML DOM port: MSXML 3.0 in Windows builds, pugixml natively.
 class IXmlDocument {

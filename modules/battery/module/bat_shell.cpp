@@ -7,6 +7,7 @@
 #include "common/win/com_ptr.h"
 #include "common/win/reg.h"
 #include "common/win/reg_key.h"
+#include "modules/kit/module/kit_msxml.h"
 
 namespace bat {
 namespace {
@@ -24,51 +25,8 @@ int64_t Seconds(const FILETIME& ft) {
 }
 
 // Root, messages and fields are all the module reads.
-constexpr int kDepth = 3;
+constexpr int kLevels = 3;
 
-void Convert(IXMLDOMNode* node, int depth, XmlElement& e) {
-  Bstr name, text;
-  if (SUCCEEDED(node->get_nodeName(name.out()))) e.name = name.str();
-  if (SUCCEEDED(node->get_text(text.out()))) e.text = text.str();
-  VARIANT_BOOL has = VARIANT_FALSE;
-  e.hasChildNodes = SUCCEEDED(node->hasChildNodes(&has)) && has != VARIANT_FALSE;
-  ComPtr<IXMLDOMNamedNodeMap> attributes;
-  long n = 0;
-  if (SUCCEEDED(node->get_attributes(attributes.out())) && attributes && SUCCEEDED(attributes->get_length(&n)))
-    for (long i = 0; i < n; ++i) {
-      ComPtr<IXMLDOMNode> a;
-      Bstr an, av;
-      if (SUCCEEDED(attributes->get_item(i, a.out())) && a && SUCCEEDED(a->get_nodeName(an.out())) &&
-          SUCCEEDED(a->get_text(av.out())))
-        e.attributes.emplace_back(an.str(), av.str());
-    }
-  if (depth + 1 >= kDepth) return;
-  ComPtr<IXMLDOMNodeList> children;
-  if (FAILED(node->get_childNodes(children.out())) || !children || FAILED(children->get_length(&n))) return;
-  for (long i = 0; i < n; ++i) {
-    ComPtr<IXMLDOMNode> child;
-    DOMNodeType type;
-    if (FAILED(children->get_item(i, child.out())) || !child || FAILED(child->get_nodeType(&type)) ||
-        type != NODE_ELEMENT)
-      continue;
-    e.children.emplace_back();
-    Convert(child.get(), depth + 1, e.children.back());
-  }
-}
-
-// COM for the calling thread, when it is not set up already.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
 }  // namespace
 
 int64_t WinClock::NowUtc() {
@@ -160,7 +118,7 @@ void WinFiles::Delete(const std::u16string& path) { kit::DeletePageFile(path); }
 bool WinFiles::Exists(const std::u16string& path) { return GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES; }
 
 bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
-  ComScope com;
+  kit::ComScope com;
   CLSID clsid;
   ComPtr<IXMLDOMDocument> doc;
   if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid)) ||
@@ -178,7 +136,7 @@ bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
   if (FAILED(doc->load(source, &loaded)) || loaded == VARIANT_FALSE || FAILED(doc->get_documentElement(element.out())) ||
       !element)
     return false;
-  Convert(element.get(), 0, root);
+  kit::ReadElement(element.get(), kLevels, root);
   return true;
 }
 

@@ -9,60 +9,15 @@
 #include <sstream>
 #include <pugixml.hpp>
 
+#include "modules/kit/native/kit_pugi.h"
+
 namespace bat {
 namespace {
-std::u16string FromUtf8(const char* s) {
-  std::u16string out;
-  const auto* p = reinterpret_cast<const unsigned char*>(s);
-  while (*p) {
-    uint32_t c = *p++;
-    int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (more) c &= 0x3F >> more;
-    for (; more && (*p & 0xC0) == 0x80; --more) c = c << 6 | (*p++ & 0x3F);
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
-
-// Text of the element and all its descendants, as the DOM's text property gives it; walked
-// without recursion, so that deep nesting cannot exhaust the stack.
-std::string TextContent(const pugi::xml_node& node) {
-  std::string text;
-  for (pugi::xml_node n = node.first_child(); n;) {
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
-    if (n.type() == pugi::node_element && n.first_child()) {
-      n = n.first_child();
-      continue;
-    }
-    while (n && !n.next_sibling() && n != node) n = n.parent();
-    if (!n || n == node) break;
-    n = n.next_sibling();
-  }
-  return text;
-}
-
 // Root, messages and fields are all the module reads.
-constexpr int kDepth = 3;
-
-XmlElement Convert(const pugi::xml_node& node, int depth) {
-  XmlElement e;
-  e.name = FromUtf8(node.name());
-  for (const pugi::xml_attribute& a : node.attributes()) e.attributes.emplace_back(FromUtf8(a.name()), FromUtf8(a.value()));
-  e.text = FromUtf8(TextContent(node).c_str());
-  e.hasChildNodes = node.first_child() != nullptr;
-  if (depth + 1 < kDepth)
-    for (const pugi::xml_node& child : node.children())
-      if (child.type() == pugi::node_element) e.children.push_back(Convert(child, depth + 1));
-  return e;
-}
+constexpr int kLevels = 3;
 }  // namespace
 
-XmlElement ToXmlElement(const pugi::xml_node& node) { return Convert(node, 0); }
+XmlElement ToXmlElement(const pugi::xml_node& node) { return kit::ReadElement(node, kLevels); }
 
 bool ParseXml(const std::string& text, XmlElement& root) {
   pugi::xml_document doc;
@@ -178,7 +133,7 @@ bool ReadStringTable(const std::string& script, const std::string& header, Strin
     std::string text;
     if (space == std::string::npos || !ids.count(line.substr(0, space)) || !Unquote(Trim(line.substr(space)), text))
       return false;
-    out.Set(ids[line.substr(0, space)], FromUtf8(text.c_str()));
+    out.Set(ids[line.substr(0, space)], kit::FromUtf8(text));
   }
   return false;
 }

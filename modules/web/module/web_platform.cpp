@@ -14,34 +14,6 @@ namespace {
 // IXMLDOMDocument2; the mingw-w64 import libraries do not carry its identifier.
 const IID kIidDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
-void Convert(IXMLDOMNode* node, int depth, XmlElement& e) {
-  Bstr name, text;
-  if (SUCCEEDED(node->get_nodeName(name.out()))) e.name = name.str();
-  if (SUCCEEDED(node->get_text(text.out()))) e.text = text.str();
-  ComPtr<IXMLDOMNamedNodeMap> attributes;
-  long n = 0;
-  if (SUCCEEDED(node->get_attributes(attributes.out())) && attributes && SUCCEEDED(attributes->get_length(&n)))
-    for (long i = 0; i < n; ++i) {
-      ComPtr<IXMLDOMNode> a;
-      Bstr an, av;
-      if (SUCCEEDED(attributes->get_item(i, a.out())) && a && SUCCEEDED(a->get_nodeName(an.out())) &&
-          SUCCEEDED(a->get_text(av.out())))
-        e.attributes.emplace_back(an.str(), av.str());
-    }
-  if (depth <= 1) return;
-  ComPtr<IXMLDOMNodeList> children;
-  if (FAILED(node->get_childNodes(children.out())) || !children || FAILED(children->get_length(&n))) return;
-  for (long i = 0; i < n; ++i) {
-    ComPtr<IXMLDOMNode> child;
-    DOMNodeType type;
-    if (FAILED(children->get_item(i, child.out())) || !child || FAILED(child->get_nodeType(&type)) ||
-        type != NODE_ELEMENT)
-      continue;
-    e.children.emplace_back();
-    Convert(child.get(), depth - 1, e.children.back());
-  }
-}
-
 bool Readable(const std::u16string& path) {
   HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
@@ -132,7 +104,7 @@ std::vector<XmlElement> MsxmlDocument::Descendants(const std::u16string& name, i
       Bstr nodeName;
       if (SUCCEEDED(node->get_nodeName(nodeName.out())) && nodeName.str() == name) {
         out.emplace_back();
-        Convert(node, depth, out.back());
+        kit::ReadElement(node, depth, out.back());
       }
       IXMLDOMNode* child = nullptr;
       if (SUCCEEDED(node->get_firstChild(&child)) && child) {

@@ -6,23 +6,10 @@
 
 #include <memory>
 
+#include "modules/kit/module/kit_msxml.h"
 #include "modules/web/web_filter.h"
 
 namespace web {
-
-// COM for the calling thread while the holder lives, when it is not set up already.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
 
 // "Msxml2.DOMDocument.3.0", synchronous, without DTDs or external resources.
 class MsxmlDocument : public IXmlDocument {
@@ -35,7 +22,7 @@ class MsxmlDocument : public IXmlDocument {
 
  private:
   struct Impl;
-  ComScope com_;
+  kit::ComScope com_;
   std::unique_ptr<Impl> impl_;
 };
 

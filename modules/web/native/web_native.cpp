@@ -14,39 +14,6 @@
 namespace web {
 namespace {
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Text of the element and all its descendants, outer white space trimmed as MSXML's text
-// property gives it; walked without recursion, so deep nesting cannot exhaust the stack.
-std::string TextContent(const pugi::xml_node& node) {
-  std::string text;
-  for (pugi::xml_node n = node.first_child(); n;) {
-    if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata) text += n.value();
-    if (n.type() == pugi::node_element && n.first_child()) {
-      n = n.first_child();
-      continue;
-    }
-    while (n && !n.next_sibling() && n != node) n = n.parent();
-    if (!n || n == node) break;
-    n = n.next_sibling();
-  }
-  std::size_t b = 0, e = text.size();
-  while (b < e && IsXmlSpace(text[b])) ++b;
-  while (e > b && IsXmlSpace(text[e - 1])) --e;
-  return text.substr(b, e - b);
-}
-
-XmlElement Convert(const pugi::xml_node& node, int depth) {
-  XmlElement e;
-  e.name = FromUtf8(node.name());
-  for (const pugi::xml_attribute& a : node.attributes()) e.attributes.emplace_back(FromUtf8(a.name()), FromUtf8(a.value()));
-  e.text = FromUtf8(TextContent(node));
-  if (depth > 1)
-    for (const pugi::xml_node& child : node.children())
-      if (child.type() == pugi::node_element) e.children.push_back(Convert(child, depth - 1));
-  return e;
-}
-
 std::optional<LocalStamp> Stamp(const struct stat& st) {
   tm local{};
   const time_t t = st.st_mtim.tv_sec;
@@ -55,25 +22,6 @@ std::optional<LocalStamp> Stamp(const struct stat& st) {
                     local.tm_min,         local.tm_sec,        static_cast<int>(st.st_mtim.tv_nsec / 1000000)};
 }
 }  // namespace
-
-std::u16string FromUtf8(const std::string& s) {
-  std::u16string out;
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  const auto* end = p + s.size();
-  while (p < end) {
-    uint32_t c = *p++;
-    int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (more) c &= 0x3Fu >> more;
-    for (; more && p < end && (*p & 0xC0) == 0x80; --more) c = c << 6 | (*p++ & 0x3F);
-    if (c >= 0x10000 && c <= 0x10FFFF) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c > 0xFFFF ? 0xFFFD : c);
-    }
-  }
-  return out;
-}
 
 struct PugiDocument::Impl {
   pugi::xml_document doc;
@@ -116,7 +64,7 @@ std::vector<XmlElement> PugiDocument::Descendants(const std::u16string& name, in
   const pugi::xml_node root = impl_->doc.document_element();
   // Pre-order walk without recursion.
   for (pugi::xml_node n = root.first_child(); n;) {
-    if (n.type() == pugi::node_element && wanted == n.name()) out.push_back(Convert(n, depth));
+    if (n.type() == pugi::node_element && wanted == n.name()) out.push_back(kit::ReadElement(n, depth));
     if (n.first_child()) {
       n = n.first_child();
       continue;

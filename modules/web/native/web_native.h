@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "modules/kit/native/kit_pugi.h"
 #include "modules/web/web_filter.h"
 
 namespace web {
@@ -36,6 +37,6 @@ class NativeFileSystem : public IFileSystem {
   std::string root_;
 };
 
-std::u16string FromUtf8(const std::string& s);
+using kit::FromUtf8;
 
 }  // namespace web

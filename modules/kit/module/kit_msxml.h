@@ -1,0 +1,28 @@
+// MSXML 3.0 for the modules: COM on the calling thread and an element read into the kit's form.
+#pragma once
+#include <windows.h>
+#include <msxml2.h>
+
+#include "modules/kit/xml_element.h"
+
+namespace kit {
+
+// COM for the calling thread while the holder lives, when it is not set up already.
+class ComScope {
+ public:
+  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
+};
+
+// Reads `node` into `out`; levels 1 is the element alone, 2 with its child elements, and so on.
+// The levels bound the recursion, so a deep document cannot exhaust the stack.
+void ReadElement(IXMLDOMNode* node, int levels, XmlElement& out);
+
+}  // namespace kit

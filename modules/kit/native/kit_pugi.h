@@ -1,0 +1,17 @@
+// pugixml in the kit's form, standing in for MSXML in native tests, tools and fuzzing.
+#pragma once
+#include <string>
+
+#include <pugixml.hpp>
+
+#include "modules/kit/xml_element.h"
+
+namespace kit {
+
+// UTF-8 to UTF-16; a broken sequence keeps what it has, a code point beyond U+10FFFF becomes U+FFFD.
+std::u16string FromUtf8(const std::string& s);
+
+// Reads `node` as MSXML would; levels 1 is the element alone, 2 with its child elements, and so on.
+XmlElement ReadElement(const pugi::xml_node& node, int levels);
+
+}  // namespace kit
