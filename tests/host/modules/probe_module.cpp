@@ -11,6 +11,7 @@
 //   text=, page=, code= what a check hands over; fill=1 fills both buffers with no terminator
 //   initial=-252        WickpostGetInitialMessage answer; initial_text=TEXT
 //   click=1             WickpostHTMLOnClick answer; the event's type and source tag are logged
+//   timers=1            logs each timer message of the host's window as "Timer <id in hex>"
 #include <windows.h>
 #include <mshtml.h>
 
@@ -29,6 +30,7 @@ ModuleInitInfo* g_info = nullptr;
 std::vector<std::wstring> g_menuTexts;
 std::vector<unsigned long> g_auto, g_manual;
 size_t g_autoAt = 0, g_manualAt = 0;
+bool g_timers = false;
 
 void Log(const wchar_t* format, ...) {
   wchar_t line[512];
@@ -77,6 +79,7 @@ void Setup() {
   g_log = dir + L"calls.log";
   g_auto = Results(L"auto");
   g_manual = Results(L"manual");
+  g_timers = Int(L"timers", 0) != 0;
 }
 
 CheckResult Answer(const wchar_t* what, std::vector<unsigned long>& script, size_t& at, int rest, wchar_t* text,
@@ -157,8 +160,9 @@ int WICKPOST_CALL WickpostGetNotifyIconMenuItems(ModuleMenuItem* items, int coun
 void WICKPOST_CALL WickpostIconMenu(int id) { Log(L"IconMenu %d", id); }
 void WICKPOST_CALL WickpostDoNotify(uint16_t code) { Log(L"DoNotify %u", code); }
 
-void WICKPOST_CALL WickpostOnWndMsg(HWND, UINT message, WPARAM, LPARAM) {
+void WICKPOST_CALL WickpostOnWndMsg(HWND, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_DESTROY) Log(L"OnWndMsg WM_DESTROY");
+  if (message == WM_TIMER && g_timers) Log(L"Timer %X", static_cast<unsigned>(wParam));
 }
 
 void WICKPOST_CALL WickpostHTMLOnShow(void) { Log(L"HTMLOnShow"); }
