@@ -13,7 +13,6 @@ fuzz_seconds=${FUZZ_SECONDS:-10}
 logs=$root/build/logs
 mkdir -p "$logs"
 failed=0
-rm -f "$logs/retried.txt"
 
 build() {
   echo "== build $1"
@@ -32,11 +31,6 @@ run_ctest() {
   rm -f "build/$preset/test-results/"*.xml
   ctest --preset "$preset" --timeout 600 "$@" 2>&1 | tee "$logs/ctest-$preset.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
-  local name
-  for name in $(sed -n 's/.*Test *#[0-9]*: \([^ ]*\) \.*\*\*\*Failed.*/\1/p' "$logs/ctest-$preset.log" | sort -u); do
-    grep -q "Test *#[0-9]*: $name \.* *Passed" "$logs/ctest-$preset.log" &&
-      echo "passed only when run again: $name ($preset)" >>"$logs/retried.txt"
-  done
   return 0
 }
 
@@ -47,10 +41,8 @@ run_ctest native-asan
 
 tw_wine_up
 trap tw_wine_down EXIT
-# The desktop tests run real windows on a shared X display: one that fails is run once more,
-# and the closing lines name it.
-run_ctest win32 --repeat until-pass:2
-run_ctest win64 --repeat until-pass:2
+run_ctest win32
+run_ctest win64
 
 if [ "$fuzz_seconds" -gt 0 ]; then
   echo "== fuzz ($fuzz_seconds s each)"
@@ -66,6 +58,5 @@ if [ "$fuzz_seconds" -gt 0 ]; then
   done
 fi
 
-[ -e "$logs/retried.txt" ] && cat "$logs/retried.txt"
 bash scripts/lib/summarize.sh build/native-asan build/win32 build/win64 || failed=1
 exit $failed
