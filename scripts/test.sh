@@ -13,7 +13,6 @@ fuzz_seconds=${FUZZ_SECONDS:-10}
 logs=$root/build/logs
 mkdir -p "$logs"
 failed=0
-rm -f "$logs/retried.txt"
 
 build() {
   echo "== build $1"
@@ -32,11 +31,6 @@ run_ctest() {
   rm -f "build/$preset/test-results/"*.xml
   ctest --preset "$preset" --timeout 600 "$@" 2>&1 | tee "$logs/ctest-$preset.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
-  local name
-  for name in $(sed -n 's/.*Test *#[0-9]*: \([^ ]*\) \.*\*\*\*Failed.*/\1/p' "$logs/ctest-$preset.log" | sort -u); do
-    grep -q "Test *#[0-9]*: $name \.* *Passed" "$logs/ctest-$preset.log" &&
-      echo "passed only when run again: $name ($preset)" >>"$logs/retried.txt"
-  done
   return 0
 }
 
@@ -47,16 +41,14 @@ run_ctest native-asan
 
 tw_wine_up
 trap tw_wine_down EXIT
-# The desktop tests run real windows on a shared X display: one that fails is run once more,
-# and the closing lines name it.
 if [ "$TW_WINE32" = 1 ]; then
-  run_ctest win32 --repeat until-pass:2
+  run_ctest win32
   summary_builds="build/native-asan build/win32 build/win64"
 else
   echo "== test win32: not run, this machine cannot run 32-bit programs (built only)" | tee "$logs/ctest-win32.log"
   summary_builds="build/native-asan build/win64"
 fi
-run_ctest win64 --repeat until-pass:2
+run_ctest win64
 
 # Every benchmark once, briefly, so that none stops working unnoticed; figures are not judged.
 echo "== benchmark smoke runs"
@@ -76,7 +68,6 @@ if [ "$fuzz_seconds" -gt 0 ]; then
   done
 fi
 
-[ -e "$logs/retried.txt" ] && cat "$logs/retried.txt"
 [ "$TW_WINE32" = 1 ] || echo "win32:       not run (no 32-bit programs on this machine; built only)"
 bash scripts/lib/summarize.sh $summary_builds || failed=1
 exit $failed

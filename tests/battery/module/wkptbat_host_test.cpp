@@ -113,6 +113,8 @@ class WkptbatInHost : public ::testing::Test {
     return host;
   }
   void AutoChecksOn() { ASSERT_TRUE(user_.SetDword(L"InitialAutoCheck", 1)); }
+  // A probe beside the module counts the host's clock ticks (see hosttest::kClockTick).
+  void CountTicks() { box_.AddModule(L"wkptxwpk", "timers=1\r\n"); }
   static void Open(const hosttest::MiniPopupView& line) {
     hosttest::ClickMiniPopupRow(line.window, 0);
   }
@@ -185,12 +187,14 @@ TEST_F(WkptbatInHost, TwoConditionsOnTwoPacksMakeOnePageWithTheWorstSeverity) {
 
 TEST_F(WkptbatInHost, SecondAutomaticCheckWritesNothing) {
   AutoChecksOn();
+  CountTicks();
   auto host = Start("battery-two-packs.ini");
   ASSERT_TRUE(hosttest::WaitMiniPopup(*host).window);
   const std::wstring values = UserValues();
   const std::set<std::wstring> pages = Pages();
   EXPECT_NE(values.find(L"RecalDate"), std::wstring::npos) << "the first check stored the new recalibration date";
-  Sleep(6000);  // the checks at 122 and 183 ticks
+  // The checks on ticks 122 and 183 are over once the 184th tick comes.
+  ASSERT_TRUE(box_.WaitForLog(hosttest::kClockTick, 184, 60000));
   EXPECT_TRUE(host->Running());
   EXPECT_EQ(UserValues(), values);
   EXPECT_EQ(Pages(), pages) << "no new page";
@@ -216,9 +220,11 @@ TEST_F(WkptbatInHost, ClosingAPageAfterAnAutomaticCheckStoresTheDateOfTheFoundCo
 }
 
 TEST_F(WkptbatInHost, ClosingAPageAfterAManualCheckSavesTheSettingsButNoDate) {
+  CountTicks();
   auto host = Start("battery-worn-50.ini");
   ASSERT_NE(host->Main(), nullptr);
-  Sleep(3500);  // past the automatic check, which looks at nothing
+  // Past the automatic check on tick 61, which looks at nothing.
+  ASSERT_TRUE(box_.WaitForLog(hosttest::kClockTick, 62, 30000));
   host->Post(WM_COMMAND, IDM_CHECKNOW);
   const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
   ASSERT_TRUE(line.window);

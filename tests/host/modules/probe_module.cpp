@@ -14,6 +14,7 @@
 //   click=1             WickpostHTMLOnClick answer; the event's type and source tag are logged
 //   close_pump=N        WickpostHTMLOnClose runs a message loop until calls.log holds N more
 //                       AutoCheck lines of other modules; a check meanwhile logs "Reentered <call>"
+//   timers=1            logs each timer message of the host's window as "Timer <id in hex>"
 #include <windows.h>
 #include <mshtml.h>
 
@@ -33,6 +34,7 @@ std::vector<std::wstring> g_menuTexts;
 std::vector<unsigned long> g_auto, g_manual;
 size_t g_autoAt = 0, g_manualAt = 0;
 bool g_inClose = false;
+bool g_timers = false;
 
 void Log(const wchar_t* format, ...) {
   wchar_t line[512];
@@ -104,6 +106,7 @@ void Setup() {
   g_log = dir + L"calls.log";
   g_auto = Results(L"auto");
   g_manual = Results(L"manual");
+  g_timers = Int(L"timers", 0) != 0;
 }
 
 CheckResult Answer(const wchar_t* what, std::vector<unsigned long>& script, size_t& at, int rest, wchar_t* text,
@@ -186,8 +189,9 @@ int WICKPOST_CALL WickpostGetNotifyIconMenuItems(ModuleMenuItem* items, int coun
 void WICKPOST_CALL WickpostIconMenu(int id) { Log(L"IconMenu %d", id); }
 void WICKPOST_CALL WickpostDoNotify(uint16_t code) { Log(L"DoNotify %u", code); }
 
-void WICKPOST_CALL WickpostOnWndMsg(HWND, UINT message, WPARAM, LPARAM) {
+void WICKPOST_CALL WickpostOnWndMsg(HWND, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_DESTROY) Log(L"OnWndMsg WM_DESTROY");
+  if (message == WM_TIMER && g_timers) Log(L"Timer %X", static_cast<unsigned>(wParam));
 }
 
 void WICKPOST_CALL WickpostHTMLOnShow(void) { Log(L"HTMLOnShow"); }

@@ -114,6 +114,11 @@ bool Sandbox::WaitForLog(const std::string& needle, int count, DWORD timeoutMs) 
   return false;
 }
 
+bool Sandbox::WaitForTicks(int ticks, DWORD timeoutMs) const {
+  // One more: the tick being handled now may have been logged before the last post.
+  return WaitForLog(kClockTick, CountOf(Log(), kClockTick) + ticks + 1, timeoutMs);
+}
+
 HostProcess::HostProcess(const Sandbox& sandbox, const std::wstring& arguments, const std::wstring& workingDir) {
   std::wstring command = L"\"" + sandbox.exe() + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   std::vector<wchar_t> line(command.begin(), command.end());
@@ -195,12 +200,26 @@ std::vector<DWORD> CaptureScreen(const RECT& area) {
   return pixels;
 }
 
+bool WaitPainted(HWND window, COLORREF background, DWORD timeoutMs) {
+  const DWORD pixel = GetRValue(background) << 16 | GetGValue(background) << 8 | GetBValue(background);  // as BGRX
+  for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20)) {
+    RECT r = {};
+    if (!GetWindowRect(window, &r) || r.right <= r.left || r.bottom <= r.top) return false;
+    const std::vector<DWORD> pixels = CaptureScreen(r);
+    size_t shown = 0;
+    for (DWORD p : pixels) shown += (p & 0xFFFFFF) == pixel;
+    if (shown * 2 >= pixels.size()) return true;
+  }
+  return false;
+}
+
 std::vector<Ink> MiniPopupRows(HWND mini) {
   RECT r = {};
   if (!mini || !GetWindowRect(mini, &r)) return {};
   const int w = r.right - r.left, rows = (r.bottom - r.top - kRowPitch) / kRowPitch;
   if (rows <= 0 || w < kTextRight) return {};
-  Sleep(700);  // the popup repaints once half a second after it shows
+  // Drawn off screen and put on screen at once: with the background there, the rows are too.
+  if (!WaitPainted(mini, kMiniPopupBackground)) return {};
   const std::vector<DWORD> pixels = CaptureScreen(r);
   std::vector<Ink> ink;
   for (int row = 0; row < rows; ++row) {

@@ -9,6 +9,10 @@ namespace hosttest {
 
 std::wstring Widen(const std::string& s);
 
+// A probe with "timers=1" logs every timer message of the host's window; the host's clock
+// ticks carry this id, so these lines count the ticks the host has been through.
+constexpr char kClockTick[] = " Timer 54504B57";
+
 // A fresh folder holding a copy of the host; removed at the end.
 class Sandbox {
  public:
@@ -25,6 +29,10 @@ class Sandbox {
   std::string Log() const;  // calls.log
   // Waits until calls.log holds `needle` at least `count` times.
   bool WaitForLog(const std::string& needle, int count = 1, DWORD timeoutMs = 15000) const;
+  // Waits until the host has been through `ticks` more clock ticks (a probe with "timers=1"
+  // counts them). What was posted to the host before the call has been handled by then: a
+  // timer message comes only once no posted message is waiting.
+  bool WaitForTicks(int ticks, DWORD timeoutMs = 30000) const;
 
  private:
   std::wstring dir_;
@@ -61,10 +69,14 @@ bool IsShown(HWND window);
 
 // The screen under `area`, top-down, as 32-bit BGRX pixels.
 std::vector<DWORD> CaptureScreen(const RECT& area);
+// Waits until at least half of the window's area on screen shows its background colour: the
+// window has been drawn.
+bool WaitPainted(HWND window, COLORREF background, DWORD timeoutMs = 10000);
 
 // The mini popup's rows as drawn on screen: the ink of each row's text. Red marks a warning,
 // dark blue an ordinary line, None an empty row.
 enum class Ink { None, Blue, Red };
+constexpr COLORREF kMiniPopupBackground = RGB(0xF4, 0xF8, 0xFD);
 std::vector<Ink> MiniPopupRows(HWND mini);
 // The host's mini popup once it shows, with the ink of each row.
 struct MiniPopupView {

@@ -124,7 +124,7 @@ TEST_F(HostScenario, ShowNowPagePauseAndTheModuleMessages) {
   box_.WriteFile(L"page.htm", "<h2>Probe page</h2>");
   box_.AddModule(L"wkptrss", "manual=0x40000001\r\npage=" + std::string("page.htm") +
                                  "\r\npopup_width=700\r\npopup_height=400\r\n");
-  box_.AddModule(L"wkptxwpk", "interval=0\r\n");
+  box_.AddModule(L"wkptxwpk", "interval=0\r\ntimers=1\r\n");
   HostProcess host(box_);
   ASSERT_TRUE(box_.WaitForLog("wkptxwpk AutoCheck", 2));
   host.Post(WM_HOST_CHECKMODULE, 2);  // not a loaded module's index
@@ -150,11 +150,11 @@ TEST_F(HostScenario, ShowNowPagePauseAndTheModuleMessages) {
   host.Post(WM_HOST_CLOSEPOPUP);  // no page now: ignored
 
   host.Post(WM_HOST_PAUSE, 1);
-  Sleep(300);
+  ASSERT_TRUE(box_.WaitForTicks(1));
   const int ticks = CountOf(box_.Log(), "wkptxwpk AutoCheck");
   host.Post(WM_COMMAND, IDM_CHECKNOW);  // paused: only a beep
-  Sleep(500);
-  EXPECT_EQ(CountOf(box_.Log(), "wkptxwpk AutoCheck"), ticks) << "no checks while paused";
+  ASSERT_TRUE(box_.WaitForTicks(5));
+  EXPECT_EQ(CountOf(box_.Log(), "wkptxwpk AutoCheck"), ticks) << "no checks in five ticks while paused";
   host.Post(WM_HOST_PAUSE, 0);
   EXPECT_TRUE(box_.WaitForLog("wkptxwpk AutoCheck", ticks + 2));
   EXPECT_EQ(CountOf(box_.Log(), "ManualCheck"), 1);
@@ -260,7 +260,7 @@ TEST_F(HostScenario, StartupWithEveryModuleOffEndsWithoutTouchingTheSettings) {
 }
 
 TEST_F(HostScenario, SecondInstanceIsTurnedAwayOrHandsOverTheSettings) {
-  box_.AddModule(L"wkptrss", "");
+  box_.AddModule(L"wkptrss", "timers=1\r\n");
   HostProcess first(box_);
   ASSERT_TRUE(first.Main());
   ASSERT_TRUE(box_.WaitForLog("wkptrss Initialize"));
@@ -276,8 +276,9 @@ TEST_F(HostScenario, SecondInstanceIsTurnedAwayOrHandsOverTheSettings) {
   HWND sheet = first.WaitWindow(kBoxClass, L"Notification settings - Tellwick");
   ASSERT_TRUE(sheet) << "the resident instance opens its settings";
   Answer(sheet, IDOK);
-  Sleep(200);
-  EXPECT_TRUE(first.Running()) << "a module is on: the host stays";
+  for (DWORD start = GetTickCount(); IsWindow(sheet) && GetTickCount() - start < 5000;) Sleep(20);
+  EXPECT_TRUE(box_.WaitForTicks(2)) << "a module is on: the host stays";
+  EXPECT_TRUE(first.Running());
   EXPECT_EQ(CountOf(box_.Log(), "wkptrss Initialize"), 1);
 }
 
@@ -295,10 +296,11 @@ TEST_F(HostScenario, ConfigurationOptionsWriteMachineSwitchesAndEnd) {
 
   // The host reads the switch: with InitialDlgEnable 0 the first-run probe never runs.
   settings_.SetDword(L"InitialDlgShown", 0);
-  box_.AddModule(L"wkptrss", "initial=0\r\n");
+  box_.AddModule(L"wkptrss", "initial=0\r\ntimers=1\r\n");
   HostProcess host(box_);
   ASSERT_TRUE(host.Main());
-  Sleep(4000);  // well past 61 ticks of 50 ms
+  // The first-run probe would run on the 61st tick; the 62nd comes once that one is over.
+  ASSERT_TRUE(box_.WaitForLog(kClockTick, 62, 30000));
   host.Post(WM_COMMAND, IDM_EXIT);
   EXPECT_EQ(host.Wait(), 0);
   EXPECT_EQ(CountOf(box_.Log(), "GetInitialMessage"), 0);
@@ -313,7 +315,7 @@ TEST_F(HostScenario, SurvivesMisbehavingModules) {
   HWND list = host.WaitWindow(L"MiniPopupClass");
   ASSERT_TRUE(list);
   WaitMiniPopupHeight(list, 2 * 22 + 22);
-  Sleep(300);  // time for a wrongly listed third line to show
+  ASSERT_TRUE(box_.WaitForLog("wkpthdd AutoCheck", 5)) << "the tick of the last scripted answer is over";
   ASSERT_EQ(MiniPopupHeight(list), 2 * 22 + 22) << "unknown kinds list nothing";
   PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(100, 22 + 20));  // the second row
   EXPECT_TRUE(box_.WaitForLog("wkptrss DoNotify 65535"));

@@ -23,23 +23,33 @@ using host::CIESink;
 
 namespace {
 
-void Pump(DWORD ms) {
-  const DWORD start = GetTickCount();
-  do {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  } while (GetTickCount() - start < ms);
+// Handles every message waiting in this thread's queue, in order.
+void PumpQueued() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
 }
 
 template <typename Done>
 bool PumpUntil(Done done, DWORD ms) {
   const DWORD start = GetTickCount();
-  while (!done() && GetTickCount() - start < ms) Pump(10);
+  for (PumpQueued(); !done() && GetTickCount() - start < ms; PumpQueued()) Sleep(5);
   return done();
+}
+
+bool g_markerFired = false;
+void CALLBACK MarkerFired(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  g_markerFired = true;
+}
+
+// Pumps until a timer of `ms` fires: a timer of this thread due no later would have fired first.
+bool PumpPast(UINT ms) {
+  g_markerFired = false;
+  if (!SetTimer(nullptr, 0, ms, MarkerFired)) return false;
+  return PumpUntil([] { return g_markerFired; }, 30000);
 }
 
 RECT WorkArea() {
@@ -169,10 +179,10 @@ TEST_F(HtmlPopup, TimeoutClosesOnlyWhileTheHostIsInactive) {
   // Coming back before it runs out stops it; leaving again starts a full period.
   ASSERT_TRUE(ShowPage(L"C:\\windows\\win.ini", 400, 300, 0, 0, 300));
   SendMessageW(window, WM_ACTIVATEAPP, FALSE, 0);
-  Pump(150);
+  PumpQueued();
   SendMessageW(window, WM_ACTIVATEAPP, TRUE, 0);
   EXPECT_FALSE(popup_.timerRunning());
-  Pump(600);
+  ASSERT_TRUE(PumpPast(600));  // twice the popup's time-out
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_EQ(handler_.closed, 1);
   SendMessageW(window, WM_ACTIVATEAPP, FALSE, 0);
@@ -190,7 +200,7 @@ TEST_F(HtmlPopup, StaleCloseRequestLeavesTheNextPageAlone) {
   ASSERT_TRUE(popup_.RequestClose());  // asked for the first page...
   popup_.Hide();                       // ...which goes another way before the request arrives
   ASSERT_TRUE(ShowPage(L"C:\\windows\\system.ini", 400, 300, 0, 0));
-  Pump(200);
+  PumpQueued();  // the stale request among them
   EXPECT_TRUE(IsWindowVisible(window)) << "the second page stays";
   EXPECT_EQ(handler_.closed, 0);
 

@@ -129,7 +129,7 @@ TEST_F(TrayScenario, IconStatesDismissAllAndTheAlertOnXpAndLater) {
 }
 
 TEST_F(TrayScenario, AddingRetriesFromATimerAndAFailedChangeAddsTheIconAgain) {
-  box_.AddModule(L"wkptrss", "manual=0x20000002\r\ntext=Held\r\n");
+  box_.AddModule(L"wkptrss", "manual=0x20000002\r\ntext=Held\r\ntimers=1\r\n");
   FakeShellTray tray;
   tray.Fail(NIM_ADD, 2);
   HostProcess host(box_);
@@ -139,7 +139,8 @@ TEST_F(TrayScenario, AddingRetriesFromATimerAndAFailedChangeAddsTheIconAgain) {
   EXPECT_TRUE(SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 500, &answer)) << "serves while retrying";
   for (DWORD start = GetTickCount(); Count(tray.Calls(), NIM_ADD) < 3 && GetTickCount() - start < 8000;) Sleep(50);
   EXPECT_EQ(Count(tray.Calls(), NIM_ADD), 3) << "two failures, then added";
-  Sleep(1500);
+  // 40 ticks of 50 ms outlast the one-second retry timer: it would have fired among them.
+  ASSERT_TRUE(box_.WaitForTicks(40));
   EXPECT_EQ(Count(tray.Calls(), NIM_ADD), 3) << "no more attempts once added";
 
   host.Post(RegisterWindowMessageW(L"TaskbarCreated"));
@@ -163,7 +164,7 @@ TEST_F(TrayScenario, MiniPopupPlacementRowsAndClicks) {
   HWND mini = host.WaitWindow(kMini);
   ASSERT_TRUE(mini);
   WaitMiniPopupHeight(mini, 3 * 22 + 22);
-  Sleep(300);  // painted
+  EXPECT_TRUE(WaitPainted(mini, kMiniPopupBackground));
   RECT r = {};
   GetWindowRect(mini, &r);
   const RECT work = WorkArea();
@@ -174,10 +175,9 @@ TEST_F(TrayScenario, MiniPopupPlacementRowsAndClicks) {
   SaveScreenshot(L"mini-popup-three-lines", r);
 
   for (LPARAM miss : {At(5, 20), At(100, 36), At(310, 20)}) PostMessageW(mini, WM_LBUTTONUP, 0, miss);
-  Sleep(300);
-  EXPECT_EQ(CountOf(box_.Log(), "DoNotify"), 0) << "margins and gaps open nothing";
-  PostMessageW(mini, WM_LBUTTONUP, 0, At(100, 20));
+  PostMessageW(mini, WM_LBUTTONUP, 0, At(100, 20));  // handled after the misses
   EXPECT_TRUE(box_.WaitForLog("wkpthdd DoNotify 7")) << "the first row's action reaches its module";
+  EXPECT_EQ(CountOf(box_.Log(), "DoNotify"), 1) << "margins and gaps open nothing";
   mini = host.WaitWindow(kMini);
   ASSERT_TRUE(mini) << "the other lines are listed again";
   EXPECT_EQ(WaitMiniPopupHeight(mini, 2 * 22 + 22), 2 * 22 + 22);
@@ -223,12 +223,12 @@ TEST_F(TrayScenario, MiniPopupStepsAsideForTheLanguageBarAndFollowsTheDisplay) {
 
 TEST_F(TrayScenario, FlashingAlternatesThePendingFrames) {
   settings_.SetDword(L"FlashIcon", 1);
-  box_.AddModule(L"wkptrss", "interval=0\r\nauto=1\r\n");
+  box_.AddModule(L"wkptrss", "interval=0\r\nauto=1\r\ntimers=1\r\n");
   FakeShellTray tray;
   HostProcess host(box_);
   HWND mini = host.WaitWindow(kMini);
   ASSERT_TRUE(mini);
-  Sleep(300);
+  ASSERT_TRUE(box_.WaitForTicks(3));
   EXPECT_EQ(Count(tray.Calls(), NIM_MODIFY, kPendingTip), 0) << "no flashing while the mini popup is up";
   PostMessageW(mini, WM_CLOSE, 0, 0);
   for (DWORD start = GetTickCount(); Count(tray.Calls(), NIM_MODIFY, kPendingTip) < 5 && GetTickCount() - start < 5000;)
@@ -244,7 +244,7 @@ TEST_F(TrayScenario, FlashingAlternatesThePendingFrames) {
 }
 
 TEST_F(TrayScenario, ContextMenuCarriesTheModuleItemsAtTheTop) {
-  box_.AddModule(L"wkptrss", "menu=2\r\nmenu1=First item\r\nmenu2=Second item\r\n");
+  box_.AddModule(L"wkptrss", "menu=2\r\nmenu1=First item\r\nmenu2=Second item\r\ntimers=1\r\n");
   FakeShellTray tray;
   HostProcess host(box_);
   ASSERT_TRUE(tray.WaitFor(NIM_ADD, kNormalTip));
@@ -262,7 +262,7 @@ TEST_F(TrayScenario, ContextMenuCarriesTheModuleItemsAtTheTop) {
     HWND menu = host.WaitWindow(L"#32768");
     ASSERT_TRUE(menu) << c.call;
     if (c.downs == 1) {
-      Sleep(300);  // painted
+      EXPECT_TRUE(WaitPainted(menu, GetSysColor(COLOR_MENU)));
       RECT r = {};
       GetWindowRect(menu, &r);
       SaveScreenshot(L"tray-menu", r);
@@ -272,7 +272,7 @@ TEST_F(TrayScenario, ContextMenuCarriesTheModuleItemsAtTheTop) {
     EXPECT_TRUE(box_.WaitForLog(c.call)) << c.call;
   }
   host.Post(WM_HOST_TRAYICON, 141, WM_RBUTTONUP);  // not our icon
-  Sleep(300);
+  ASSERT_TRUE(box_.WaitForTicks(1));
   EXPECT_EQ(host.WaitWindow(L"#32768", nullptr, 0), nullptr);
   host.Post(WM_COMMAND, IDM_EXIT);
   EXPECT_EQ(host.Wait(), 0);
@@ -289,14 +289,13 @@ TEST_F(TrayScenario, AutoHideUnlessTheUserReachedForIt) {
     SCOPED_TRACE(c.underCursor ? "under the cursor" : "cursor elsewhere");
     SetCursorPos(c.underCursor ? work.right - 100 : 10, c.underCursor ? work.bottom - 20 : 10);
     Sandbox box;
-    box.AddModule(L"wkptrss", "interval=0\r\nauto=1\r\n");
+    box.AddModule(L"wkptrss", "interval=0\r\nauto=1\r\ntimers=1\r\n");
     FakeShellTray tray;  // a bottom taskbar: the mini popup comes up in the bottom-right corner
     HostProcess host(box);
     HWND mini = host.WaitWindow(kMini);
     ASSERT_TRUE(mini);
-    Sleep(300);
     PostMessageW(mini, WM_MOUSEMOVE, 0, At(100, 20));
-    Sleep(4500);
+    ASSERT_TRUE(box.WaitForTicks(70)) << "past the 60 ticks it may stay";
     EXPECT_EQ(IsShown(mini), c.staysUp);
     host.Post(WM_COMMAND, IDM_EXIT);
     EXPECT_EQ(host.Wait(), 0);
@@ -308,7 +307,7 @@ TEST_F(TrayScenario, ToastActivationPaths) {
   SetRelease(L"win81");
   AddPopcard();
   box_.AddModule(L"wkpthdd", "manual=0x40000001,0x40000001\r\npage=page.htm\r\n");  // show-now: page and toast
-  box_.AddModule(L"wkptrss", "interval=0\r\nauto=1\r\n");
+  box_.AddModule(L"wkptrss", "interval=0\r\nauto=1\r\ntimers=1\r\n");
   box_.AddModule(L"wkptxwpk", "interval=0\r\nauto=0x20000002\r\ncode=4\r\n");
   box_.WriteFile(L"page.htm", "<p>page</p>");
   HostProcess host(box_);
@@ -360,7 +359,7 @@ TEST_F(TrayScenario, ToastActivationPaths) {
   const LPARAM gone = static_cast<LPARAM>(std::stoull(log.substr(at + 7, log.find('\n', at) - at - 7), nullptr, 16));
   host.Post(WM_HOST_TOASTACTIVATED, 1, static_cast<LPARAM>(0xDEAD0000));
   host.Post(WM_HOST_TOASTACTIVATED, 1, gone);
-  Sleep(500);
+  ASSERT_TRUE(box_.WaitForTicks(1));
   EXPECT_TRUE(host.Running());
   EXPECT_EQ(CountOf(PopcardLog(), "dispose"), 3);
   EXPECT_EQ(CountOf(box_.Log(), "DoNotify"), 1);

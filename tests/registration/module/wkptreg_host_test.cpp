@@ -147,9 +147,11 @@ TEST_F(WkptregInHost, OpenedReminderIsNotOfferedAgainTheSameDay) {
     EXPECT_EQ(host->Wait(), 0);
   }
   const int pages = CountPages();
+  box_.AddModule(L"wkptxwpk", "timers=1\r\n");  // counts the host's clock ticks
   auto again = Start();
   ASSERT_NE(again->Main(), nullptr);
-  Sleep(8000);  // the first two checks at 61 and 122 ticks, with room to spare
+  // The checks on ticks 61 and 122 are over once the 123rd tick comes.
+  ASSERT_TRUE(box_.WaitForLog(hosttest::kClockTick, 123, 60000));
   EXPECT_TRUE(again->Running());
   EXPECT_EQ(again->WaitWindow(L"MiniPopupClass", nullptr, 0), nullptr) << "no new line";
   EXPECT_EQ(CountPages(), pages) << "no new page";
