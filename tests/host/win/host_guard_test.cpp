@@ -15,22 +15,7 @@ using wintest::ScopedKey;
 namespace {
 const wchar_t kHostKey[] = L"Software\\Velmorant\\WICKPOST";
 
-// Windows 7 (no toast bridge needed), a 50 ms clock, the first-run question answered.
-class HostGuard : public ::testing::Test {
- protected:
-  HostGuard()
-      : appDefaults_(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Wickpost.exe"),
-        settings_(HKEY_CURRENT_USER, kHostKey) {
-    SetRelease(L"win2008r2");
-    settings_.SetDword(L"ClockSpeed", 50);
-    settings_.SetDword(L"InitialDlgShown", 1);
-  }
-  void SetRelease(const wchar_t* release) { appDefaults_.SetString(L"Version", release); }
-
-  ScopedKey appDefaults_;
-  ScopedKey settings_;
-  Sandbox box_;
-};
+class HostGuard : public QuickHost {};
 
 std::wstring Env(const wchar_t* name) {
   std::wstring value(32767, L'\0');

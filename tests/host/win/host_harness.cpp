@@ -256,4 +256,12 @@ void ClickMiniPopupRow(HWND mini, int row) {
   PostMessageW(mini, WM_LBUTTONUP, 0, MAKELPARAM(100, kFirstTextTop + 3 + row * kRowPitch));
 }
 
+QuickHost::QuickHost()
+    : appDefaults_(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Wickpost.exe"),
+      settings_(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST") {
+  SetRelease(L"win2008r2");
+  settings_.SetDword(L"ClockSpeed", 50);
+  settings_.SetDword(L"InitialDlgShown", 1);
+}
+
 }  // namespace hosttest

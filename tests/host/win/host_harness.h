@@ -2,8 +2,12 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
+
+#include "tests/common/win/win_test_support.h"
 
 namespace hosttest {
 
@@ -90,5 +94,17 @@ int MiniPopupHeight(HWND mini);
 int WaitMiniPopupHeight(HWND mini, int height, DWORD timeoutMs = 5000);
 // A click on row `row` of the mini popup, as the user's button release.
 void ClickMiniPopupRow(HWND mini, int row);
+
+// The host as most Wine tests run it: Windows 7 for Wickpost.exe (no toast bridge, no
+// newer-release question), a 50 ms clock and the first-run question answered.
+class QuickHost : public ::testing::Test {
+ protected:
+  QuickHost();
+  void SetRelease(const wchar_t* release) { appDefaults_.SetString(L"Version", release); }
+
+  wintest::ScopedKey appDefaults_;
+  wintest::ScopedKey settings_;
+  Sandbox box_;
+};
 
 }  // namespace hosttest

@@ -28,22 +28,7 @@ DWORD ReadDword(HKEY root, const wchar_t* key, const wchar_t* name, DWORD missin
   return rc == ERROR_SUCCESS && type == REG_DWORD ? value : missing;
 }
 
-// Every test: Windows 7 (no toast bridge needed, no newer-release question), a 50 ms clock and
-// the first-run question already answered, unless the test says otherwise.
-class HostScenario : public ::testing::Test {
- protected:
-  HostScenario()
-      : appDefaults_(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Wickpost.exe"), settings_(HKEY_CURRENT_USER, kHostKey) {
-    SetRelease(L"win2008r2");
-    settings_.SetDword(L"ClockSpeed", 50);
-    settings_.SetDword(L"InitialDlgShown", 1);
-  }
-  void SetRelease(const wchar_t* release) { appDefaults_.SetString(L"Version", release); }
-
-  ScopedKey appDefaults_;
-  ScopedKey settings_;
-  Sandbox box_;
-};
+class HostScenario : public QuickHost {};
 
 // Lines of one module in the log, in order.
 std::string Lines(const std::string& log, const std::string& module) {

@@ -30,24 +30,11 @@ bool WaitGone(HWND window, DWORD timeoutMs = 10000) {
   return !IsShown(window);
 }
 
-// A 50 ms clock, no first-run question, Windows 7 unless a test says otherwise.
-class TrayScenario : public ::testing::Test {
+class TrayScenario : public QuickHost {
  protected:
-  TrayScenario()
-      : appDefaults_(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Wickpost.exe"),
-        settings_(HKEY_CURRENT_USER, kHostKey) {
-    SetRelease(L"win2008r2");
-    settings_.SetDword(L"ClockSpeed", 50);
-    settings_.SetDword(L"InitialDlgShown", 1);
-  }
-  void SetRelease(const wchar_t* release) { appDefaults_.SetString(L"Version", release); }
   // Copies the toast bridge's stand-in beside the host.
   void AddPopcard() const { CopyFileW(Widen(POPCARD_DLL_WIN).c_str(), (box_.dir() + L"\\Popcard.dll").c_str(), FALSE); }
   std::string PopcardLog() const;
-
-  ScopedKey appDefaults_;
-  ScopedKey settings_;
-  Sandbox box_;
 };
 
 std::string TrayScenario::PopcardLog() const {
