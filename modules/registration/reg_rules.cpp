@@ -1,5 +1,6 @@
 #include "modules/registration/reg_rules.h"
 
+#include "common/core/civil_date.h"
 #include "common/pattern/pattern.h"
 #include "modules/registration/module/reg_resource_ids.h"
 
@@ -13,16 +14,6 @@ const VariantInfo kInfo[] = {
 };
 
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-// Days since 1970-01-01 of a proleptic Gregorian date.
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
 
 bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
@@ -70,7 +61,7 @@ bool IsValidDate(int year, int month, int day) {
 }
 
 int64_t LocalSeconds(const LocalTime& t) {
-  return DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+  return civil::DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
 std::optional<LocalTime> ParseFirstLogin(const std::u16string& text) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/core/civil_date.h"
+
 namespace web {
 namespace {
 
@@ -103,15 +105,6 @@ std::u16string Decimal(int64_t v) {
   return std::u16string(s.begin(), s.end());
 }
 
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
 std::optional<std::vector<HistoryRecord>> Load(IHistoryFile& file) {
   const auto bytes = file.Read();
   if (!bytes) return std::nullopt;
@@ -174,7 +167,7 @@ std::optional<int64_t> FeedTimeUtc(std::u16string_view date) {
       d->hour < 0 || d->hour > 23 || d->minute < 0 || d->minute > 59 || d->second < 0 || d->second > 59 ||
       d->zoneHour < 0 || d->zoneHour > 23 || d->zoneMinute < 0 || d->zoneMinute > 59)
     return std::nullopt;
-  const int64_t wall = DaysFromCivil(d->year, d->month, d->day) * 86400 + d->hour * 3600 + d->minute * 60 + d->second;
+  const int64_t wall = civil::DaysFromCivil(d->year, d->month, d->day) * 86400 + d->hour * 3600 + d->minute * 60 + d->second;
   const int64_t offset = (d->zoneHour * 60 + d->zoneMinute) * 60;
   return d->zoneSign == u'-' ? wall + offset : wall - offset;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "common/core/civil_date.h"
 #include "common/core/html_text.h"
 
 namespace web {
@@ -98,17 +99,11 @@ std::optional<std::u16string> PageDateText(std::u16string_view date, IPageLocale
     secs += 86400;
     --days;
   }
-  // Civil date from days since 1970.
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t doe = days - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
+  const civil::Date civilDate = civil::CivilFromDays(days);
   LocalStamp s;
-  s.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  s.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  s.year = static_cast<int>(yoe + era * 400 + (s.month <= 2));
+  s.year = static_cast<int>(civilDate.year);
+  s.month = civilDate.month;
+  s.day = civilDate.day;
   s.hour = static_cast<int>(secs / 3600);
   s.minute = static_cast<int>(secs / 60 % 60);
   s.second = static_cast<int>(secs % 60);
