@@ -65,7 +65,6 @@ void TakeApartmentForTest() {
 }
 #endif
 
-
 class HostApp {
  public:
   explicit HostApp(HINSTANCE instance) : instance_(instance) {}
