@@ -13,6 +13,7 @@ tw_wine64_only_path() {
   TW_WINE_BIN=$(mktemp -d /tmp/tellwick-winebin.XXXXXX)
   printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$TW_WINE_BIN/wine"
   chmod +x "$TW_WINE_BIN/wine"
+  ln -s wine "$TW_WINE_BIN/wine-stable"  # what wineboot, winepath and the other launchers start
   export PATH="$TW_WINE_BIN:$PATH"
 }
 
