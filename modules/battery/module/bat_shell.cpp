@@ -125,16 +125,8 @@ bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
       FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
                               reinterpret_cast<void**>(doc.out()))))
     return false;
-  doc->put_async(VARIANT_FALSE);
-  Bstr file(Wide(path));
-  VARIANT source;
-  VariantInit(&source);
-  source.vt = VT_BSTR;
-  source.bstrVal = file.get();
-  VARIANT_BOOL loaded = VARIANT_FALSE;
   ComPtr<IXMLDOMElement> element;
-  if (FAILED(doc->load(source, &loaded)) || loaded == VARIANT_FALSE || FAILED(doc->get_documentElement(element.out())) ||
-      !element)
+  if (!kit::LoadXmlFile(doc.get(), path) || FAILED(doc->get_documentElement(element.out())) || !element)
     return false;
   kit::ReadElement(element.get(), kLevels, root);
   return true;

@@ -18,6 +18,17 @@ void ReadAttributes(IXMLDOMNode* node, XmlElement& e) {
 }
 }  // namespace
 
+bool LoadXmlFile(IXMLDOMDocument* doc, const std::u16string& path) {
+  doc->put_async(VARIANT_FALSE);
+  Bstr file(reinterpret_cast<const wchar_t*>(path.c_str()));
+  VARIANT source;
+  VariantInit(&source);
+  source.vt = VT_BSTR;
+  source.bstrVal = file.get();
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  return file.get() && SUCCEEDED(doc->load(source, &loaded)) && loaded != VARIANT_FALSE;
+}
+
 void ReadElement(IXMLDOMNode* node, int levels, XmlElement& e) {
   Bstr name, text;
   if (SUCCEEDED(node->get_nodeName(name.out()))) e.name = name.str();

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <msxml2.h>
 
+#include <string>
+
 #include "modules/kit/xml_element.h"
 
 namespace kit {
@@ -20,6 +22,9 @@ class ComScope {
  private:
   HRESULT hr_;
 };
+
+// Loads a local file synchronously into `doc`; false when it cannot be read or parsed.
+bool LoadXmlFile(IXMLDOMDocument* doc, const std::u16string& path);
 
 // Reads `node` into `out`; levels 1 is the element alone, 2 with its child elements, and so on.
 // The levels bound the recursion, so a deep document cannot exhaust the stack.

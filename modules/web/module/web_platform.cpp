@@ -60,18 +60,11 @@ IXmlDocument::Load MsxmlDocument::LoadFile(const std::u16string& path) {
                                 reinterpret_cast<void**>(doc.out()))) ||
         !doc)
       return Load::Unreadable;
-    doc->put_async(VARIANT_FALSE);
     doc->put_validateOnParse(VARIANT_FALSE);
     doc->put_resolveExternals(VARIANT_FALSE);
     SetProperty(doc.get(), L"ProhibitDTD", true);
   }
-  Bstr file(Wide(path));
-  VARIANT source;
-  VariantInit(&source);
-  source.vt = VT_BSTR;
-  source.bstrVal = file.get();
-  VARIANT_BOOL ok = VARIANT_FALSE;
-  if (FAILED(doc->load(source, &ok)) || ok == VARIANT_FALSE)
+  if (!kit::LoadXmlFile(doc.get(), path))
     // The parser's error codes differ between MSXML builds; whether the file opens does not.
     return Readable(path) ? Load::Malformed : Load::Unreadable;
   impl_->loaded = true;
