@@ -33,9 +33,9 @@ bool Long(IPacketPort& port, uint8_t (&p)[kLong], uint8_t fn, uint32_t argument)
 }
 
 std::optional<uint8_t> EcByte(IPacketPort& port, uint8_t reg) {
-  uint8_t p[kLong];
-  if (!Long(port, p, kFnEcByte, reg)) return std::nullopt;
-  return p[20];
+  uint8_t value = 0;
+  if (!MiscCommon::ReadEcRegister(port, reg, value).ok()) return std::nullopt;
+  return value;
 }
 
 std::optional<uint16_t> EcWord(IPacketPort& port, uint8_t high, uint8_t low) {
@@ -66,13 +66,14 @@ std::optional<std::u16string> OlderIdentity(IPacketPort& port, int b) {
 }
 
 std::optional<std::u16string> NewerIdentity(IPacketPort& port, int b) {
-  uint8_t serial[12], made[14], name[22];
-  if (!Short(port, serial, sizeof serial, kFnSerial, 12, 12, b) || !Short(port, made, sizeof made, kFnMadeDate, 10, 14, b) ||
-      !Short(port, name, sizeof name, kFnDeviceName, 12, 22, b))
+  const uint16_t pack = static_cast<uint16_t>(b);
+  uint16_t number = 0, word = 0;
+  uint8_t name[12] = {};
+  if (!MiscCommon::ReadBatterySerial(port, pack, number).ok() || !MiscCommon::ReadBatteryDate(port, pack, word).ok() ||
+      !MiscCommon::ReadBatteryName(port, pack, name).ok())
     return std::nullopt;
-  const uint16_t number = bytes::GetU16(serial + 8);
-  const Date date = DecodeDateWord(bytes::GetU16(made + 10));
-  std::string text(reinterpret_cast<const char*>(name + 8), strnlen(reinterpret_cast<const char*>(name + 8), 12));
+  const Date date = DecodeDateWord(word);
+  std::string text(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), sizeof name));
   if (number == 0 || date.month == 0 || date.day == 0 || text.empty()) return std::nullopt;
   return PackIdentity(text.substr(0, 13), date, number);
 }
@@ -85,9 +86,9 @@ std::optional<uint16_t> ReadConfigWord(IPacketPort& port) {
 }
 
 Interface ReadInterface(IPacketPort& port) {
-  uint8_t p[9];
-  if (!Short(port, p, sizeof p, kFnInterface, 8, 9, -1)) return Interface::Older;
-  return p[8] == 3 ? Interface::Newer : Interface::None;
+  uint8_t kind = 0;
+  if (!MiscCommon::ReadEcKind(port, kind).ok()) return Interface::Older;
+  return kind == 3 ? Interface::Newer : Interface::None;
 }
 
 std::optional<std::u16string> ReadIdentity(IPacketPort& port, int battery) {
@@ -134,10 +135,6 @@ std::u16string ReadDurationText(IPacketPort& port, int battery, const Strings& s
   uint8_t p[kLong];
   if (!Long(port, p, kFnRecalDuration, static_cast<uint16_t>(battery))) return strings.Get(IDS_SEVERAL);
   return DurationText(strings.Get(IDS_DURATION), bytes::GetU16(p + 28), bytes::GetU16(p + 20));
-}
-
-int ClientPort::Call(uint8_t* packet, int size) {
-  return client_ ? client_->CallMiscFunctionRetry(packet, size) : MiscCommon::MC_ERR_NOT_OPEN;
 }
 
 }  // namespace bat

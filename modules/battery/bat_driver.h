@@ -6,18 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "common/core/misc_packets.h"
 #include "modules/battery/bat_rules.h"
 #include "modules/battery/bat_text.h"
 
 namespace bat {
 
-// Sends one packet in place; an MC_* code. The Windows and native builds pass the driver
-// client through; fuzz targets answer from their input.
-class IPacketPort {
- public:
-  virtual ~IPacketPort() = default;
-  virtual int Call(uint8_t* packet, int size) = 0;
-};
+using MiscCommon::IPacketPort;
 
 enum class Interface { Older, Newer, None };
 
@@ -33,15 +28,10 @@ std::u16string ReadDurationText(IPacketPort& port, int battery, const Strings& s
 
 // Function codes, shared with the simulated driver.
 enum : uint8_t {
-  kFnEcByte = 0x10,
   kFnEcRegisterOld = 0x15,
-  kFnInterface = 0x1A,
   kFnEcRegisterNew = 0x1E,
   kFnRecalDate = 0x30,
   kFnRecalDuration = 0x31,
-  kFnMadeDate = 0x42,
-  kFnDeviceName = 0x45,
-  kFnSerial = 0x46,
   kFnConfig = 0x93,
 };
 constexpr uint16_t kFarDateWord = 0xEF9F;  // 2099-12-31
@@ -49,18 +39,7 @@ constexpr uint8_t kRecalRegister = 0x8D;
 
 }  // namespace bat
 
-namespace MiscCommon {
-class CMiscCommon;
-}
-
 namespace bat {
 // The host's driver client, lent; a missing client fails every request.
-class ClientPort : public IPacketPort {
- public:
-  explicit ClientPort(MiscCommon::CMiscCommon* client) : client_(client) {}
-  int Call(uint8_t* packet, int size) override;
-
- private:
-  MiscCommon::CMiscCommon* client_;
-};
+using ClientPort = MiscCommon::ClientPacketPort;
 }  // namespace bat

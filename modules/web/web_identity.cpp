@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/core/misc_format.h"
+#include "common/core/misc_packets.h"
 #include "common/core/model_identity.h"
 #include "modules/kit/guard.h"
 
@@ -15,42 +16,8 @@ constexpr std::size_t kMaxModel = 99;
 
 std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
-// Zeroed packet with the ordinary class header; true when the call and the function succeeded.
-bool CallFunction(IDriverPort& driver, uint8_t function, uint8_t* packet, int size, uint16_t in, uint16_t outLength) {
-  packet[0] = function;
-  packet[1] = 2;
-  packet[2] = static_cast<uint8_t>(in);
-  packet[3] = static_cast<uint8_t>(in >> 8);
-  packet[4] = static_cast<uint8_t>(outLength);
-  packet[5] = static_cast<uint8_t>(outLength >> 8);
-  return driver.Call(packet, size) == MiscCommon::MC_OK && packet[0] == 0;
-}
-
-std::optional<uint8_t> EcKind(IDriverPort& driver) {
-  uint8_t p[9] = {};
-  if (!CallFunction(driver, 26, p, sizeof p, 8, 9)) return std::nullopt;
-  return p[8];
-}
-
-bool EcFirmware(IDriverPort& driver, uint8_t bytes[5]) {
-  uint8_t p[16] = {};
-  if (!CallFunction(driver, 15, p, sizeof p, 8, 16)) return false;
-  std::memcpy(bytes, p + 9, 5);
-  return true;
-}
-
-void Put32(uint8_t* at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-bool EcByte(IDriverPort& driver, uint8_t index, uint8_t& value) {
-  uint8_t p[32] = {};
-  Put32(p + 8, 0x90);
-  Put32(p + 12, index);
-  Put32(p + 16, 0x02100090);
-  if (!CallFunction(driver, 16, p, sizeof p, 32, 32)) return false;
-  value = p[20];
-  return true;
+bool EcByte(MiscCommon::IPacketPort& driver, uint8_t index, uint8_t& value) {
+  return MiscCommon::ReadEcRegister(driver, index, value).ok();
 }
 
 bool Read(IDriverPort& driver, unsigned index, uint8_t (&buffer)[kIdentityBuffer], uint32_t& length) {
@@ -76,10 +43,11 @@ int ReadIdentity(IDriverPort& driver, Identity& out) {
   if (!Read(driver, 3, buffer, length)) return kit::kErrDriver;
   out.machine.bios = FirmwareFromDriver(buffer);
 
-  out.ecInterfaceKind = EcKind(driver).value_or(kEcKindUnknown);
+  uint8_t kind = kEcKindUnknown;
+  out.ecInterfaceKind = MiscCommon::ReadEcKind(driver, kind).ok() ? kind : kEcKindUnknown;
   if (out.ecInterfaceKind == kEcKindDirect) {
     uint8_t bytes[5];
-    if (!EcFirmware(driver, bytes)) return kit::kErrDriver;
+    if (!MiscCommon::ReadEcFirmware(driver, bytes).ok()) return kit::kErrDriver;
     out.machine.ec = FirmwareFromDriver(bytes);
   } else {
     uint8_t e255 = 0, e254 = 0, e253 = 0, e251 = 0, e250 = 0;
@@ -102,6 +70,62 @@ int PreinstallTypeFromBiosTable(const std::vector<std::array<uint8_t, 8>>& entri
     if (e[0] == 14) return e[6] == 1 ? 1 : 2;
   }
   return 2;
+}
+
+}  // namespace web
+
+namespace web {
+
+std::vector<BatteryPack> DriverBatteryPacks::Packs() {
+  std::vector<BatteryPack> packs;
+  for (int i = 0; i < 2; ++i) {
+    auto pack = kind_ == kEcKindDirect ? FromFunctions(static_cast<uint16_t>(i)) : FromEc(i);
+    if (pack) packs.push_back(std::move(*pack));
+  }
+  return packs;
+}
+
+std::optional<BatteryPack> DriverBatteryPacks::FromFunctions(uint16_t pack) {
+  uint16_t serial = 0, date = 0;
+  uint8_t name[12] = {};
+  if (!MiscCommon::ReadBatterySerial(port_, pack, serial).ok() || !MiscCommon::ReadBatteryDate(port_, pack, date).ok() ||
+      !MiscCommon::ReadBatteryName(port_, pack, name).ok())
+    return std::nullopt;
+  return MakePack(serial, date, name);
+}
+
+std::optional<BatteryPack> DriverBatteryPacks::FromEc(int pack) {
+  struct Layout {
+    uint8_t serial, date, name;
+  };
+  static constexpr Layout kLayout[2] = {{154, 122, 140}, {222, 190, 208}};
+  const Layout& at = kLayout[pack];
+  auto word = [&](uint8_t low, uint16_t& value) {
+    uint8_t lo = 0, hi = 0;
+    if (!EcByte(port_, low, lo) || !EcByte(port_, static_cast<uint8_t>(low + 1), hi)) return false;
+    value = static_cast<uint16_t>(hi << 8 | lo);
+    return true;
+  };
+  uint16_t serial = 0, date = 0;
+  if (!word(at.serial, serial) || !word(at.date, date) || serial == 0 || date == 0) return std::nullopt;
+  uint8_t name[12] = {};
+  for (uint8_t i = 0; i < 12; ++i) {
+    if (!EcByte(port_, static_cast<uint8_t>(at.name + i), name[i])) return std::nullopt;
+    if (name[i] == 0) break;
+  }
+  return MakePack(serial, date, name);
+}
+
+std::optional<std::vector<std::array<uint8_t, 8>>> ReadBiosTable(MiscCommon::IPacketPort& port) {
+  uint16_t bytes = 0;
+  uint8_t flag = 0;
+  if (!MiscCommon::QueryBiosTable(port, bytes, flag).ok()) return std::nullopt;
+  const uint32_t n = bytes / MiscCommon::kBiosEntryBytes;
+  std::vector<uint8_t> raw(n * MiscCommon::kBiosEntryBytes);
+  if (n && !MiscCommon::ReadBiosTable(port, raw.data(), n, static_cast<uint32_t>(raw.size())).ok()) return std::nullopt;
+  std::vector<std::array<uint8_t, 8>> entries(n);
+  for (uint32_t i = 0; i < n; ++i) std::copy_n(raw.begin() + i * 8, 8, entries[i].begin());
+  return entries;
 }
 
 }  // namespace web

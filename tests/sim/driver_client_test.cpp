@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/core/bytes.h"
+#include "common/core/misc_packets.h"
 #include "common/core/platform.h"
 #include "common/core/win32_constants.h"
 #include "tests/sim/sim_fixture.h"
@@ -334,28 +335,69 @@ TEST(DriverClient, ReopeningAndFailingHalfWayLeakNoHandle) {
   EXPECT_EQ(half.driver->OpenCount(), 0u);
 }
 
-TEST(DriverClient, EmbeddedControllerAndBiosTableFunctions) {
-  SimNotebook nb("[ec]\n0x2A = 0x5C\n[bios_table]\nentries = 0e 00 00 00 00 00 01 00 10 00 00 00 00 00 00 00\nflag = 3\n");
+TEST(DriverClient, PacketWrappersReadTheSharedFunctions) {
+  SimNotebook nb("[ec]\n0x2A = 0x5C\n[functions]\n15 = 00 02 10 05 42 08\n69.1 = 44 59 4e 41\n66.1 = 01 00 4a 5b\n");
   ASSERT_EQ(nb.client->Open(), MC_OK);
-  uint8_t ec[32];
-  InitPacket(ec, sizeof ec, 16, kPacketClassOrdinary, 32, 32);
-  bytes::PutU32(ec + 8, 0x90);
-  bytes::PutU32(ec + 12, 0x2A);
-  bytes::PutU32(ec + 16, 0x02100090);
-  ASSERT_EQ(nb.client->CallMiscFunctionRetry(ec, sizeof ec), MC_OK);
-  EXPECT_EQ(ec[0], 0);
-  EXPECT_EQ(ec[20], 0x5C);
+  MiscCommon::ClientPacketPort port(nb.client.get());
+  uint8_t value = 0, kind = 0, firmware[5] = {}, name[12] = {};
+  uint16_t serial = 0, date = 0;
+  EXPECT_TRUE(MiscCommon::ReadEcRegister(port, 0x2A, value).ok());
+  EXPECT_EQ(value, 0x5C);
+  EXPECT_TRUE(MiscCommon::ReadEcKind(port, kind).ok());
+  EXPECT_EQ(kind, 3);
+  EXPECT_TRUE(MiscCommon::ReadEcFirmware(port, firmware).ok());
+  EXPECT_EQ(std::vector<uint8_t>(firmware, firmware + 5), (std::vector<uint8_t>{0x02, 0x10, 0x05, 0x42, 0x08}));
+  EXPECT_TRUE(MiscCommon::ReadBatterySerial(port, 1, serial).ok());
+  EXPECT_EQ(serial, 0x64);
+  EXPECT_TRUE(MiscCommon::ReadBatteryName(port, 1, name).ok());
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(name), 4), "DYNA");
+  EXPECT_TRUE(MiscCommon::ReadBatteryDate(port, 1, date).ok());
+  EXPECT_EQ(date, 0x5b4a);
 
-  uint8_t query[16];
-  InitPacket(query, sizeof query, 24, kPacketClassTable, 16, 16);
-  ASSERT_EQ(nb.client->CallMiscFunctionRetry(query, sizeof query), MC_OK);
-  EXPECT_EQ(bytes::GetU16(query + 8), 16);
-  EXPECT_EQ(query[12], 3);
-  uint8_t read[32];
-  InitPacket(read, sizeof read, 24, kPacketClassTable, 16, 32);
-  bytes::PutU16(read + 8, 1);
-  ASSERT_EQ(nb.client->CallMiscFunctionRetry(read, sizeof read), MC_OK);
-  EXPECT_EQ(read[16], 0x0e);
-  EXPECT_EQ(read[22], 0x01);
-  EXPECT_EQ(read[24], 0x10);
+  // A function the notebook does not have: the call goes through, the status says no,
+  // and the caller's value is left alone.
+  serial = 7;
+  const MiscCommon::PacketReply none = MiscCommon::ReadBatterySerial(port, 5, serial);
+  EXPECT_EQ(none.code, MC_OK);
+  EXPECT_NE(none.status, 0);
+  EXPECT_EQ(serial, 7);
+  MiscCommon::ClientPacketPort unplugged(nullptr);
+  EXPECT_EQ(MiscCommon::ReadEcKind(unplugged, kind).code, MC_ERR_NOT_OPEN);
+}
+
+TEST(DriverClient, BiosTableReadWriteAndCountChecks) {
+  SimNotebook nb("[bios_table]\nentries = 0e 00 00 00 00 00 01 00 10 00 00 00 00 00 00 00\nflag = 3\n");
+  ASSERT_EQ(nb.client->Open(), MC_OK);
+  MiscCommon::ClientPacketPort port(nb.client.get());
+  uint16_t bytes = 0;
+  uint8_t flag = 0;
+  ASSERT_TRUE(MiscCommon::QueryBiosTable(port, bytes, flag).ok());
+  EXPECT_EQ(bytes, 16);
+  EXPECT_EQ(flag, 3);
+
+  uint8_t table[16] = {};
+  ASSERT_TRUE(MiscCommon::ReadBiosTable(port, table, 2, 16).ok());
+  EXPECT_EQ(table[0], 0x0e);
+  EXPECT_EQ(table[6], 0x01);
+  EXPECT_EQ(table[8], 0x10);
+
+  // The caller's entry count may not exceed the table's, and its byte count must be the
+  // table's length: refused before any read or write is sent.
+  uint8_t big[24] = {};
+  struct Case {
+    uint32_t entries, byteCount;
+  };
+  for (const Case c : {Case{3, 16}, Case{2, 8}, Case{1, 24}}) {
+    const size_t before = nb.spy->log.size();
+    EXPECT_EQ(MiscCommon::ReadBiosTable(port, big, c.entries, c.byteCount).code, MC_ERR_INVALID_ARG) << c.entries;
+    EXPECT_EQ(MiscCommon::WriteBiosTable(port, big, c.entries, c.byteCount).code, MC_ERR_INVALID_ARG) << c.entries;
+    EXPECT_EQ(nb.spy->log.size(), before + 2) << "only the two size queries";
+  }
+  EXPECT_EQ(MiscCommon::ReadBiosTable(port, nullptr, 2, 16).code, MC_ERR_INVALID_ARG);
+
+  table[6] = 0x00;
+  ASSERT_TRUE(MiscCommon::WriteBiosTable(port, table, 2, 16).ok());
+  uint8_t again[16] = {};
+  ASSERT_TRUE(MiscCommon::ReadBiosTable(port, again, 1, 16).ok());
+  EXPECT_EQ(again[6], 0x00);
 }
