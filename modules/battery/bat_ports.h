@@ -1,7 +1,6 @@
 // The battery module's seams to the platform: clock, registry, battery devices, files, XML
 // and the code page. Windows builds pass the real calls; native tests pass stand-ins.
 #pragma once
-#include "modules/kit/page_files.h"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +8,8 @@
 
 #include "modules/battery/bat_rules.h"
 #include "modules/battery/bat_text.h"
+#include "modules/kit/page_files.h"
+#include "modules/kit/strings.h"
 
 namespace bat {
 
@@ -64,12 +65,7 @@ class IFiles : public kit::IPageFiles {
   virtual bool LoadXml(const std::u16string& path, XmlElement& root) = 0;
 };
 
-// The module's texts by string-table id; nothing when the table lacks one.
-class IStrings {
- public:
-  virtual ~IStrings() = default;
-  virtual std::optional<std::u16string> Load(uint16_t id) = 0;
-};
+using kit::IStrings;
 
 // Code page 932 (Shift_JIS as Windows writes it), which the page declares.
 class ICodePage {

@@ -6,24 +6,14 @@
 #include <vector>
 
 #include "modules/web/web_history.h"
+#include "tests/web/page_test_util.h"
 
 namespace {
 
 using web::FeedItem;
 using web::HistoryRecord;
 
-struct MemoryHistory : web::IHistoryFile {
-  std::optional<std::string> bytes = std::string("\xFF\xFE", 2);
-  bool failReplace = false;
-  int replaces = 0;
-  std::optional<std::string> Read() override { return bytes; }
-  bool Replace(const std::string& b) override {
-    ++replaces;
-    if (failReplace) return false;
-    bytes = b;
-    return true;
-  }
-};
+using webtest::MemoryHistory;
 
 HistoryRecord Rec(int32_t id, const char16_t* date = u"2014-04-30T12:00:00+09:00", bool read = false) {
   HistoryRecord r;

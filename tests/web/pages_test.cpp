@@ -8,30 +8,14 @@
 
 #include "common/core/html_text.h"
 #include "modules/web/web_pages.h"
+#include "tests/web/page_test_util.h"
 
 namespace {
 
 using web::FeedItem;
 
-struct Locale : web::IPageLocale {
-  int32_t bias = -540;  // Tokyo
-  int32_t BiasMinutes() override { return bias; }
-  std::u16string DateTimeText(const web::LocalStamp& s) override {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour, s.minute, s.second);
-    return std::u16string(buf, buf + std::char_traits<char>::length(buf));
-  }
-};
-
-struct Latin1 : web::ICodePage {
-  bool fail = false;
-  std::optional<std::string> Encode(const std::u16string& text) override {
-    if (fail) return std::nullopt;
-    std::string out;
-    for (char16_t c : text) out += c < 0x100 ? static_cast<char>(c) : '?';
-    return out;
-  }
-};
+using webtest::Latin1;
+using webtest::Locale;
 
 struct Files : kit::IPageFiles {
   std::map<std::u16string, std::string> files;

@@ -58,6 +58,7 @@ struct FakeDriver : web::IDriverPort {
     return MiscCommon::MC_OK;
   }
   int Call(uint8_t* p, int size) override {
+    if (p[0] == 24) return MiscCommon::MC_ERR_FAILED;  // no BIOS extension table
     EXPECT_EQ(p[1], 2);
     switch (p[0]) {
       case 26:
