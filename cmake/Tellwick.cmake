@@ -82,11 +82,16 @@ function(tw_variant_executable name)
 endfunction()
 
 # The files every module page uses beside its DLL: the one style sheet and the common images.
+# The support server stand-in's state folder (ports file, logs), shared by the Wine tests.
+set(TW_SUPPORT_STATE ${CMAKE_BINARY_DIR}/support-server)
+
 set(TW_PAGE_FILES
   ${CMAKE_SOURCE_DIR}/resources/registration/style.css
   ${CMAKE_SOURCE_DIR}/resources/registration/pop_tail.png
   ${CMAKE_SOURCE_DIR}/resources/registration/pop_arrow2.png
-  ${CMAKE_SOURCE_DIR}/resources/registration/headicon_support.png)
+  ${CMAKE_SOURCE_DIR}/resources/registration/headicon_support.png
+  ${CMAKE_SOURCE_DIR}/resources/battery/headicon_important.png
+  ${CMAKE_SOURCE_DIR}/resources/battery/headicon_topics.png)
 
 # tw_module(name SOURCES ... DEF file.def [RC ...] [DEPS ...]
 #           [RELEASE_SOURCES ...] [RELEASE_DEPS ...] [SIM_SOURCES ...] [SIM_DEPS ...]

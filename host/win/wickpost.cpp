@@ -20,7 +20,7 @@
 #include "host/win/presenter.h"
 #include "host/win/settings_sheet.h"
 #include "host/win/settings_store.h"
-#include "host/win/unique_handle.h"
+#include "common/win/unique_handle.h"
 #include "resources/host/resource.h"
 
 namespace host {

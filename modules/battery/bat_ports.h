@@ -67,12 +67,6 @@ class IFiles : public kit::IPageFiles {
 
 using kit::IStrings;
 
-// Code page 932 (Shift_JIS as Windows writes it), which the page declares.
-class ICodePage {
- public:
-  virtual ~ICodePage() = default;
-  // Characters without a mapping become '?'; nothing when the conversion is unavailable.
-  virtual std::optional<std::string> Encode(const std::u16string& text) = 0;
-};
+using kit::ICodePage;
 
 }  // namespace bat

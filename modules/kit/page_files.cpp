@@ -69,10 +69,11 @@ uint32_t Deliver(const CheckAnswer& a, CheckCall call, PageFiles* pages, char16_
       if (pages && pages->Path() == a.page) pages->Withdraw();
       result = kCheckNothing;
     } else {
-      CopyText(a.text, text, textCapacity);
       CopyText(a.page, page, pageCapacity);
     }
   }
+  // Every answer but "nothing" may carry its line (a page's, or a notice without a page).
+  if ((result & kCheckKindMask) != kCheckNothing && text) CopyText(a.text, text, textCapacity);
   if ((result & kCheckKindMask) == kCheckNothing && call == CheckCall::Automatic && pages) pages->Withdraw();
   if (code && (result & kCheckKindMask) != kCheckNothing) *code = a.code;
   return result;

@@ -1,5 +1,5 @@
-// A module's texts by string-table id: the DLL's own table in Windows builds, the same
-// resource script parsed in native tests.
+// A module's texts: by string-table id (the DLL's own table in Windows builds, the same
+// resource script parsed in native tests), and in the code page its pages declare.
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -12,6 +12,14 @@ class IStrings {
   virtual ~IStrings() = default;
   // Nothing when the table lacks the id.
   virtual std::optional<std::u16string> Load(uint16_t id) = 0;
+};
+
+// Code page 932 (Shift_JIS as Windows writes it), which the modules' pages declare.
+class ICodePage {
+ public:
+  virtual ~ICodePage() = default;
+  // Characters without a mapping become '?'; nothing when the conversion is unavailable.
+  virtual std::optional<std::string> Encode(const std::u16string& text) = 0;
 };
 
 }  // namespace kit

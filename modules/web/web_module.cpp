@@ -118,7 +118,7 @@ void Module::IconMenu(int id) {
 }
 
 void Module::DeleteView() {
-  for (const std::u16string& path : viewFiles_) ports_.desktop.DeleteFile(path);
+  for (const std::u16string& path : viewFiles_) ports_.desktop.DeleteViewFile(path);
   viewFiles_.clear();
 }
 
@@ -139,12 +139,16 @@ void Module::ShowHistory() {
   bool ok = true;
   for (int i = 0; i < 3; ++i) {
     const std::u16string path = temp + names[i];
-    ports_.desktop.DeleteFile(path);  // a view left from an earlier run
+    ports_.desktop.DeleteViewFile(path);  // a view left from an earlier run
     const auto encoded = ports_.codePage.Encode(*texts[i]);
     ok = ok && encoded && ports_.desktop.CreateViewFile(path, *encoded);
     viewFiles_.push_back(path);
   }
-  if (!ok || !ports_.desktop.OpenPage(temp + names[0])) DeleteView();
+  if (!ok) {
+    DeleteView();
+    return;
+  }
+  ports_.desktop.OpenPage(temp + names[0]);
 }
 
 ClickOutcome Module::OnClick(const PageClick& click) {

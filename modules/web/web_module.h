@@ -31,7 +31,7 @@ class IDesktop {
   virtual std::u16string TempFolder() = 0;
   // A new file (never one already there) with the temporary attribute; false on any failure.
   virtual bool CreateViewFile(const std::u16string& path, const std::string& bytes) = 0;
-  virtual void DeleteFile(const std::u16string& path) = 0;
+  virtual void DeleteViewFile(const std::u16string& path) = 0;
   // Opens a local page with the shell's default handler.
   virtual bool OpenPage(const std::u16string& path) = 0;
 };

@@ -216,6 +216,8 @@ HistoryViewText HistoryView(const std::vector<HistoryRecord>& records, const std
   return v;
 }
 
+bool ClickClimbsToParent(const std::u16string& tag) { return SameNoCase(tag, u"span") || SameNoCase(tag, u"img"); }
+
 ClickOutcome HandleClick(std::vector<FeedItem>& held, const PageClick& click) {
   ClickOutcome out;
   if (click.type != u"click") return out;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "modules/kit/page_files.h"
+#include "modules/kit/strings.h"
 #include "modules/web/web_feed.h"
 #include "modules/web/web_filter.h"
 #include "modules/web/web_history.h"
@@ -23,13 +24,7 @@ class IPageLocale {
   virtual std::u16string DateTimeText(const LocalStamp& local) = 0;  // date, one blank, time
 };
 
-// The system code page the pages declare (Shift_JIS).
-class ICodePage {
- public:
-  virtual ~ICodePage() = default;
-  // Characters without a mapping become '?'; nothing when the conversion is unavailable.
-  virtual std::optional<std::string> Encode(const std::u16string& text) = 0;
-};
+using kit::ICodePage;
 
 // A feed date as the page shows it, in local standard time; nothing when it does not read.
 std::optional<std::u16string> PageDateText(std::u16string_view date, IPageLocale& locale);
@@ -77,6 +72,9 @@ struct ClickOutcome {
   std::optional<std::u16string> toggle;  // the section whose display flips
   bool openUpdate = false;             // hand the click to the update manager
 };
+
+// A click on a span or an img counts for its parent element.
+bool ClickClimbsToParent(const std::u16string& tag);
 
 // Read marks go to the held items; the rest is for the caller to carry out.
 ClickOutcome HandleClick(std::vector<FeedItem>& held, const PageClick& click);

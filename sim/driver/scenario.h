@@ -54,7 +54,7 @@ struct Scenario {
   uint32_t capsuleReplyLimit = 0; // nonzero: capsule replies cut to this many bytes
 
   // [identity]
-  std::string model = "PT15KB3456CD";
+  std::string model = "PT15KB3456CS";
   int modelLengthOverride = -1;  // nonzero byte 95 other than the model's own length
   std::string serialPrefix = "9K123";
   uint32_t serialNumber = 4567;

@@ -107,6 +107,16 @@ TEST_F(PageFilesTest, DeliveryCopiesTerminatedAndRefusesAPathThatWouldBeCut) {
   EXPECT_FALSE(pages.Held()) << "nothing left pending";
   EXPECT_TRUE(files.disk.empty()) << "the file it made is removed";
 
+  // A notice without a page (an action) still carries its line and code; "nothing" carries neither.
+  for (const uint32_t result : {0x20000002u, kit::kCheckNothing}) {
+    char16_t line[20] = {}, none[20] = {};
+    uint16_t code = 0;
+    kit::Deliver({result, u"offline", u"", 0xFFFF}, CheckCall::Manual, &pages, line, 20, none, 20, &code);
+    EXPECT_EQ(std::u16string(line), result == kit::kCheckNothing ? u"" : u"offline") << result;
+    EXPECT_EQ(code, result == kit::kCheckNothing ? 0 : 0xFFFF) << result;
+    EXPECT_EQ(none[0], u'\0');
+  }
+
   char16_t text[5] = {u'x', u'x', u'x', u'x', u'x'};
   kit::CopyText(u"longer than five", text, 5);
   EXPECT_EQ(std::u16string(text), u"long");

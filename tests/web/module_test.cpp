@@ -73,7 +73,7 @@ struct Desktop : web::IDesktop {
     files[path] = bytes;
     return true;
   }
-  void DeleteFile(const std::u16string& path) override { files.erase(path); }
+  void DeleteViewFile(const std::u16string& path) override { files.erase(path); }
   bool OpenPage(const std::u16string& path) override {
     opened.push_back(path);
     return true;

@@ -132,20 +132,4 @@ bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
   return true;
 }
 
-std::optional<std::u16string> WinStrings::Load(uint16_t id) {
-  const std::wstring text = kit::LoadText(id);
-  if (text.empty()) return std::nullopt;
-  return U16(text.c_str(), text.size());
-}
-
-std::optional<std::string> WinCodePage::Encode(const std::u16string& text) {
-  if (text.empty()) return std::string();
-  const int n = WideCharToMultiByte(932, 0, Wide(text), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::nullopt;
-  std::string out(static_cast<size_t>(n), '\0');
-  if (WideCharToMultiByte(932, 0, Wide(text), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr) != n)
-    return std::nullopt;
-  return out;
-}
-
 }  // namespace bat

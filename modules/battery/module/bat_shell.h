@@ -41,17 +41,6 @@ class WinFiles : public IFiles {
   bool LoadXml(const std::u16string& path, XmlElement& root) override;  // MSXML 3.0
 };
 
-// The DLL's string table.
-class WinStrings : public IStrings {
- public:
-  std::optional<std::u16string> Load(uint16_t id) override;
-};
-
-class WinCodePage : public ICodePage {
- public:
-  std::optional<std::string> Encode(const std::u16string& text) override;
-};
-
 // The battery-class devices of this variant: SetupAPI in the release build, the scenario's in sim.
 std::unique_ptr<IBatteryDevices> CreateBatteryDevices();
 
@@ -64,8 +53,8 @@ struct Shell {
   WinClock clock;
   WinStore store;
   WinFiles files;
-  WinCodePage codePage;
-  WinStrings strings;
+  kit::CodePage932 codePage;
+  kit::TableStrings strings;
   std::unique_ptr<IBatteryDevices> devices;
   Module module;
 };

@@ -9,6 +9,7 @@
 #include "host/module_contract.h"
 #include "modules/kit/guard.h"
 #include "modules/kit/page_files.h"
+#include "modules/kit/strings.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 buffers");
 static_assert(kit::kCheckNothing == CHECK_NOTHING && kit::kCheckPage == CHECK_PAGE && kit::kCheckKeep == CHECK_KEEP &&
@@ -37,6 +38,18 @@ class Instance {
     static std::unique_ptr<T> state;
     return state;
   }
+};
+
+// The DLL's string table.
+class TableStrings : public IStrings {
+ public:
+  std::optional<std::u16string> Load(uint16_t id) override;
+};
+
+// WideCharToMultiByte with code page 932.
+class CodePage932 : public ICodePage {
+ public:
+  std::optional<std::string> Encode(const std::u16string& text) override;
 };
 
 // Page files in the temporary folder: GetTempFileNameW with the module's three-letter

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "modules/kit/module/kit_msxml.h"
+#include "modules/kit/module/kit_win.h"
 #include "modules/web/web_filter.h"
 
 namespace web {
@@ -49,7 +50,7 @@ class WinWindows : public IWindows {
   WindowsRelease Release() override;
 };
 
-inline const wchar_t* Wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-inline std::u16string U16(const wchar_t* s) { return std::u16string(reinterpret_cast<const char16_t*>(s)); }
+using kit::U16;
+using kit::Wide;
 
 }  // namespace web

@@ -8,6 +8,7 @@
 
 wchar_t g_fakeListId[64];
 int g_fakeListDisabled = -1;
+wchar_t g_fakeStyles[512];
 
 typedef struct Fake {
   IHTMLEventObj event;
@@ -24,6 +25,7 @@ typedef struct Fake {
 typedef struct Target {
   IHTMLElement element;
   IHTMLSelectElement select;
+  IHTMLStyle style;
   LONG refs;
   wchar_t id[64];
 } Target;
@@ -132,8 +134,36 @@ static HRESULT STDMETHODCALLTYPE TSeDisabled(IHTMLSelectElement* p, VARIANT_BOOL
   return S_OK;
 }
 
+static HRESULT STDMETHODCALLTYPE TStQuery(IHTMLStyle* p, REFIID r, void** o) {
+  Target* t = FROM(Target, p, style);
+  *o = NULL;
+  if (!IsEqualIID(r, &IID_IUnknown) && !IsEqualIID(r, &IID_IHTMLStyle)) return E_NOINTERFACE;
+  *o = &t->style;
+  Retain(&t->refs);
+  return S_OK;
+}
+static ULONG STDMETHODCALLTYPE TStAddRef(IHTMLStyle* p) { return Retain(&FROM(Target, p, style)->refs); }
+static ULONG STDMETHODCALLTYPE TStRelease(IHTMLStyle* p) { return DropTarget(FROM(Target, p, style)); }
+/* Every element starts with no display style; what the module sets is logged "id=value;". */
+static HRESULT STDMETHODCALLTYPE TStGetDisplay(IHTMLStyle* p, BSTR* out) {
+  (void)p;
+  return Text(L"", out);
+}
+static HRESULT STDMETHODCALLTYPE TStPutDisplay(IHTMLStyle* p, BSTR v) {
+  const size_t used = wcslen(g_fakeStyles);
+  _snwprintf(g_fakeStyles + used, 512 - used - 1, L"%ls=%ls;", FROM(Target, p, style)->id, v ? v : L"");
+  return S_OK;
+}
+static HRESULT STDMETHODCALLTYPE TElStyle(IHTMLElement* p, IHTMLStyle** out) {
+  Target* t = FROM(Target, p, element);
+  Retain(&t->refs);
+  *out = &t->style;
+  return S_OK;
+}
+
 static IHTMLElementVtbl targetElementVtbl;
 static IHTMLSelectElementVtbl targetSelectVtbl;
+static IHTMLStyleVtbl targetStyleVtbl;
 
 static HRESULT STDMETHODCALLTYPE Doc3ById(IHTMLDocument3* p, BSTR id, IHTMLElement** out) {
   Target* t = (Target*)calloc(1, sizeof(Target));
@@ -143,12 +173,19 @@ static HRESULT STDMETHODCALLTYPE Doc3ById(IHTMLDocument3* p, BSTR id, IHTMLEleme
   targetElementVtbl.QueryInterface = TElQuery;
   targetElementVtbl.AddRef = TElAddRef;
   targetElementVtbl.Release = TElRelease;
+  targetElementVtbl.get_style = TElStyle;
+  targetStyleVtbl.QueryInterface = TStQuery;
+  targetStyleVtbl.AddRef = TStAddRef;
+  targetStyleVtbl.Release = TStRelease;
+  targetStyleVtbl.get_display = TStGetDisplay;
+  targetStyleVtbl.put_display = TStPutDisplay;
   targetSelectVtbl.QueryInterface = TSeQuery;
   targetSelectVtbl.AddRef = TSeAddRef;
   targetSelectVtbl.Release = TSeRelease;
   targetSelectVtbl.put_disabled = TSeDisabled;
   t->element.lpVtbl = &targetElementVtbl;
   t->select.lpVtbl = &targetSelectVtbl;
+  t->style.lpVtbl = &targetStyleVtbl;
   t->refs = 1;
   lstrcpynW(t->id, id, 64);
   *out = &t->element;

@@ -22,6 +22,8 @@ struct IHTMLEventObj* FakePageEvent(const FakeClick* click);
 // The last list the module switched through the document: its id and the state it set.
 extern wchar_t g_fakeListId[64];
 extern int g_fakeListDisabled;  // -1: untouched
+// The display styles the module set through the document, "id=value;" each.
+extern wchar_t g_fakeStyles[512];
 #ifdef __cplusplus
 }
 #endif

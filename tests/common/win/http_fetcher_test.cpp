@@ -24,19 +24,8 @@ const std::wstring kScenarios = WinePath(SUPPORT_SCENARIO_DIR);
 
 std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-// The fixture writes the ports file once everything listens; wait for it, not for a time.
 std::map<std::string, int> Ports() {
-  static std::map<std::string, int> ports;
-  if (!ports.empty()) return ports;
-  const std::wstring path = kState + L"\\ports";
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
-    std::istringstream in(ReadAll(path));
-    std::string name;
-    int port = 0;
-    while (in >> name >> port) ports[name] = port;
-    if (ports.count("http") && ports.count("proxy")) break;
-    ports.clear();
-  }
+  static const std::map<std::string, int> ports = wintest::SupportServerPorts(kState);
   return ports;
 }
 

@@ -13,7 +13,7 @@ TEST(Wickinfo, SimVariantPrintsTheDefaultNotebook) {
   std::string out;
   EXPECT_EQ(RunProgram(WinePath(WICKINFO_SIM_EXE), out), 0);
   EXPECT_EQ(out,
-            "Model: PT-15KB3456CD\nSerial: 9K12304567\nBIOS: V1.23L45A M67\nDriver: 1.0.8.2\nSession: enciphered\n");
+            "Model: PT-15KB3456CS\nSerial: 9K12304567\nBIOS: V1.23L45A M67\nDriver: 1.0.8.2\nSession: enciphered\n");
 }
 
 TEST(Wickinfo, SimVariantReadsAnotherScenario) {

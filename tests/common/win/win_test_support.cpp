@@ -1,5 +1,6 @@
 #include "tests/common/win/win_test_support.h"
 
+#include <sstream>
 #include <vector>
 
 namespace wintest {
@@ -101,6 +102,20 @@ bool ScopedKey::SetDword(const wchar_t* name, DWORD value) { return SetBinary(na
 
 bool ScopedKey::SetString(const wchar_t* name, const std::wstring& value, DWORD type) {
   return SetBinary(name, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), type);
+}
+
+std::map<std::string, int> SupportServerPorts(const std::wstring& stateDir) {
+  std::map<std::string, int> ports;
+  const std::wstring path = stateDir + L"\\ports";
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50)) {
+    std::istringstream in(ReadAll(path));
+    std::string name;
+    int port = 0;
+    while (in >> name >> port) ports[name] = port;
+    if (ports.count("http") && ports.count("proxy")) break;
+    ports.clear();
+  }
+  return ports;
 }
 
 }  // namespace wintest

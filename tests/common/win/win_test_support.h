@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 namespace wintest {
@@ -10,6 +11,10 @@ std::wstring WinePath(const char* unixPath);
 // A whole file's bytes; empty when it cannot be read.
 std::string ReadAll(const std::wstring& path);
 // Runs a command line, returns its exit code (or -1) and its standard output.
+// The support server stand-in's ports ("http", "https", "proxy") from the ports file the
+// ctest fixture writes into its state folder once everything listens; empty when it never comes.
+std::map<std::string, int> SupportServerPorts(const std::wstring& stateDir);
+
 int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
 // Deletes a registry tree when the test ends.
 class ScopedKey {

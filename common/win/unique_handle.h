@@ -2,8 +2,6 @@
 #pragma once
 #include <windows.h>
 
-namespace host {
-
 class UniqueHandle {
  public:
   UniqueHandle() = default;
@@ -36,5 +34,3 @@ class UniqueHandle {
  private:
   HANDLE h_ = nullptr;
 };
-
-}  // namespace host

@@ -1,0 +1,6 @@
+// The release variant reads its feeds from the maker's support server.
+#include "modules/web/module/web_shell.h"
+
+namespace web {
+const OperatorSettings& ShellOperatorSettings() { return DefaultOperatorSettings(); }
+}  // namespace web
