@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Renders the battery module's pages (written in Shift_JIS, as the module writes them) with
-# headless Chromium: build/screenshots/battery-{recal,halfcapa,nocapa,two-packs}.png, and
-# smaller copies in docs/screenshots/.
+# Renders the battery and web modules' pages (written in Shift_JIS, as the modules write them)
+# with headless Chromium: build/screenshots/battery-{recal,halfcapa,nocapa,two-packs}.png,
+# web-popup.png and web-history.png, and smaller copies in docs/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${TW_RENDER_PRESET:-native}
-{ cmake --preset "$preset" && cmake --build "build/$preset" --target bat_render_pages; } >/dev/null
+{ cmake --preset "$preset" && cmake --build "build/$preset" --target bat_render_pages web_render_pages; } >/dev/null
 
 pages=build/battery-pages
 shots=build/screenshots
@@ -26,5 +26,26 @@ for name in recal halfcapa nocapa two-packs; do
     --screenshot="$shot" --window-size=380,$height "file://$(realpath "$pages/$name.html")" >/dev/null 2>&1
   [ -s "$shot" ] || { echo "no screenshot for $name" >&2; exit 1; }
   convert "$shot" -strip -colors 64 "docs/screenshots/battery-$name.png"
+  echo "rendered: $shot"
+done
+
+# The web notices: the popup page with its three sections, and the history view's frameset.
+web=build/web-pages
+rm -rf "$web" && mkdir -p "$web"
+for f in registration/style.css registration/pop_tail.png registration/pop_arrow2.png registration/headicon_support.png \
+         battery/headicon_topics.png battery/headicon_important.png web/pop_arrow.png web/Itemicon_important.png \
+         web/Itemicon_support.png web/Itemicon_topics.png web/velmlogo.png; do
+  cp "resources/$f" "$web/"
+done
+"build/$preset/tests/web/web_render_pages" "$(realpath "$web")"
+for page in popup:popup.html:380,640 history:wkptrshs1.htm:760,420; do
+  IFS=: read -r name file size <<<"$page"
+  shot=$shots/web-$name.png
+  rm -f "$shot"
+  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+    --disable-component-update --disable-sync --user-data-dir="$web/profile" --hide-scrollbars \
+    --screenshot="$shot" --window-size="$size" "file://$(realpath "$web/$file")" >/dev/null 2>&1
+  [ -s "$shot" ] || { echo "no screenshot for web $name" >&2; exit 1; }
+  convert "$shot" -strip -colors 64 "docs/screenshots/web-$name.png"
   echo "rendered: $shot"
 done

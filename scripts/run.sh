@@ -10,7 +10,7 @@ bash scripts/setup.sh
 source scripts/lib/wine-env.sh
 
 scenario=
-seconds=8
+seconds=12
 while [ $# -gt 0 ]; do
   case "$1" in
     --scenario) scenario=$(realpath "$2"); shift 2 ;;
@@ -24,7 +24,11 @@ for preset in win32 win64; do
 done
 
 tw_wine_up
-trap tw_wine_down EXIT
+# The maker's support server: the local stand-in, serving sim/support-server/scenarios/default.
+support_state=$(mktemp -d /tmp/tellwick-support.XXXXXX)
+python3 sim/support-server/support_server.py start --root sim/support-server/scenarios --state "$support_state" >/dev/null
+trap 'python3 sim/support-server/support_server.py stop --state "$support_state" >/dev/null 2>&1; rm -rf "$support_state"; tw_wine_down' EXIT
+export TELLWICK_SUPPORT_HOST="127.0.0.1:$(awk '$1 == "http" {print $2}' "$support_state/ports")/default"
 [ -n "$scenario" ] && export TELLWICK_SCENARIO="Z:$(echo "$scenario" | tr / '\\')"
 shots=build/screenshots
 mkdir -p "$shots"
@@ -35,6 +39,11 @@ wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v InitialDlgShown /t REG_DWORD 
 wine reg add 'HKLM\SOFTWARE\Velmorant\Common' /v DisableFutureOSWarning /t REG_DWORD /d 1 /f /reg:64 >/dev/null 2>&1
 # The battery module checks on its own, as after a "yes" to the first-run question.
 wine reg add 'HKCU\Software\Velmorant\WICKPOST\WKPTBAT' /v InitialAutoCheck /t REG_DWORD /d 1 /f >/dev/null 2>&1
+# The maker's image switches the web notices on; they check on connection, here every other minute.
+wine reg add 'HKLM\Software\Velmorant\WICKPOST\WKPTRSS' /v Enable /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add 'HKLM\Software\Velmorant\WICKPOST\WKPTRSS' /v SetupEnable /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Velmorant\WICKPOST\WKPTRSS' /v CheckMethod /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Velmorant\WICKPOST\WKPTRSS' /v SuppressAutoCheckMinute /t REG_DWORD /d 1 /f >/dev/null 2>&1
 # The notebook was first used today (the PC-information viewer's record), unless the scenario says otherwise.
 wine reg add 'HKLM\Software\Velmorant\Sysglance' /v FirstLogin /t REG_SZ /d "$(date +%m/%d/%Y)" /f /reg:64 >/dev/null 2>&1
 
@@ -63,6 +72,8 @@ for preset in win32 win64; do
     if grep -qi 'charset=Shift_JIS' "$page"; then text=$(iconv -f SHIFT_JIS -t UTF-8 "$page" 2>/dev/null || true)
     else text=$(cat "$page"); fi
     heading=$(printf '%s' "$text" | grep -o -E '<(span|h3)>[^<]*</(span|h3)>' | head -n 1 | sed 's/<[^>]*>//g' || true)
+    # A web notice page: its notices' titles follow their links.
+    [ -z "$heading" ] && heading=$(printf '%s' "$text" | grep -A1 -E '^<a href=.* target="_blank"' | grep -v -E '^(<a |--)' | paste -sd '|' || true)
     echo "notified: $(basename "$page"): ${heading:-(no heading)}"
   done
   [ -e "$temp_dir/wkptreg.bmp" ] && echo "QR code: $(zbarimg --raw -q "$temp_dir/wkptreg.bmp" 2>/dev/null | head -c 80)"

@@ -41,5 +41,11 @@ for build in "$@"; do
     echo "host_bench: FAILED, not built in $build"
     failed=1
   fi
+  if [ -e "$build/tests/common/win/fetch_bench.exe" ]; then
+    smoke "fetch_bench-$(basename "$build")" bash "$root/scripts/lib/fetch_bench.sh" "$build"
+  else
+    echo "fetch_bench: FAILED, not built in $build"
+    failed=1
+  fi
 done
 exit $failed

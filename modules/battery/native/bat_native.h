@@ -4,6 +4,7 @@
 #include <string>
 
 #include "modules/battery/bat_ports.h"
+#include "modules/kit/native/kit_pugi.h"
 
 namespace pugi {
 class xml_node;
@@ -27,10 +28,7 @@ class SourceStringsPort : public IStrings {
   std::optional<std::u16string> Load(uint16_t id) override;
 };
 
-class IconvCodePage : public ICodePage {
- public:
-  std::optional<std::string> Encode(const std::u16string& text) override;
-};
+using kit::IconvCodePage;
 
 // Local time of the process's TZ; "now" is fixed by the caller so that tests are exact.
 class TzClock : public IClock {

@@ -1,5 +1,7 @@
 #include "modules/kit/native/kit_pugi.h"
 
+#include <iconv.h>
+
 #include <cstdint>
 
 namespace kit {
@@ -57,6 +59,30 @@ XmlElement ReadElement(const pugi::xml_node& node, int levels) {
     for (const pugi::xml_node& child : node.children())
       if (child.type() == pugi::node_element) e.children.push_back(ReadElement(child, levels - 1));
   return e;
+}
+
+std::optional<std::string> IconvCodePage::Encode(const std::u16string& text) {
+  iconv_t cd = iconv_open("CP932", "UTF-16LE");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const size_t units = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() ? 2 : 1;
+    char in[4] = {static_cast<char>(text[i]), static_cast<char>(text[i] >> 8), 0, 0};
+    if (units == 2) in[2] = static_cast<char>(text[i + 1]), in[3] = static_cast<char>(text[i + 1] >> 8);
+    char buffer[8];
+    char* src = in;
+    char* dst = buffer;
+    size_t inLeft = units * 2, outLeft = sizeof buffer;
+    if (iconv(cd, &src, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) {
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      out += '?';
+    } else {
+      out.append(buffer, dst);
+    }
+    i += units - 1;
+  }
+  iconv_close(cd);
+  return out;
 }
 
 }  // namespace kit
