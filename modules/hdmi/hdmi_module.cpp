@@ -241,6 +241,11 @@ std::optional<int> Module::Revert() {
   return item;
 }
 
+void Module::KeepChange() {
+  changed_.reset();
+  rememberedScaling_.reset();
+}
+
 int Module::SelectScaling(int item) {
   if (item < 0 || item > 2) return -1;
   std::unique_ptr<IDisplay> d = p_.displays.Open();

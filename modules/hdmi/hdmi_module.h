@@ -14,7 +14,7 @@
 
 namespace hdmi {
 
-constexpr uint32_t kCheckAction = 2;
+constexpr uint32_t kCheckAction = kit::kCheckAction;
 
 class IDisplayOpener {
  public:
@@ -94,6 +94,7 @@ class Module {
   };
   ResolutionChange SetResolution(int button, bool oldWindows);
   std::optional<int> Revert();  // the scaling box's selection after the revert, if any
+  void KeepChange();            // the user keeps it: nothing left to revert
   // The scaling box's selection change; the item that ends up selected (-1: none).
   int SelectScaling(int item);
   // The current scaling as the box shows it: item, -1 none; nothing when it reads 0 (hidden).

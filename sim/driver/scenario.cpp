@@ -320,8 +320,8 @@ bool DisplayKey(const std::string& key, const std::string& value, SimGraphicsSet
   g.defined = true;
   if (key == "graphics") return Flag(value, g.available);
   if (key == "servers") {
-    if (value != "64" && value != "32 64") return false;
-    g.only64 = value == "64";
+    if (value != "64" && value != "32 64" && value != "helper") return false;
+    g.servers = value;
     return true;
   }
   if (key == "mode") return ParseNumber(value, 0xFFFFFFFF, n) && (g.mode = uint32_t(n), true);

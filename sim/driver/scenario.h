@@ -54,7 +54,9 @@ struct SimDisplay {
 struct SimGraphicsSetup {
   bool defined = false;
   bool available = true;  // the control object can be created
-  bool only64 = false;    // its server exists for 64-bit processes only
+  // Who can create it: "32 64" any process, "64" only 64-bit processes (or a 64-bit server
+  // for a 32-bit one), "helper" only the display helper.
+  std::string servers = "32 64";
   uint32_t mode = 1;      // operating mode of the configuration block
   std::vector<SimDisplay> displays;  // in N-view order; the first two fill the configuration block
   int count = -1;                    // displays the N-view block reports; -1: as many as listed

@@ -107,6 +107,14 @@ TEST_F(PageFilesTest, DeliveryCopiesTerminatedAndRefusesAPathThatWouldBeCut) {
   EXPECT_FALSE(pages.Held()) << "nothing left pending";
   EXPECT_TRUE(files.disk.empty()) << "the file it made is removed";
 
+  // An action's line reaches the host with its code; it has no page.
+  char16_t line[100] = {}, none[100] = {};
+  uint16_t code = 0;
+  EXPECT_EQ(kit::Deliver({kit::kCheckAction, u"line", u"", 3}, CheckCall::Manual, &pages, line, 100, none, 100, &code),
+            kit::kCheckAction);
+  EXPECT_EQ(std::u16string(line), u"line");
+  EXPECT_EQ(code, 3);
+
   char16_t text[5] = {u'x', u'x', u'x', u'x', u'x'};
   kit::CopyText(u"longer than five", text, 5);
   EXPECT_EQ(std::u16string(text), u"long");

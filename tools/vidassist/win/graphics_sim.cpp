@@ -49,7 +49,8 @@ std::unique_ptr<IGraphics> OpenGraphics(bool anyServer) {
   const sim::SimGraphicsSetup& setup = scenario.graphics;
   if (!setup.available) return nullptr;
   // A server for 64-bit processes only: a 32-bit process gets it only from a 64-bit server.
-  if (setup.only64 && sizeof(void*) == 4 && !anyServer) return nullptr;
+  if (setup.servers == "64" && sizeof(void*) == 4 && !anyServer) return nullptr;
+  if (setup.servers == "helper" && !anyServer) return nullptr;
   const std::wstring path = LogPath();
   return std::unique_ptr<IGraphics>(new sim::SimGraphics(
       setup, path.empty() ? std::string() : ReadLog(path), [path](const std::string& line) {
