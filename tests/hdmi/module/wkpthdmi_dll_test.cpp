@@ -2,6 +2,7 @@
 // displays: in-process and through the real 64-bit vidassist.exe, with the graphics
 // driver's write log, the registry, the hidden window, the page file and the panel.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "host/module_contract.h"
+#include "tests/common/win/module_dll_support.h"
 #include "tests/common/win/win_test_support.h"
 
 namespace {
@@ -207,6 +209,37 @@ TEST_F(HdmiDll, UnpluggingWithdrawsTheLine) {
   EXPECT_EQ(dll_.Get<WickpostCheckFn>("WickpostAutoCheck")(t, WICKPOST_CHECK_BUFFER, p, 260, &code),
             static_cast<CheckResult>(CHECK_NOTHING));
   EXPECT_EQ(info_.checkInterval, CHECK_INTERVAL_NEVER);
+}
+
+// The settings page: "Notify" bound to its check box, saved to the user's key on Apply, and
+// the two buttons off while it is off. Without "SetupEnable" there is no page.
+TEST_F(HdmiDll, SettingsPage) {
+  Plug(kTv);
+  ASSERT_EQ(Initialize(), 0);
+  const auto getSetup = dll_.Get<WickpostGetSetupDlgFn>("WickpostGetSetupDlg");
+  ASSERT_EQ(getSetup(), 102);
+  {
+    wintest::SetupPageInSheet sheet(dll_.module, 102, dll_.Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc"));
+    const HWND page = sheet.page();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(IsDlgButtonChecked(page, 1006), BST_CHECKED);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, 1007)));
+    SendMessageW(GetDlgItem(page, 1006), BM_CLICK, 0, 0);
+    EXPECT_EQ(sheet.changes(), 1);
+    sheet.Apply();
+    DWORD value = 0xDEAD, size = sizeof value;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kUserKey, L"Notify", RRF_RT_REG_DWORD, nullptr, &value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(value, 0u);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, 1007)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, 1008)));
+    EXPECT_EQ(dll_.Get<WickpostIsEnableFn>("WickpostIsEnable")(), 0);
+  }
+  wintest::ScopedKey machine(HKEY_LOCAL_MACHINE, kUserKey);
+  ASSERT_TRUE(machine.SetDword(L"SetupEnable", 0));
+  ASSERT_EQ(Initialize(), 0);
+  EXPECT_EQ(getSetup(), 0);
+  EXPECT_EQ(dll_.Get<WickpostIsEnableFn>("WickpostIsEnable")(), 1) << "\"Notify\" is not read then";
 }
 
 // No graphics object: nothing detected, nothing written, no check asked for.
