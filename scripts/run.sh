@@ -27,9 +27,17 @@ tw_wine_up
 # The maker's support server: the local stand-in, serving sim/support-server/scenarios/default.
 support_state=$(mktemp -d /tmp/tellwick-support.XXXXXX)
 python3 sim/support-server/support_server.py start --root sim/support-server/scenarios --state "$support_state" >/dev/null
-trap 'python3 sim/support-server/support_server.py stop --state "$support_state" >/dev/null 2>&1; rm -rf "$support_state"; tw_wine_down' EXIT
 export TELLWICK_SUPPORT_HOST="127.0.0.1:$(awk '$1 == "http" {print $2}' "$support_state/ports")/default"
-[ -n "$scenario" ] && export TELLWICK_SCENARIO="Z:$(echo "$scenario" | tr / '\\')"
+# The notebook runs from a copy of its scenario: halfway through, the maker's Full-HD television
+# is plugged in (a [display] section added, and the display change announced), unless the
+# scenario describes its own displays.
+plugged=$(mktemp -d)
+trap 'python3 sim/support-server/support_server.py stop --state "$support_state" >/dev/null 2>&1; rm -rf "$support_state" "$plugged"; tw_wine_down' EXIT
+cp "${scenario:-sim/scenarios/default.ini}" "$plugged/scenario.ini"
+export TELLWICK_SCENARIO="Z:$(echo "$plugged/scenario.ini" | tr / '\\')"
+export TELLWICK_GFX_LOG="Z:$(echo "$plugged/graphics.log" | tr / '\\')"
+own_displays=$(grep -qi '^\[display\]' "$plugged/scenario.ini" && echo 1 || true)
+cp "$plugged/scenario.ini" "$plugged/unplugged.ini"
 shots=build/screenshots
 mkdir -p "$shots"
 
@@ -60,9 +68,19 @@ for preset in win32 win64; do
   wine "$out/wickinfo.exe" | tr -d '\r' || echo "(wickinfo exited with $?)"
 
   rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp"
+  cp "$plugged/unplugged.ini" "$plugged/scenario.ini"
+  : > "$plugged/graphics.log"
+  # The 32-bit module reaches the graphics object through the 64-bit helper.
+  [ "$preset" = win32 ] && cp build/win64/out/sim/vidassist.exe "$out/"
   wine "$out/Wickpost.exe" >/dev/null 2>&1 &
   host=$!
-  sleep "$seconds"
+  sleep $(( (seconds + 1) / 2 ))
+  if [ -z "$own_displays" ]; then
+    printf '[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = VEL0A01 cea VelmorantTV0\n' >> "$plugged/scenario.ini"
+    wine "$out/displaychange.exe" 1280 720 32 >/dev/null 2>&1 || true
+    echo "plugged: the maker's Full-HD television on HDMI"
+  fi
+  sleep $(( seconds / 2 ))
   xwd -root -display "$DISPLAY" -silent | convert xwd:- "$shots/wickpost-$preset.png" 2>/dev/null &&
     echo "screenshot: $shots/wickpost-$preset.png"
   for page in "$temp_dir"/W??*.tmp; do
@@ -76,6 +94,7 @@ for preset in win32 win64; do
     [ -z "$heading" ] && heading=$(printf '%s' "$text" | grep -A1 -E '^<a href=.* target="_blank"' | grep -v -E '^(<a |--)' | paste -sd '|' || true)
     echo "notified: $(basename "$page"): ${heading:-(no heading)}"
   done
+  sed 's/^/display set: /' "$plugged/graphics.log"
   [ -e "$temp_dir/wkptreg.bmp" ] && echo "QR code: $(zbarimg --raw -q "$temp_dir/wkptreg.bmp" 2>/dev/null | head -c 80)"
   wineserver -k >/dev/null 2>&1 || true
   wait "$host" 2>/dev/null || true

@@ -249,6 +249,120 @@ bool BatteryKey(const std::string& key, const std::string& value, SimBattery& b)
   return false;
 }
 
+std::vector<uint8_t> BuildEdid(const std::string& id, bool cea, const std::string& text) {
+  std::vector<uint8_t> e(cea ? 256 : 128, 0);
+  const uint8_t header[8] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+  std::memcpy(e.data(), header, 8);
+  const unsigned v = unsigned((id[0] - '@') & 31) << 10 | unsigned((id[1] - '@') & 31) << 5 | unsigned((id[2] - '@') & 31);
+  e[8] = uint8_t(v >> 8);
+  e[9] = uint8_t(v);
+  const unsigned long product = std::strtoul(id.substr(3).c_str(), nullptr, 16);
+  e[10] = uint8_t(product);
+  e[11] = uint8_t(product >> 8);
+  e[18] = 1;
+  e[19] = 3;
+  // Third descriptor: a display name (tag 0xFC), text from byte 95, line feed and blanks after.
+  e[93] = 0xFC;
+  for (size_t i = 0; i < 13; ++i) e[95 + i] = i < text.size() ? uint8_t(text[i]) : i == text.size() ? 0x0A : 0x20;
+  if (cea) {
+    e[126] = 1;
+    e[128] = 2;
+    e[129] = 3;
+  }
+  for (size_t block = 0; block < e.size(); block += 128) {
+    unsigned sum = 0;
+    for (size_t i = block; i < block + 127; ++i) sum += e[i];
+    e[block + 127] = uint8_t(256 - sum % 256);
+  }
+  return e;
+}
+
+namespace {
+// "UID WIDTH HEIGHT DEPTH [KIND]"
+bool DisplayLine(const std::string& value, SimDisplay& d) {
+  std::istringstream in(value);
+  std::string uid, w, h, depth, kind = "hdmi", rest;
+  uint64_t a, b, c, e;
+  if (!(in >> uid >> w >> h >> depth) || !ParseNumber(uid, 0xFFFFFFFF, a) || !ParseNumber(w, 0xFFFF, b) ||
+      !ParseNumber(h, 0xFFFF, c) || !ParseNumber(depth, 64, e))
+    return false;
+  in >> kind;
+  if ((in >> rest) || (kind != "hdmi" && kind != "hdmi-off" && kind != "panel")) return false;
+  d.defined = true;
+  d.uid = uint32_t(a), d.width = uint32_t(b), d.height = uint32_t(c), d.depth = uint32_t(e);
+  d.kind = kind;
+  return true;
+}
+
+// "ABC1234 [cea] [TEXT]"
+bool MonitorLine(const std::string& value, SimDisplay& d) {
+  std::istringstream in(value);
+  std::string id, word, text, rest;
+  if (!(in >> id) || id.size() != 7) return false;
+  for (size_t i = 0; i < 3; ++i)
+    if (id[i] < 'A' || id[i] > 'Z') return false;
+  for (size_t i = 3; i < 7; ++i)
+    if (!std::isxdigit(static_cast<unsigned char>(id[i]))) return false;
+  bool cea = false;
+  if (in >> word) {
+    if (word == "cea") cea = true;
+    else text = word;
+  }
+  if (cea && (in >> word)) text = word;
+  if ((in >> rest) || text.size() > 13) return false;
+  d.edid = BuildEdid(id, cea, text);
+  return true;
+}
+}  // namespace
+
+bool DisplayKey(const std::string& key, const std::string& value, SimGraphicsSetup& g) {
+  uint64_t n;
+  g.defined = true;
+  if (key == "graphics") return Flag(value, g.available);
+  if (key == "servers") {
+    if (value != "64" && value != "32 64" && value != "helper") return false;
+    g.servers = value;
+    return true;
+  }
+  if (key == "mode") return ParseNumber(value, 0xFFFFFFFF, n) && (g.mode = uint32_t(n), true);
+  if (key == "count") return ParseNumber(value, 64, n) && (g.count = int(n), true);
+  if (key == "scaling") {
+    std::istringstream in(value);
+    std::string f[4], rest;
+    uint64_t v[4];
+    if (!(in >> f[0] >> f[1] >> f[2] >> f[3]) || (in >> rest)) return false;
+    for (int i = 0; i < 4; ++i)
+      if (!ParseNumber(f[i], 1000, v[i])) return false;
+    for (int i = 0; i < 4; ++i) g.scaling[i] = int32_t(v[i]);
+    return true;
+  }
+  if (key == "fail") {
+    static const char* const kKinds[] = {"get-config", "set-config", "get-scaling", "set-scaling",
+                                         "get-edid",   "get-edid1",  "get-nview",   "enum"};
+    std::istringstream in(value);
+    std::string word;
+    while (in >> word) {
+      bool known = false;
+      for (const char* k : kKinds) known = known || word == k;
+      if (!known) return false;
+      g.failures.push_back(word);
+    }
+    return true;
+  }
+  // displayN, displayN.edid, displayN.monitor
+  if (key.rfind("display", 0) == 0 && key.size() >= 8 && key[7] >= '0' && key[7] <= '8' &&
+      (key.size() == 8 || key[8] == '.')) {
+    const size_t i = size_t(key[7] - '0');
+    if (g.displays.size() <= i) g.displays.resize(i + 1);
+    SimDisplay& d = g.displays[i];
+    const std::string field = key.size() == 8 ? "" : key.substr(9);
+    if (field.empty()) return DisplayLine(value, d);
+    if (field == "edid") return ParseBytes(value, d.edid) && (d.edid.size() == 128 || d.edid.size() == 256);
+    if (field == "monitor") return MonitorLine(value, d);
+  }
+  return false;
+}
+
 bool RecalWord(const SimPack& p, uint16_t& word) {
   int d[3];
   if (p.recal.empty()) return false;
@@ -290,6 +404,7 @@ bool Apply(const std::string& section, const std::string& key, const std::string
     return false;
   }
   if (section == "battery") return BatteryKey(key, value, s.battery);
+  if (section == "display") return DisplayKey(key, value, s.graphics);
   if (section == "registry") {
     RegistryPreset preset;
     if (!ParseRegistryValue(key, value, preset)) return false;
@@ -313,7 +428,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string& error) {
       if (t.back() != ']') return error = "line " + std::to_string(line) + ": unterminated section", false;
       section = Lower(Trim(t.substr(1, t.size() - 2)));
       static const char* const kSections[] = {"driver", "identity", "ec", "functions",
-                                              "status", "busy",     "bios_table", "registry", "battery"};
+                                              "status", "busy",     "bios_table", "registry", "battery", "display"};
       bool known = false;
       for (const char* k : kSections) known = known || section == k;
       if (!known) return error = "line " + std::to_string(line) + ": unknown section [" + section + "]", false;
@@ -326,6 +441,8 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string& error) {
     if (!Apply(section, section == "registry" ? key : Lower(key), value, s))
       return error = "line " + std::to_string(line) + ": bad entry '" + key + "' in [" + section + "]", false;
   }
+  for (const SimDisplay& d : s.graphics.displays)
+    if (!d.defined) return error = "[display]: a display has fields but no 'displayN = UID WIDTH HEIGHT DEPTH' line", false;
   out = s;
   return true;
 }

@@ -43,6 +43,27 @@ struct SimBattery {
   std::vector<SimBatteryDevice> devices;
 };
 
+// One display of the simulated graphics driver (the [display] section).
+struct SimDisplay {
+  bool defined = false;
+  uint32_t uid = 0, width = 0, height = 0, further = 0, depth = 32;
+  std::string kind = "hdmi";  // hdmi, hdmi-off (listed, not attached), panel
+  std::vector<uint8_t> edid;  // 128 or 256 bytes; empty: none can be read
+};
+
+struct SimGraphicsSetup {
+  bool defined = false;
+  bool available = true;  // the control object can be created
+  // Who can create it: "32 64" any process, "64" only 64-bit processes (or a 64-bit server
+  // for a 32-bit one), "helper" only the display helper.
+  std::string servers = "32 64";
+  uint32_t mode = 1;      // operating mode of the configuration block
+  std::vector<SimDisplay> displays;  // in N-view order; the first two fill the configuration block
+  int count = -1;                    // displays the N-view block reports; -1: as many as listed
+  int32_t scaling[4] = {100, 1, 100, 1};  // horizontal value and step, vertical value and step
+  std::vector<std::string> failures;      // "get-config", "set-scaling", ... (sim/README.md)
+};
+
 struct Scenario {
   // [driver]
   bool present = true;
@@ -81,6 +102,9 @@ struct Scenario {
 
   // [battery]
   SimBattery battery;
+
+  // [display]
+  SimGraphicsSetup graphics;
 };
 
 // False with a message naming the line when the text is not a valid scenario.
@@ -88,6 +112,12 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string& error);
 
 // Parses one [battery] entry.
 bool BatteryKey(const std::string& key, const std::string& value, SimBattery& out);
+// Parses one [display] entry.
+bool DisplayKey(const std::string& key, const std::string& value, SimGraphicsSetup& out);
+// A made-up EDID: "ABC1234" as PnP id, with a CEA-861 extension block when cea, and text in the
+// third descriptor (bytes 95 on).
+std::vector<uint8_t> BuildEdid(const std::string& pnpId, bool cea, const std::string& text);
+
 // The date word of a pack's recalibration date relative to today; nothing when it has none.
 bool RecalWord(const SimPack& pack, uint16_t& word);
 

@@ -1,0 +1,87 @@
+// wkpthdmi.dll in the real Wickpost.exe (sim variant): a television plugged in shows its
+// line in the mini popup, and unplugging it takes the line away again.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/module_contract.h"
+#include "tests/common/win/win_test_support.h"
+#include "tests/host/win/host_harness.h"
+
+namespace {
+const char kTv[] =
+    "[display]\ndisplay0 = 0x1001 1920 1080 32 hdmi\ndisplay0.monitor = VEL0A01 cea VelmorantTV1\n"
+    "scaling = 100 5 100 4\n";
+
+std::wstring TempFile(const wchar_t* prefix) {
+  wchar_t dir[MAX_PATH], path[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  GetTempFileNameW(dir, prefix, 0, path);
+  return path;
+}
+
+void WriteWhole(const std::wstring& path, const std::string& text) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
+bool WaitHidden(HWND window, DWORD timeoutMs = 15000) {
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20))
+    if (!hosttest::IsShown(window)) return true;
+  return !hosttest::IsShown(window);
+}
+
+class WkpthdmiInHost : public hosttest::QuickHost {
+ protected:
+  WkpthdmiInHost() {
+    box_.AddModule(L"wkpthdmi", "", WKPTHDMI_DLL);
+    box_.AddModule(L"wkptxwpk", "timers=1\r\n");  // counts the host's clock ticks
+    scenario_ = TempFile(L"hsc");
+    log_ = TempFile(L"hlg");
+  }
+  ~WkpthdmiInHost() override {
+    DeleteFileW(scenario_.c_str());
+    DeleteFileW(log_.c_str());
+  }
+  std::unique_ptr<hosttest::HostProcess> Start() {
+    SetEnvironmentVariableW(L"TELLWICK_SCENARIO", scenario_.c_str());
+    SetEnvironmentVariableW(L"TELLWICK_GFX_LOG", log_.c_str());
+    auto host = std::make_unique<hosttest::HostProcess>(box_);
+    SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
+    SetEnvironmentVariableW(L"TELLWICK_GFX_LOG", nullptr);
+    return host;
+  }
+  wintest::ScopedKey user_{HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI"};
+  std::wstring scenario_, log_;
+};
+
+TEST_F(WkpthdmiInHost, PluggedTelevisionIsListedAndUnpluggingWithdrawsTheLine) {
+  WriteWhole(scenario_, kTv);
+  WriteWhole(log_, "");
+  auto host = Start();
+  ASSERT_NE(host->Main(), nullptr);
+  const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
+  ASSERT_TRUE(line.window) << "the television's line";
+  EXPECT_EQ(line.rows, std::vector<hosttest::Ink>{hosttest::Ink::Blue});
+  EXPECT_NE(wintest::ReadAll(log_).find("1280,720"), std::string::npos) << "first-time resolution";
+
+  WriteWhole(scenario_, "[display]\ndisplay0 = 0x400 1366 768 32 panel\n");
+  const HWND hidden = FindWindowW(L"WKPTHDMI_INTERNAL", nullptr);
+  ASSERT_NE(hidden, nullptr);
+  PostMessageW(hidden, WM_DISPLAYCHANGE, 32, MAKELPARAM(1366, 768));
+  EXPECT_TRUE(WaitHidden(line.window));
+  // The withdrawal is taken at the next tick; then nothing is pending: the icon's left click
+  // opens the menu rather than listing lines.
+  ASSERT_TRUE(box_.WaitForTicks(2));
+  host->Post(WM_HOST_TRAYICON, 140, WM_LBUTTONUP);
+  const HWND menu = host->WaitWindow(L"#32768");
+  EXPECT_NE(menu, nullptr) << "the line is still listed";
+  EXPECT_EQ(host->WaitWindow(L"MiniPopupClass", nullptr, 0), nullptr);
+  if (menu) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  host->Post(WM_COMMAND, IDM_EXIT);
+  EXPECT_EQ(host->Wait(), 0);
+}
+}  // namespace

@@ -1,0 +1,132 @@
+// The real vidassist.exe (64-bit, sim variant) under Wine: every case of protocol.txt through
+// its standard input and output, with the simulated driver's write log.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/vidassist/transcript.h"
+
+namespace {
+
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+std::wstring TempFile(const wchar_t* prefix) {
+  wchar_t dir[MAX_PATH], path[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  GetTempFileNameW(dir, prefix, 0, path);
+  return path;
+}
+
+bool WriteWhole(const std::wstring& path, const std::string& text) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(f);
+  return ok && written == text.size();
+}
+
+std::string ReadWhole(const std::wstring& path) {
+  std::string text;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (f == INVALID_HANDLE_VALUE) return text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+  CloseHandle(f);
+  return text;
+}
+
+struct Handle {
+  HANDLE h = nullptr;
+  ~Handle() { Close(); }
+  void Close() {
+    if (h) CloseHandle(h);
+    h = nullptr;
+  }
+};
+
+// Starts the program with piped standard input and output, writes `input`, closes it and
+// reads everything until the program ends.
+int Converse(const std::wstring& exe, const std::string& input, std::string& output) {
+  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+  Handle inRead, inWrite, outRead, outWrite;
+  if (!CreatePipe(&inRead.h, &inWrite.h, &sa, 1 << 16) || !CreatePipe(&outRead.h, &outWrite.h, &sa, 1 << 16))
+    return -1000;
+  SetHandleInformation(inWrite.h, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(outRead.h, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si = {sizeof si};
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = inRead.h;
+  si.hStdOutput = outWrite.h;
+  si.hStdError = outWrite.h;
+  PROCESS_INFORMATION pi = {};
+  std::wstring line = L"\"" + exe + L"\"";
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
+    return -1001;
+  inRead.Close();
+  outWrite.Close();
+  DWORD written = 0;
+  WriteFile(inWrite.h, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
+  inWrite.Close();
+  output.clear();
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(outRead.h, buffer, sizeof buffer, &got, nullptr) && got) output.append(buffer, got);
+  WaitForSingleObject(pi.hProcess, 30000);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return static_cast<int>(code);
+}
+
+std::string WinPath(const char* unixPath) {
+  std::string out = "Z:";
+  for (const char* p = unixPath; *p; ++p) out.push_back(*p == '/' ? '\\' : *p);
+  return out;
+}
+
+TEST(VidassistExe, EveryCaseLineForLine) {
+  std::vector<vidatest::Case> cases;
+  std::string error;
+  ASSERT_TRUE(vidatest::ReadCases(WinPath(PROTOCOL_FILE), WinPath(SCENARIO_DIR), cases, error)) << error;
+  ASSERT_GE(cases.size(), 10u);
+  const std::wstring scenario = TempFile(L"vas"), log = TempFile(L"vlg");
+  SetEnvironmentVariableW(L"TELLWICK_SCENARIO", scenario.c_str());
+  SetEnvironmentVariableW(L"TELLWICK_GFX_LOG", log.c_str());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteWhole(scenario, c.scenario));
+    ASSERT_TRUE(WriteWhole(log, ""));
+    std::string output;
+    EXPECT_EQ(Converse(Wide(WinPath(VIDASSIST_SIM_EXE)), c.input, output), c.exitCode);
+    EXPECT_EQ(output, c.output);
+    EXPECT_EQ(ReadWhole(log), c.log);
+  }
+  SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
+  SetEnvironmentVariableW(L"TELLWICK_GFX_LOG", nullptr);
+  DeleteFileW(scenario.c_str());
+  DeleteFileW(log.c_str());
+}
+
+// The release program with no graphics driver installed: no banner, "Terminated.", -1.
+TEST(VidassistExe, ReleaseWithoutTheDriverEndsAtOnce) {
+  std::string output;
+  EXPECT_EQ(Converse(Wide(WinPath(VIDASSIST_RELEASE_EXE)), "GetOpMode\n", output), -1);
+  EXPECT_EQ(output, "Terminated.\n");
+}
+
+// It is a PE32+ program.
+TEST(VidassistExe, IsA64BitProgram) {
+  DWORD type = 0;
+  ASSERT_TRUE(GetBinaryTypeW(Wide(WinPath(VIDASSIST_SIM_EXE)).c_str(), &type));
+  EXPECT_EQ(type, static_cast<DWORD>(SCS_64BIT_BINARY));
+  ASSERT_TRUE(GetBinaryTypeW(Wide(WinPath(VIDASSIST_RELEASE_EXE)).c_str(), &type));
+  EXPECT_EQ(type, static_cast<DWORD>(SCS_64BIT_BINARY));
+}
+
+}  // namespace
