@@ -241,3 +241,17 @@ Evaluation Evaluate(int modelClass, uint32_t wanted, IEvaluationPorts& ports) {
 }
 
 }  // namespace hdd
+
+namespace hdd {
+bool IsExcludedDevice(const std::u16string& id) {
+  static const char kPrefix[] = "pci\\ven_8086&dev_444e";
+  const size_t n = sizeof kPrefix - 1;
+  if (id.size() < n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char16_t c = id[i];
+    if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+    if (c != char16_t(kPrefix[i])) return false;
+  }
+  return true;
+}
+}  // namespace hdd

@@ -92,3 +92,8 @@ struct Evaluation {
 Evaluation Evaluate(int modelClass, uint32_t wanted, IEvaluationPorts& ports);
 
 }  // namespace hdd
+
+namespace hdd {
+// A present PCI device whose instance id marks a notebook whose disk is not advised on.
+bool IsExcludedDevice(const std::u16string& instanceId);
+}  // namespace hdd

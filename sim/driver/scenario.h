@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "sim/driver/sim_disk.h"
+
 namespace sim {
 
 enum class SessionMode { On, Declined, BadProof, RefuseAuth };
@@ -81,6 +83,9 @@ struct Scenario {
 
   // [battery]
   SimBattery battery;
+
+  // [disk]
+  SimDisk disk;
 };
 
 // False with a message naming the line when the text is not a valid scenario.
