@@ -304,9 +304,4 @@ void Module::ConfirmSuppressDialog(bool dontShowAgain) {
   Save();
 }
 
-void Module::Unload() {
-  Save();
-  pages_.Withdraw();
-}
-
 }  // namespace hddm

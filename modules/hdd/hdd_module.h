@@ -114,7 +114,6 @@ class Module {
   ClickAction OnClick(const ClickEvent& e);
   void ConfirmSuppressDialog(bool dontShowAgain);
   void OnClose() { pages_.Withdraw(); }
-  void Unload();
   kit::PageFiles& Pages() { return pages_; }
 
   // The settings page's data.

@@ -72,6 +72,8 @@ uint32_t Deliver(const CheckAnswer& a, CheckCall call, PageFiles* pages, char16_
       CopyText(a.text, text, textCapacity);
       CopyText(a.page, page, pageCapacity);
     }
+  } else if ((result & kCheckKindMask) == kCheckAction && text) {
+    CopyText(a.text, text, textCapacity);
   }
   if ((result & kCheckKindMask) == kCheckNothing && call == CheckCall::Automatic && pages) pages->Withdraw();
   if (code && (result & kCheckKindMask) != kCheckNothing) *code = a.code;

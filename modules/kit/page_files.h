@@ -56,7 +56,7 @@ class PageFiles {
 };
 
 // The contract's check kinds (host/module_contract.h; the Win32 side asserts they agree).
-constexpr uint32_t kCheckNothing = 0, kCheckPage = 1, kCheckKeep = 10;
+constexpr uint32_t kCheckNothing = 0, kCheckPage = 1, kCheckAction = 2, kCheckKeep = 10;
 constexpr uint32_t kCheckKindMask = 0xFFFFu;
 
 enum class CheckCall { Automatic, Manual };
@@ -68,7 +68,8 @@ struct CheckAnswer {
   uint16_t code = 0;
 };
 
-// Delivers an answer into the host's buffers (the host has zeroed them). A page answer
+// Delivers an answer into the host's buffers (the host has zeroed them); an action answer
+// carries its line too. A page answer
 // whose path does not fit is refused: CHECK_NOTHING, and the page it names goes with nothing
 // left pending. An automatic check that answers nothing makes the host withdraw its line,
 // so the held page goes then too. `pages` may be null for a module without pages.

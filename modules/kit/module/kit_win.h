@@ -11,7 +11,8 @@
 #include "modules/kit/page_files.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 buffers");
-static_assert(kit::kCheckNothing == CHECK_NOTHING && kit::kCheckPage == CHECK_PAGE && kit::kCheckKeep == CHECK_KEEP &&
+static_assert(kit::kCheckNothing == CHECK_NOTHING && kit::kCheckPage == CHECK_PAGE && kit::kCheckAction == CHECK_ACTION &&
+                  kit::kCheckKeep == CHECK_KEEP &&
                   kit::kErrDriver == MODULE_E_DRIVER && kit::kErrNotAvailable == MODULE_E_NOT_AVAILABLE,
               "the kit's values must match the contract");
 

@@ -103,4 +103,28 @@ bool ScopedKey::SetString(const wchar_t* name, const std::wstring& value, DWORD 
   return SetBinary(name, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), type);
 }
 
+BoxAnswer::BoxAnswer(const wchar_t* caption, int button)
+    : thread_([this, caption, button] {
+        for (DWORD start = GetTickCount(); !stop_ && GetTickCount() - start < 20000; Sleep(20)) {
+          if (HWND box = FindWindowW(L"#32770", caption)) {
+            wchar_t buffer[1024] = {};
+            GetDlgItemTextW(box, 0xFFFF, buffer, 1024);
+            text_ = buffer;
+            PostMessageW(box, WM_COMMAND, button, 0);
+            return;
+          }
+        }
+      }) {}
+
+BoxAnswer::~BoxAnswer() { Join(); }
+
+void BoxAnswer::Join() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+std::wstring BoxAnswer::Text() {
+  if (thread_.joinable()) thread_.join();  // the box first, or the time-out
+  return text_;
+}
 }  // namespace wintest

@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "libs/diskwarn/diskwarn.h"
 #include "libs/diskwarn/dll/dw_machine.h"
@@ -21,37 +19,6 @@ std::wstring TempPath(const wchar_t* name) {
   GetTempPathW(MAX_PATH, folder);
   return std::wstring(folder) + name;
 }
-
-// Answers the next message box captioned "Tellwick" and keeps its text.
-class BoxAnswer {
- public:
-  BoxAnswer()
-      : thread_([this] {
-          for (DWORD start = GetTickCount(); !stop_ && GetTickCount() - start < 20000; Sleep(20)) {
-            if (HWND box = FindWindowW(L"#32770", L"Tellwick")) {
-              wchar_t buffer[512] = {};
-              GetDlgItemTextW(box, 0xFFFF, buffer, 512);
-              text_ = buffer;
-              PostMessageW(box, WM_COMMAND, IDOK, 0);
-              return;
-            }
-          }
-        }) {}
-  ~BoxAnswer() { Join(); }
-  std::wstring Text() {
-    Join();
-    return text_;
-  }
-
- private:
-  void Join() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  std::atomic<bool> stop_{false};
-  std::wstring text_;
-  std::thread thread_;
-};
 
 class DiskwarnDll : public testing::Test {
  protected:
@@ -186,7 +153,7 @@ TEST_F(DiskwarnDll, FaultyViewer) {
 
   // The elevation refused: the message, and the service stays stopped.
   {
-    BoxAnswer box;
+    wintest::BoxAnswer box;
     EXPECT_EQ(Get<Diskwarn_StartSysglanceServiceFn>("Diskwarn_StartSysglanceService")(nullptr), 0);
     EXPECT_EQ(box.Text(), L"Unable to continue\n\nYou do not have permission to perform this task.");
   }
