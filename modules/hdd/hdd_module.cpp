@@ -299,6 +299,29 @@ ClickAction Module::OnClick(const ClickEvent& e) {
   return a;
 }
 
+static const EventInfo* Find(uint32_t event) {
+  for (const EventInfo& e : kEvents)
+    if (e.bit == event) return &e;
+  return nullptr;
+}
+
+uint16_t Module::EventName(uint32_t event) {
+  const EventInfo* e = Find(event);
+  return e ? e->name : 0;
+}
+
+std::u16string Module::ManualShortcut(uint32_t event) {
+  const EventInfo* e = Find(event);
+  if (!e) return u"";
+  return u"C:\\Util\\Manual\\HDDTips\\shortcut_" + ManualLetter(p_.platform.UiLanguage()) + u"_" + e->chapter + u".hta";
+}
+
+std::u16string Module::ManualArguments(uint32_t event, const std::u16string& pdf) {
+  const EventInfo* e = Find(event);
+  if (!e) return u"";
+  return u"/A \"nameddest=" + ManualLetter(p_.platform.UiLanguage()) + u"-" + e->chapter + u"\" " + pdf;
+}
+
 void Module::ConfirmSuppressDialog(bool dontShowAgain) {
   if (dontShowAgain) s_.suppressDialogOff = 1;
   Save();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "modules/kit/page_click.h"
 #include "modules/kit/page_files.h"
 
 namespace hddm {
@@ -76,10 +77,7 @@ struct Settings {
   uint32_t enable = 0, setupEnable = 0, notifyMask = 15, suppressDialogOff = 0, autoCheck = 0;
 };
 
-struct ClickEvent {
-  std::u16string type, tag, id, href;
-  bool checked = false;
-};
+using ClickEvent = kit::PageClick;
 struct ClickAction {
   int result = 1;
   uint32_t suppressDialogFor = 0;  // an event whose suppression the dialog confirms
@@ -112,7 +110,13 @@ class Module {
   bool OfferServiceStart(bool confirmed);
   bool MayStartService() const { return mayStart_; }
   ClickAction OnClick(const ClickEvent& e);
+  // The suppression dialog: open while shown, and its answer.
+  void SuppressDialogOpen(bool open) { dialogOpen_ = open; }
   void ConfirmSuppressDialog(bool dontShowAgain);
+  // The manual for an event: the shortcut file, or the PDF's named destination.
+  std::u16string ManualShortcut(uint32_t event);
+  std::u16string ManualArguments(uint32_t event, const std::u16string& pdf);
+  uint16_t EventName(uint32_t event);
   void OnClose() { pages_.Withdraw(); }
   kit::PageFiles& Pages() { return pages_; }
 

@@ -23,4 +23,34 @@ for code, lang in LANGS:
     for k, v in texts.items():
         assert v.count("%s") == source[k].count("%s") and v.count("%d") == source[k].count("%d"), (code, k)
     out += [f"LANGUAGE {lang}", "STRINGTABLE", "BEGIN"] + [f'  {k} "{rc(texts[k])}"' for k in sorted(texts)] + ["END", ""]
+    t = lambda k: rc(texts[k])
+    # The settings page, the advanced settings and the suppression dialog of this language.
+    out += [f"LANGUAGE {lang}",
+            "IDD_HDD_SETUP DIALOGEX 0, 0, 252, 218", "STYLE DS_SETFONT | DS_CONTROL | WS_CHILD | WS_CAPTION",
+            f'CAPTION "{t(140)}"', 'FONT 8, "MS Shell Dlg", 400, 0, 0x1', "BEGIN",
+            '  CONTROL "", IDC_HDD_BANNER, "Static", SS_BITMAP | SS_REALSIZEIMAGE, 0, 0, 252, 34',
+            f'  AUTOCHECKBOX "{t(141)}", IDC_HDD_ENABLE, 10, 42, 232, 12',
+            f'  AUTORADIOBUTTON "{t(142)}", IDC_HDD_AUTO, 22, 58, 220, 12, WS_GROUP',
+            f'  AUTORADIOBUTTON "{t(143)}", IDC_HDD_NO_AUTO, 22, 72, 220, 12',
+            f'  GROUPBOX "{t(144)}", IDC_STATIC, 10, 90, 232, 94',
+            f'  AUTOCHECKBOX "{t(115)}", IDC_HDD_HIBERNATE, 18, 104, 220, 16, BS_MULTILINE | WS_GROUP',
+            f'  AUTOCHECKBOX "{t(116)}", IDC_HDD_TEMPERATURE, 18, 123, 220, 16, BS_MULTILINE',
+            f'  AUTOCHECKBOX "{t(117)}", IDC_HDD_SHOCK, 18, 142, 220, 16, BS_MULTILINE',
+            f'  AUTOCHECKBOX "{t(118)}", IDC_HDD_POWERON, 18, 161, 220, 16, BS_MULTILINE',
+            f'  PUSHBUTTON "{t(145)}", IDC_HDD_ADVANCED, 130, 192, 112, 16', "END", "",
+            f"LANGUAGE {lang}",
+            "IDD_HDD_ADVANCED DIALOGEX 0, 0, 252, 140", "STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU",
+            f'CAPTION "{t(146)}"', 'FONT 8, "MS Shell Dlg", 400, 0, 0x1', "BEGIN",
+            f'  GROUPBOX "{t(147)}", IDC_STATIC, 8, 6, 236, 100',
+            f'  AUTOCHECKBOX "{t(115)}", IDC_HDD_HIBERNATE, 16, 20, 224, 16, BS_MULTILINE | WS_GROUP',
+            f'  AUTOCHECKBOX "{t(116)}", IDC_HDD_TEMPERATURE, 16, 40, 224, 16, BS_MULTILINE',
+            f'  AUTOCHECKBOX "{t(117)}", IDC_HDD_SHOCK, 16, 60, 224, 16, BS_MULTILINE',
+            f'  AUTOCHECKBOX "{t(118)}", IDC_HDD_POWERON, 16, 80, 224, 16, BS_MULTILINE',
+            '  DEFPUSHBUTTON "OK", IDOK, 136, 116, 50, 14', f'  PUSHBUTTON "{t(148)}", IDCANCEL, 194, 116, 50, 14', "END", "",
+            f"LANGUAGE {lang}",
+            "IDD_HDD_SUPPRESSED DIALOGEX 0, 0, 240, 86", "STYLE DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU",
+            f'CAPTION "{t(119)}"', 'FONT 8, "MS Shell Dlg", 400, 0, 0x1', "BEGIN",
+            '  LTEXT "", IDC_HDD_SUPPRESSED_TEXT, 10, 10, 220, 36',
+            f'  AUTOCHECKBOX "{t(132)}", IDC_HDD_DONT_SHOW, 10, 48, 220, 12',
+            '  DEFPUSHBUTTON "OK", IDOK, 180, 66, 50, 14', "END", ""]
 open(os.path.join(HERE, "wkpthdd_strings.rc"), "w", encoding="utf-8").write("\n".join(out))

@@ -80,6 +80,9 @@ struct Shell {
   Module module;
 };
 
+// Asks before starting the viewer's stopped data service; true when the user agreed.
+bool ConfirmServiceStart(const Shell& s);
+
 inline Shell* TheShell() { return kit::Instance<Shell>::Get(); }
 
 }  // namespace hddm

@@ -1,11 +1,14 @@
 // wkpthdd.dll: the hard-disk module's entry points, each run through the kit's guard; the rules
 // live in hddm::Module (hdd_module.h), Diskwarn.dll is loaded by name at initialisation.
 #include <windows.h>
+#include <mshtml.h>
+#include <shellapi.h>
 
 #include "common/core/misccommon.h"
 #include "common/core/model_identity.h"
 #include "modules/hdd/hdd_text_ids.h"
 #include "modules/hdd/module/hdd_shell.h"
+#include "modules/kit/module/kit_click.h"
 
 namespace {
 using hddm::TheShell;
@@ -32,8 +35,10 @@ std::optional<std::string> ModelNumber() {
   return model;
 }
 
+}  // namespace
+
 // Asks before starting the viewer's stopped data service; true when the user agreed.
-bool ConfirmServiceStart(const hddm::Shell& s) {
+bool hddm::ConfirmServiceStart(const hddm::Shell& s) {
   hddm::WinStrings strings;
   std::wstring text = kit::Wide(strings.Load(130));
   const std::wstring caption = kit::Wide(strings.Load(IDS_HDD_TITLE));
@@ -44,6 +49,59 @@ bool ConfirmServiceStart(const hddm::Shell& s) {
   text += L"\n\n";
   text += kit::Wide(strings.Load(131));
   return MessageBoxW(s.host, text.c_str(), caption.c_str(), MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
+}
+
+namespace {
+INT_PTR CALLBACK SuppressedProc(HWND d, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetDlgItemTextW(d, IDC_HDD_SUPPRESSED_TEXT, reinterpret_cast<const wchar_t*>(lParam));
+    return TRUE;
+  }
+  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+    EndDialog(d, IsDlgButtonChecked(d, IDC_HDD_DONT_SHOW) == BST_CHECKED ? 2 : 1);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+void ShowSuppressed(hddm::Shell& s, uint32_t event) {
+  const std::u16string text = hddm::Fill(s.strings.Load(IDS_HDD_SUPPRESSED), {s.strings.Load(s.module.EventName(event))});
+  s.module.SuppressDialogOpen(true);
+  const INT_PTR r = DialogBoxParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(IDD_HDD_SUPPRESSED), s.host, SuppressedProc,
+                                    reinterpret_cast<LPARAM>(kit::Wide(text)));
+  s.module.SuppressDialogOpen(false);
+  if (r > 0) s.module.ConfirmSuppressDialog(r == 2);
+}
+
+void OpenManual(hddm::Shell& s, uint32_t event) {
+  const std::u16string shortcut = s.module.ManualShortcut(event);
+  if (GetFileAttributesW(kit::Wide(shortcut)) != INVALID_FILE_ATTRIBUTES) {
+    ShellExecuteW(nullptr, L"open", kit::Wide(shortcut), nullptr, nullptr, SW_SHOWNORMAL);
+    return;
+  }
+  const wchar_t pdf[] = L"c:\\Util\\Manual\\HDDtips.pdf";
+  wchar_t program[MAX_PATH] = {};
+  if (reinterpret_cast<INT_PTR>(FindExecutableW(pdf, nullptr, program)) > 32)
+    ShellExecuteW(nullptr, nullptr, program, kit::Wide(s.module.ManualArguments(event, kit::U16(pdf))), nullptr, SW_SHOWNORMAL);
+}
+
+void OpenPowerOptions() {
+  wchar_t system[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH - 16) return;
+  ShellExecuteW(nullptr, nullptr, (std::wstring(system) + L"\\control.exe").c_str(), L"powercfg.cpl,,3", nullptr, SW_SHOWNORMAL);
+}
+
+void SleepNow() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+  TOKEN_PRIVILEGES p = {};
+  p.PrivilegeCount = 1;
+  p.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  const bool ok = LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &p.Privileges[0].Luid) &&
+                  AdjustTokenPrivileges(token, FALSE, &p, 0, nullptr, nullptr) && GetLastError() == ERROR_SUCCESS;
+  CloseHandle(token);
+  if (ok) SetSystemPowerState(TRUE, FALSE);
 }
 }  // namespace
 
@@ -110,6 +168,21 @@ uint16_t WICKPOST_CALL WickpostGetSetupDlg(void) {
   return kit::Guarded<uint16_t>(0, [] {
     hddm::Shell* s = TheShell();
     return s ? s->module.SetupDialog() : uint16_t(0);
+  });
+}
+
+int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
+  return kit::Guarded(1, [&] {
+    hddm::Shell* s = TheShell();
+    hddm::ClickEvent e;
+    ComPtr<IHTMLElement> element;
+    if (!s || !event || !kit::ReadClick(event, e, element)) return 1;
+    const hddm::ClickAction a = s->module.OnClick(e);
+    if (a.suppressDialogFor) ShowSuppressed(*s, a.suppressDialogFor);
+    if (a.manualFor) OpenManual(*s, a.manualFor);
+    if (a.powerOptions) OpenPowerOptions();
+    if (a.sleep) SleepNow();
+    return a.result;
   });
 }
 

@@ -1,12 +1,18 @@
 // wkpthdd.dll loaded by name and driven through its entry points as the host does, with
 // Diskwarn.dll beside it and the viewer stand-in's services running in the Wine prefix.
 #include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+#include <mshtml.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "host/module_contract.h"
+#include "modules/hdd/hdd_text_ids.h"
+#include "tests/common/win/fake_page_event.h"
+#include "tests/common/win/module_dll_support.h"
 #include "tests/common/win/win_test_support.h"
 
 namespace {
@@ -52,6 +58,20 @@ class Wkpthdd : public testing::Test {
     const CheckResult r = Get<WickpostCheckFn>(entry)(text, WICKPOST_CHECK_BUFFER, page, WICKPOST_CHECK_BUFFER, &code_);
     text_ = text, page_ = page;
     return r;
+  }
+  int Click(const wchar_t* id, const wchar_t* tag, BOOL checked, const wchar_t* href = nullptr) {
+    const FakeClick click{L"click", tag, id, href, checked, FALSE, -1};
+    IHTMLEventObj* event = FakePageEvent(&click);
+    const int r = Get<WickpostHTMLOnClickFn>("WickpostHTMLOnClick")(event);
+    event->Release();
+    return r;
+  }
+  static DWORD UserValue(const wchar_t* name) {
+    DWORD v = 0, size = sizeof v;
+    return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDD", name, RRF_RT_REG_DWORD, nullptr, &v,
+                        &size) == ERROR_SUCCESS
+               ? v
+               : 0xDEADu;
   }
 
   HMODULE dll_ = nullptr;
@@ -107,6 +127,52 @@ TEST_F(Wkpthdd, StoppedServiceOfferedAndStartedAfterYes) {
     Get<WickpostDoNotifyFn>("WickpostDoNotify")(1);
     EXPECT_FALSE(yes.Text().empty());
   }
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  EXPECT_EQ(text_, L"4 Notifications About Hard Disk Usage.");
+}
+TEST_F(Wkpthdd, SettingsPageChangesNothingUntilApply) {
+  Start("disk-all.ini");
+  const auto proc = Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc");
+  ASSERT_EQ(Get<WickpostGetSetupDlgFn>("WickpostGetSetupDlg")(), IDD_HDD_SETUP);
+  {
+    wintest::SetupPageInSheet sheet(dll_, IDD_HDD_SETUP, proc);
+    ASSERT_NE(sheet.page(), nullptr);
+    EXPECT_EQ(IsDlgButtonChecked(sheet.page(), IDC_HDD_ENABLE), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(sheet.page(), IDC_HDD_NO_AUTO), BST_CHECKED);
+    EXPECT_EQ(IsDlgButtonChecked(sheet.page(), IDC_HDD_TEMPERATURE), BST_CHECKED);
+    SendDlgItemMessageW(sheet.page(), IDC_HDD_TEMPERATURE, BM_CLICK, 0, 0);
+    SendDlgItemMessageW(sheet.page(), IDC_HDD_AUTO, BM_CLICK, 0, 0);
+    EXPECT_GE(sheet.changes(), 2);
+  }  // cancelled
+  EXPECT_EQ(UserValue(L"AutoCheck"), 0xDEADu);
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  EXPECT_EQ(text_, L"4 Notifications About Hard Disk Usage.");
+
+  {
+    wintest::SetupPageInSheet sheet(dll_, IDD_HDD_SETUP, proc);
+    SendDlgItemMessageW(sheet.page(), IDC_HDD_TEMPERATURE, BM_CLICK, 0, 0);
+    SendDlgItemMessageW(sheet.page(), IDC_HDD_AUTO, BM_CLICK, 0, 0);
+    sheet.Apply();
+  }
+  EXPECT_EQ(UserValue(L"AutoCheck"), 1u);
+  EXPECT_EQ(UserValue(L"NotifyEventMask"), 11u);
+  EXPECT_EQ(UserValue(L"Enable"), 1u);
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  EXPECT_EQ(text_, L"3 Notifications About Hard Disk Usage.");
+}
+
+TEST_F(Wkpthdd, HidingASectionForThisLogon) {
+  Start("disk-all.ini");
+  {
+    wintest::BoxAnswer dialog;
+    EXPECT_EQ(Click(L"shock_check", L"INPUT", TRUE), 1);
+    dialog.Text();
+  }
+  ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+  EXPECT_EQ(text_, L"3 Notifications About Hard Disk Usage.");
+  EXPECT_EQ(wintest::ReadAll(page_).find("shock_pdf"), std::string::npos);
+  EXPECT_EQ(Click(L"shock_pdf", L"A", FALSE, L"file:///C:/users/x/Temp/WHD1.tmp#"), 0) << "the page must not navigate";
+  EXPECT_EQ(Click(L"shock_check", L"INPUT", FALSE), 1);
   ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
   EXPECT_EQ(text_, L"4 Notifications About Hard Disk Usage.");
 }
