@@ -51,8 +51,14 @@ for preset in win32 win64; do
   wine "$out/wickinfo.exe" | tr -d '\r' || echo "(wickinfo exited with $?)"
 
   rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp"
+  # The disk viewer's services and history, from the same notebook (sim/README.md).
+  viewer_scenario=${scenario:-$PWD/sim/scenarios/default.ini}
+  wine "$out/sysglance_sim.exe" install "Z:$(echo "$viewer_scenario" | tr / '\\')" 'C:\windows\temp\sysglance.log' ||
+    echo "(the disk viewer's stand-in could not be installed)"
   wine "$out/Wickpost.exe" >/dev/null 2>&1 &
   host=$!
+  # The hard-disk module checks by itself only in the first minutes of an hour: "Check now".
+  wine "$out/tray_command.exe" checknow >/dev/null 2>&1 || echo "(no host to send \"Check now\" to)"
   sleep "$seconds"
   xwd -root -display "$DISPLAY" -silent | convert xwd:- "$shots/wickpost-$preset.png" 2>/dev/null &&
     echo "screenshot: $shots/wickpost-$preset.png"
@@ -63,6 +69,8 @@ for preset in win32 win64; do
     if grep -qi 'charset=Shift_JIS' "$page"; then text=$(iconv -f SHIFT_JIS -t UTF-8 "$page" 2>/dev/null || true)
     else text=$(cat "$page"); fi
     heading=$(printf '%s' "$text" | grep -o -E '<(span|h3)>[^<]*</(span|h3)>' | head -n 1 | sed 's/<[^>]*>//g' || true)
+    # Pages whose sections' headings span lines (the hard disk's): the page's own heading.
+    [ -n "$heading" ] || heading=$(printf '%s' "$text" | grep -o -E '<h2>.*</h2>' | head -n 1 | sed 's/<[^>]*>//g' || true)
     echo "notified: $(basename "$page"): ${heading:-(no heading)}"
   done
   [ -e "$temp_dir/wkptreg.bmp" ] && echo "QR code: $(zbarimg --raw -q "$temp_dir/wkptreg.bmp" 2>/dev/null | head -c 80)"

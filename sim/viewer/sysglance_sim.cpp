@@ -80,8 +80,19 @@ std::u16string GetString(HKEY key, const std::wstring& name) {
   return reinterpret_cast<const char16_t*>(text);
 }
 
+// The viewer key holds other products' values too (the first-use record): only ours go.
+void ClearHistory() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, KEY_ALL_ACCESS, &key)) return;
+  for (int n = 0; n <= 17; ++n) {
+    RegDeleteValueW(key, ValueName(n).c_str());
+    RegDeleteValueW(key, (L"_" + ValueName(n)).c_str());
+  }
+  RegCloseKey(key);
+}
+
 bool WriteHistory(const sim::SimDisk& d) {
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY);
+  ClearHistory();
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
     return false;
@@ -283,7 +294,7 @@ int main() {
   } else if (verb == L"remove") {
     if (!StopAndMaybeDelete(manager, DISKWARN_DATA_SERVICE, true) || !StopAndMaybeDelete(manager, DISKWARN_PIPE_SERVICE, true))
       rc = Fail("cannot remove the services");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY);
+    ClearHistory();
   } else {
     rc = Fail("usage: install SCENARIO LOG | remove | serve NAME SCENARIO LOG");
   }
