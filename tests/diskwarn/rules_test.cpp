@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "libs/diskwarn/hdd_rules.h"
+#include "sim/driver/scenario.h"
 
 namespace {
 using namespace hdd;
@@ -273,4 +274,27 @@ TEST(DiskwarnEvaluate, StaleSampleIsRefreshedFirst) {
   EXPECT_FALSE(Evaluate(0, kEventShock, refused).ok);
 }
 
+// The viewer stand-in's samples are what the library parses, at the age the scenario gives.
+TEST(DiskwarnScenario, SamplesAndFaultsFromTheDiskSection) {
+  sim::Scenario s;
+  std::string error;
+  ASSERT_TRUE(sim::ParseScenario("[disk]\nnewest = 90 7 125 30 -5\nolder3 = bad\noverride.6 = 0xFFF6\n"
+                                 "service = stopped demand\npipe = silent\nhibernate = 1800 0\n",
+                                 s, error))
+      << error;
+  const int64_t now = WallSeconds(2026, 1, 1, 0, 0, 30);
+  const auto newest = ParseSample(sim::SampleText(s.disk.samples.at(2), now));
+  ASSERT_TRUE(newest);
+  EXPECT_EQ(now - newest->time, 90) << "across midnight and the year";
+  EXPECT_EQ(newest->temperature, -5);
+  EXPECT_FALSE(ParseSample(sim::SampleText(s.disk.samples.at(12), now)));
+  EXPECT_EQ(s.disk.overrides.at(6), 0xFFF6u);
+  EXPECT_FALSE(s.disk.data.running);
+  EXPECT_EQ(s.disk.data.startType, 3u);
+  EXPECT_TRUE(s.disk.pipeSilent);
+  EXPECT_EQ(s.disk.hibernateAc, 1800u);
+  for (const char* bad : {"[disk]\nnewest = 90 7 125 30\n", "[disk]\nolder9 = 1 1 1 1 1\n", "[disk]\noverride.15 = 1\n",
+                          "[disk]\nservice = running sometimes\n", "[disk]\nrecords = 300\n"})
+    EXPECT_FALSE(sim::ParseScenario(bad, s, error)) << bad;
+}
 }  // namespace
