@@ -72,8 +72,14 @@ for preset in win32 win64; do
   : > "$plugged/graphics.log"
   # The 32-bit module reaches the graphics object through the 64-bit helper.
   [ "$preset" = win32 ] && cp build/win64/out/sim/vidassist.exe "$out/"
+  # The disk viewer's services and history, from the same notebook (sim/README.md).
+  viewer_scenario=${scenario:-$PWD/sim/scenarios/default.ini}
+  wine "$out/sysglance_sim.exe" install "Z:$(echo "$viewer_scenario" | tr / '\\')" 'C:\windows\temp\sysglance.log' ||
+    echo "(the disk viewer's stand-in could not be installed)"
   wine "$out/Wickpost.exe" >/dev/null 2>&1 &
   host=$!
+  # The hard-disk module checks by itself only in the first minutes of an hour: "Check now".
+  wine "$out/tray_command.exe" checknow >/dev/null 2>&1 || echo "(no host to send \"Check now\" to)"
   sleep $(( (seconds + 1) / 2 ))
   if [ -z "$own_displays" ]; then
     printf '[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = VEL0A01 cea VelmorantTV0\n' >> "$plugged/scenario.ini"
@@ -92,6 +98,8 @@ for preset in win32 win64; do
     heading=$(printf '%s' "$text" | grep -o -E '<(span|h3)>[^<]*</(span|h3)>' | head -n 1 | sed 's/<[^>]*>//g' || true)
     # A web notice page: its notices' titles follow their links.
     [ -z "$heading" ] && heading=$(printf '%s' "$text" | grep -A1 -E '^<a href=.* target="_blank"' | grep -v -E '^(<a |--)' | paste -sd '|' || true)
+    # Pages whose sections' headings span lines (the hard disk's): the page's own heading.
+    [ -n "$heading" ] || heading=$(printf '%s' "$text" | grep -o -E '<h2>.*</h2>' | head -n 1 | sed 's/<[^>]*>//g' || true)
     echo "notified: $(basename "$page"): ${heading:-(no heading)}"
   done
   sed 's/^/display set: /' "$plugged/graphics.log"

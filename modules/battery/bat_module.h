@@ -13,6 +13,7 @@
 #include "modules/battery/bat_rules.h"
 #include "modules/battery/bat_text.h"
 #include "modules/kit/guard.h"
+#include "modules/kit/page_click.h"
 #include "modules/kit/page_files.h"
 
 namespace bat {
@@ -49,12 +50,7 @@ struct Battery {
 using kit::CheckAnswer;
 
 // What the page's script reports of a click.
-struct ClickEvent {
-  std::u16string type, tag, id, href;
-  bool checked = false;
-  bool disabled = false;
-  int selectedIndex = -1;
-};
+using ClickEvent = kit::PageClick;
 struct ClickAction {
   int result = 1;
   bool launchUtility = false;

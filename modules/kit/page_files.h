@@ -68,7 +68,8 @@ struct CheckAnswer {
   uint16_t code = 0;
 };
 
-// Delivers an answer into the host's buffers (the host has zeroed them); an action's line too. A page answer
+// Delivers an answer into the host's buffers (the host has zeroed them); an action answer
+// carries its line too. A page answer
 // whose path does not fit is refused: CHECK_NOTHING, and the page it names goes with nothing
 // left pending. An automatic check that answers nothing makes the host withdraw its line,
 // so the held page goes then too. `pages` may be null for a module without pages.

@@ -405,6 +405,7 @@ bool Apply(const std::string& section, const std::string& key, const std::string
   }
   if (section == "battery") return BatteryKey(key, value, s.battery);
   if (section == "display") return DisplayKey(key, value, s.graphics);
+  if (section == "disk") return DiskKey(key, value, s.disk);
   if (section == "registry") {
     RegistryPreset preset;
     if (!ParseRegistryValue(key, value, preset)) return false;
@@ -428,7 +429,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string& error) {
       if (t.back() != ']') return error = "line " + std::to_string(line) + ": unterminated section", false;
       section = Lower(Trim(t.substr(1, t.size() - 2)));
       static const char* const kSections[] = {"driver", "identity", "ec", "functions",
-                                              "status", "busy",     "bios_table", "registry", "battery", "display"};
+                                              "status", "busy",     "bios_table", "registry", "battery", "display", "disk"};
       bool known = false;
       for (const char* k : kSections) known = known || section == k;
       if (!known) return error = "line " + std::to_string(line) + ": unknown section [" + section + "]", false;

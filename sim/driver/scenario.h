@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "sim/driver/sim_disk.h"
+
 namespace sim {
 
 enum class SessionMode { On, Declined, BadProof, RefuseAuth };
@@ -105,6 +107,8 @@ struct Scenario {
 
   // [display]
   SimGraphicsSetup graphics;
+  // [disk]
+  SimDisk disk;
 };
 
 // False with a message naming the line when the text is not a valid scenario.

@@ -24,11 +24,13 @@ class PageFilesTest : public testing::Test {
     }
     return pages.Write("<html>") && pages.Commit(capacity) ? pages.Path() : u"";
   }
-  uint32_t Deliver(uint32_t result, CheckCall call, std::u16string* path = nullptr, int capacity = 100) {
+  uint32_t Deliver(uint32_t result, CheckCall call, std::u16string* path = nullptr, int capacity = 100,
+                   std::u16string* line = nullptr) {
     char16_t text[100] = {}, page[100] = {};
     uint16_t code = 0;
     const uint32_t r = kit::Deliver({result, u"line", pages.Path(), 7}, call, &pages, text, 100, page, capacity, &code);
     if (path) *path = page;
+    if (line) *line = text;
     return r;
   }
   kittest::MemPageFiles<> files{u"/tmp/", u"WXX"};
@@ -102,6 +104,9 @@ TEST_F(PageFilesTest, DeliveryCopiesTerminatedAndRefusesAPathThatWouldBeCut) {
   std::u16string delivered;
   EXPECT_EQ(Deliver(kit::kCheckPage | 0x10000000u, CheckCall::Manual, &delivered), kit::kCheckPage | 0x10000000u);
   EXPECT_EQ(delivered, page);
+  std::u16string line;
+  EXPECT_EQ(Deliver(kit::kCheckAction | 0x20000000u, CheckCall::Manual, &delivered, 100, &line), kit::kCheckAction | 0x20000000u);
+  EXPECT_EQ(line, u"line") << "an action's line reaches the host";
   EXPECT_EQ(Deliver(kit::kCheckPage, CheckCall::Manual, &delivered, static_cast<int>(page.size())), kit::kCheckNothing);
   EXPECT_TRUE(delivered.empty());
   EXPECT_FALSE(pages.Held()) << "nothing left pending";

@@ -10,6 +10,7 @@
 #include "common/win/com_ptr.h"
 #include "modules/battery/module/bat_resource_ids.h"
 #include "modules/battery/module/bat_shell.h"
+#include "modules/kit/module/kit_click.h"
 
 namespace {
 using bat::TheShell;
@@ -47,34 +48,6 @@ void OpenManual(const bat::Shell& s) {
   const HINSTANCE rc =
       ShellExecuteW(nullptr, L"open", L"C:\\util\\manual\\shortcut_op5_5.hta", nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(rc) <= 32) Box(s, IDS_NO_MANUAL, MB_ICONINFORMATION);
-}
-
-// What the click rule needs of the event and its source element.
-bool ReadClick(IHTMLEventObj* event, bat::ClickEvent& e, ComPtr<IHTMLElement>& element) {
-  Bstr type, tag, id;
-  if (FAILED(event->get_type(type.out())) || FAILED(event->get_srcElement(element.out())) || !element) return false;
-  e.type = type.str();
-  if (FAILED(element->get_tagName(tag.out()))) return false;
-  e.tag = tag.str();
-  if (SUCCEEDED(element->get_id(id.out()))) e.id = id.str();
-  ComPtr<IHTMLInputElement> input;
-  ComPtr<IHTMLSelectElement> select;
-  VARIANT_BOOL flag = VARIANT_FALSE;
-  if (element.As(IID_IHTMLInputElement, input)) {
-    if (SUCCEEDED(input->get_checked(&flag))) e.checked = flag != VARIANT_FALSE;
-    flag = VARIANT_FALSE;
-    if (SUCCEEDED(input->get_disabled(&flag))) e.disabled = flag != VARIANT_FALSE;
-  } else if (element.As(IID_IHTMLSelectElement, select)) {
-    long index = -1;
-    if (SUCCEEDED(select->get_selectedIndex(&index))) e.selectedIndex = static_cast<int>(index);
-  }
-  VARIANT href;
-  VariantInit(&href);
-  Bstr name(L"href");
-  if (name.get() && SUCCEEDED(element->getAttribute(name.get(), 0, &href)) && href.vt == VT_BSTR && href.bstrVal)
-    e.href = bat::U16(href.bstrVal, SysStringLen(href.bstrVal));
-  VariantClear(&href);
-  return true;
 }
 
 // Enables or disables the page's interval list, found by id.
@@ -176,7 +149,7 @@ int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
     bat::Shell* s = TheShell();
     bat::ClickEvent e;
     ComPtr<IHTMLElement> element;
-    if (!s || !event || !ReadClick(event, e, element)) return 1;
+    if (!s || !event || !kit::ReadClick(event, e, element)) return 1;
     const bat::ClickAction a = s->module.OnClick(e);
     if (a.launchUtility) LaunchUtility(*s);
     if (a.openManual) OpenManual(*s);

@@ -118,4 +118,28 @@ std::map<std::string, int> SupportServerPorts(const std::wstring& stateDir) {
   return ports;
 }
 
+BoxAnswer::BoxAnswer(const wchar_t* caption, int button)
+    : thread_([this, caption, button] {
+        for (DWORD start = GetTickCount(); !stop_ && GetTickCount() - start < 20000; Sleep(20)) {
+          if (HWND box = FindWindowW(L"#32770", caption)) {
+            wchar_t buffer[1024] = {};
+            GetDlgItemTextW(box, 0xFFFF, buffer, 1024);
+            text_ = buffer;
+            PostMessageW(box, WM_COMMAND, button, 0);
+            return;
+          }
+        }
+      }) {}
+
+BoxAnswer::~BoxAnswer() { Join(); }
+
+void BoxAnswer::Join() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+std::wstring BoxAnswer::Text() {
+  if (thread_.joinable()) thread_.join();  // the box first, or the time-out
+  return text_;
+}
 }  // namespace wintest

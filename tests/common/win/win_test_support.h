@@ -2,8 +2,10 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 
 namespace wintest {
 // A Unix path from the build as a Wine path on drive Z:.
@@ -30,5 +32,21 @@ class ScopedKey {
   HKEY root_;
   std::wstring path_;
   REGSAM view_;
+};
+// Answers the next message box with this caption by `button` from a thread of its own, and
+// keeps its text. Waits at most 20 s.
+class BoxAnswer {
+ public:
+  explicit BoxAnswer(const wchar_t* caption = L"Tellwick", int button = IDOK);
+  ~BoxAnswer();
+  BoxAnswer(const BoxAnswer&) = delete;
+  BoxAnswer& operator=(const BoxAnswer&) = delete;
+  std::wstring Text();  // after the box was answered, or empty
+
+ private:
+  void Join();
+  std::atomic<bool> stop_{false};
+  std::wstring text_;
+  std::thread thread_;
 };
 }  // namespace wintest

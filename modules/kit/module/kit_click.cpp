@@ -1,0 +1,34 @@
+#include "modules/kit/module/kit_click.h"
+
+#include "modules/kit/module/kit_win.h"
+
+namespace kit {
+
+bool ReadClick(IHTMLEventObj* event, PageClick& e, ComPtr<IHTMLElement>& element) {
+  Bstr type, tag, id;
+  if (FAILED(event->get_type(type.out())) || FAILED(event->get_srcElement(element.out())) || !element) return false;
+  e.type = type.str();
+  if (FAILED(element->get_tagName(tag.out()))) return false;
+  e.tag = tag.str();
+  if (SUCCEEDED(element->get_id(id.out()))) e.id = id.str();
+  ComPtr<IHTMLInputElement> input;
+  ComPtr<IHTMLSelectElement> select;
+  VARIANT_BOOL flag = VARIANT_FALSE;
+  if (element.As(IID_IHTMLInputElement, input)) {
+    if (SUCCEEDED(input->get_checked(&flag))) e.checked = flag != VARIANT_FALSE;
+    flag = VARIANT_FALSE;
+    if (SUCCEEDED(input->get_disabled(&flag))) e.disabled = flag != VARIANT_FALSE;
+  } else if (element.As(IID_IHTMLSelectElement, select)) {
+    long index = -1;
+    if (SUCCEEDED(select->get_selectedIndex(&index))) e.selectedIndex = static_cast<int>(index);
+  }
+  VARIANT href;
+  VariantInit(&href);
+  Bstr name(L"href");
+  if (name.get() && SUCCEEDED(element->getAttribute(name.get(), 0, &href)) && href.vt == VT_BSTR && href.bstrVal)
+    e.href = U16(href.bstrVal, SysStringLen(href.bstrVal));
+  VariantClear(&href);
+  return true;
+}
+
+}  // namespace kit

@@ -1,0 +1,4 @@
+#pragma once
+#define IDS_DW_CAPTION 5000
+#define IDS_DW_NO_PERMISSION 5001
+#define IDS_DW_BLOCKED 5002
