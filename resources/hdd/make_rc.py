@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes wkpthdd_strings.rc from the texts_*.py tables (English is the source)."""
-import importlib.util, os
+import os, runpy
 HERE = os.path.dirname(os.path.abspath(__file__))
 LANGS = [("en", "LANG_ENGLISH, SUBLANG_ENGLISH_US"), ("de", "LANG_GERMAN, SUBLANG_GERMAN"),
          ("fr", "LANG_FRENCH, SUBLANG_FRENCH"), ("it", "LANG_ITALIAN, SUBLANG_ITALIAN"),
@@ -8,8 +8,7 @@ LANGS = [("en", "LANG_ENGLISH, SUBLANG_ENGLISH_US"), ("de", "LANG_GERMAN, SUBLAN
          ("zh_hans", "LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED"), ("zh_hant", "LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL")]
 
 def load(code):
-    spec = importlib.util.spec_from_file_location(code, os.path.join(HERE, f"texts_{code}.py"))
-    m = importlib.util.module_from_spec(spec); spec.loader.exec_module(m); return m.TEXTS
+    return runpy.run_path(os.path.join(HERE, f"texts_{code}.py"))["TEXTS"]
 
 def rc(s):
     return s.replace("\\", "\\\\").replace('"', '""').replace("\n", "\\n")
