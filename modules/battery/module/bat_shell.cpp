@@ -109,12 +109,6 @@ bool WinStore::AuditMode() { return CAudit().IsAuditMode(AUDIT_CHECK_CLONETAG | 
 
 std::u16string WinFiles::ModulePath() { return kit::ModulePath(); }
 
-bool WinFiles::NewPagePath(std::u16string& path) { return kit::NewPageFile(L"WBT", path); }
-
-bool WinFiles::WritePage(const std::u16string& path, const std::string& bytes) { return kit::WritePageFile(path, bytes); }
-
-void WinFiles::Delete(const std::u16string& path) { kit::DeletePageFile(path); }
-
 bool WinFiles::Exists(const std::u16string& path) { return GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES; }
 
 bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {

@@ -31,12 +31,10 @@ class WinStore : public IStore {
   bool AuditMode() override;
 };
 
-class WinFiles : public IFiles {
+class WinFiles : public kit::TempPageFiles<IFiles> {
  public:
+  WinFiles() : TempPageFiles(L"WBT") {}
   std::u16string ModulePath() override;
-  bool NewPagePath(std::u16string& path) override;
-  bool WritePage(const std::u16string& path, const std::string& bytes) override;
-  void Delete(const std::u16string& path) override;
   bool Exists(const std::u16string& path) override;
   bool LoadXml(const std::u16string& path, XmlElement& root) override;  // MSXML 3.0
 };

@@ -57,11 +57,9 @@ class WinStore : public IStore {
   bool AuditMode() override;
 };
 
-class WinFiles : public kit::IPageFiles {
+class WinFiles : public kit::TempPageFiles<> {
  public:
-  bool NewPagePath(std::u16string& path) override { return kit::NewPageFile(L"WHD", path); }
-  bool WritePage(const std::u16string& path, const std::string& bytes) override { return kit::WritePageFile(path, bytes); }
-  void Delete(const std::u16string& path) override { kit::DeletePageFile(path); }
+  WinFiles() : TempPageFiles(L"WHD") {}
 };
 
 class WinStrings : public IStrings {

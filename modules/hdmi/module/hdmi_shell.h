@@ -19,14 +19,10 @@ class WinStore : public IStore {
   void SetKnown(const std::u16string& key, uint32_t value) override;
 };
 
-class WinFiles : public IFiles {
+class WinFiles : public kit::TempPageFiles<IFiles> {
  public:
+  WinFiles() : TempPageFiles(L"WHM") {}
   std::u16string ModulePath() override { return kit::ModulePath(); }
-  bool NewPagePath(std::u16string& path) override { return kit::NewPageFile(L"WHM", path); }
-  bool WritePage(const std::u16string& path, const std::string& bytes) override {
-    return kit::WritePageFile(path, bytes);
-  }
-  void Delete(const std::u16string& path) override { kit::DeletePageFile(path); }
 };
 
 // The graphics object in this process, or else (a 32-bit process on 64-bit Windows) the

@@ -60,6 +60,20 @@ bool NewPageFile(const wchar_t* prefix, std::u16string& path);
 bool WritePageFile(const std::u16string& path, const std::string& bytes);
 void DeletePageFile(const std::u16string& path);
 
+// A module's page-files port (IPageFiles, or a module port built on it) over the functions
+// above, with the module's prefix.
+template <class Port = IPageFiles>
+class TempPageFiles : public Port {
+ public:
+  explicit TempPageFiles(const wchar_t* prefix) : prefix_(prefix) {}
+  bool NewPagePath(std::u16string& path) override { return NewPageFile(prefix_, path); }
+  bool WritePage(const std::u16string& path, const std::string& bytes) override { return WritePageFile(path, bytes); }
+  void Delete(const std::u16string& path) override { DeletePageFile(path); }
+
+ private:
+  const wchar_t* prefix_;
+};
+
 // The settings page's banner: the bitmap for the screen's horizontal density, owned here and
 // shown in the picture control.
 class Banner {

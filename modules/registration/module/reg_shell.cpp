@@ -101,19 +101,13 @@ bool WinStore::ReadSerial(std::string& serial) {
 
 std::u16string WinFiles::ModuleFolder() { return kit::ModuleFolder(); }
 
-bool WinFiles::NewPagePath(std::u16string& path) { return kit::NewPageFile(L"WRG", path); }
-
 std::u16string WinFiles::BitmapPath() {
   const std::u16string folder = kit::TempFolder();
   return folder.empty() ? std::u16string() : folder + u"wkptreg.bmp";
 }
 
-bool WinFiles::WritePage(const std::u16string& path, const std::string& utf8) { return kit::WritePageFile(path, utf8); }
-
 bool WinFiles::WriteQr(const std::u16string& path, const std::string& text) {
   return !path.empty() && qr::WriteQrBitmap(path, text.c_str()) == qr::WriteStatus::Ok;
 }
-
-void WinFiles::Delete(const std::u16string& path) { kit::DeletePageFile(path); }
 
 }  // namespace reg

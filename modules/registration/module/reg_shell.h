@@ -36,14 +36,12 @@ class WinStore : public IStore {
   MiscCommon::CMiscCommon* client_;  // the host's, lent; may be null
 };
 
-class WinFiles : public IFiles {
+class WinFiles : public kit::TempPageFiles<IFiles> {
  public:
+  WinFiles() : TempPageFiles(L"WRG") {}
   std::u16string ModuleFolder() override;
-  bool NewPagePath(std::u16string& path) override;
   std::u16string BitmapPath() override;
-  bool WritePage(const std::u16string& path, const std::string& utf8) override;
   bool WriteQr(const std::u16string& path, const std::string& text) override;
-  void Delete(const std::u16string& path) override;
 };
 
 // Everything the entry points share, created by WickpostInitialize.

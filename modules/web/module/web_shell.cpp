@@ -129,11 +129,9 @@ std::u16string WinPageLocale::DateTimeText(const LocalStamp& t) {
   return FormatStamp(st);
 }
 
-void WinDesktop::OpenUpdateManager() {
-  // One update manager at a time; the dialog itself comes with the download catalogue.
-  if (updateManagerOpen_.exchange(true)) return;
-  updateManagerOpen_ = false;
-}
+// The update manager dialog comes with the download catalogue; until then the request is
+// accepted and nothing opens.
+void WinDesktop::OpenUpdateManager() {}
 
 void WinDesktop::Inform(const std::u16string& text, const std::u16string& caption) {
   MessageBoxW(host_, Wide(text), Wide(caption), MB_ICONINFORMATION);

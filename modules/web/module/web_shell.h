@@ -4,7 +4,6 @@
 #pragma once
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
 
@@ -74,13 +73,6 @@ class WinHistoryFile : public IHistoryFile {
   bool Replace(const std::string& bytes) override;
 };
 
-class WinPageFiles : public kit::IPageFiles {
- public:
-  bool NewPagePath(std::u16string& path) override { return kit::NewPageFile(L"WKP", path); }
-  bool WritePage(const std::u16string& path, const std::string& bytes) override { return kit::WritePageFile(path, bytes); }
-  void Delete(const std::u16string& path) override { kit::DeletePageFile(path); }
-};
-
 // The standard bias and the user's short date and time formats.
 class WinPageLocale : public IPageLocale {
  public:
@@ -100,7 +92,6 @@ class WinDesktop : public IDesktop {
 
  private:
   HWND& host_;
-  std::atomic<bool> updateManagerOpen_{false};
 };
 
 // The support server of this variant: the shipped one, or in the sim variant the local
@@ -126,7 +117,7 @@ struct Shell {
   WinFileSystem files;
   SetupApiDrivers drivers;
   WinHistoryFile history;
-  WinPageFiles pageFiles;
+  kit::TempPageFiles<> pageFiles{L"WKP"};
   kit::CodePage932 codePage;
   WinPageLocale locale;
   kit::TableStrings strings;
