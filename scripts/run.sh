@@ -70,8 +70,13 @@ for preset in win32 win64; do
   rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp"
   cp "$plugged/unplugged.ini" "$plugged/scenario.ini"
   : > "$plugged/graphics.log"
-  # The 32-bit module reaches the graphics object through the 64-bit helper.
-  [ "$preset" = win32 ] && cp build/win64/out/sim/vidassist.exe "$out/"
+  # The graphics driver's control object, played by the sim's COM server; the 32-bit module
+  # reaches it through the 64-bit helper and server.
+  wine regsvr32 /s "Z:$PWD/$out/igfxsim.dll" || echo "(the graphics object could not be registered)"
+  if [ "$preset" = win32 ]; then
+    cp build/win64/out/sim/vidassist.exe "$out/"
+    wine regsvr32 /s "Z:$PWD/build/win64/out/sim/igfxsim.dll" || echo "(the 64-bit graphics object could not be registered)"
+  fi
   # The disk viewer's services and history, from the same notebook (sim/README.md).
   viewer_scenario=${scenario:-$PWD/sim/scenarios/default.ini}
   wine "$out/sysglance_sim.exe" install "Z:$(echo "$viewer_scenario" | tr / '\\')" 'C:\windows\temp\sysglance.log' ||

@@ -1,5 +1,5 @@
-// The real vidassist.exe (64-bit, sim variant) under Wine: every case of protocol.txt through
-// its standard input and output, with the simulated driver's write log.
+// The real vidassist.exe (64-bit) under Wine, over the sim's COM server: every case of
+// protocol.txt through its standard input and output, with the simulated driver's write log.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -103,7 +103,7 @@ TEST(VidassistExe, EveryCaseLineForLine) {
     ASSERT_TRUE(WriteWhole(scenario, c.scenario));
     ASSERT_TRUE(WriteWhole(log, ""));
     std::string output;
-    EXPECT_EQ(Converse(Wide(WinPath(VIDASSIST_SIM_EXE)), c.input, output), c.exitCode);
+    EXPECT_EQ(Converse(Wide(WinPath(VIDASSIST_EXE)), c.input, output), c.exitCode);
     EXPECT_EQ(output, c.output);
     EXPECT_EQ(ReadWhole(log), c.log);
   }
@@ -113,19 +113,22 @@ TEST(VidassistExe, EveryCaseLineForLine) {
   DeleteFileW(log.c_str());
 }
 
-// The release program with no graphics driver installed: no banner, "Terminated.", -1.
-TEST(VidassistExe, ReleaseWithoutTheDriverEndsAtOnce) {
+// No graphics driver: the object cannot be created, so no banner, "Terminated.", -1.
+TEST(VidassistExe, WithoutTheDriverEndsAtOnce) {
+  const std::wstring scenario = TempFile(L"vas");
+  ASSERT_TRUE(WriteWhole(scenario, "[display]\ngraphics = no\n"));
+  SetEnvironmentVariableW(L"TELLWICK_SCENARIO", scenario.c_str());
   std::string output;
-  EXPECT_EQ(Converse(Wide(WinPath(VIDASSIST_RELEASE_EXE)), "GetOpMode\n", output), -1);
+  EXPECT_EQ(Converse(Wide(WinPath(VIDASSIST_EXE)), "GetOpMode\n", output), -1);
   EXPECT_EQ(output, "Terminated.\n");
+  SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
+  DeleteFileW(scenario.c_str());
 }
 
 // It is a PE32+ program.
 TEST(VidassistExe, IsA64BitProgram) {
   DWORD type = 0;
-  ASSERT_TRUE(GetBinaryTypeW(Wide(WinPath(VIDASSIST_SIM_EXE)).c_str(), &type));
-  EXPECT_EQ(type, static_cast<DWORD>(SCS_64BIT_BINARY));
-  ASSERT_TRUE(GetBinaryTypeW(Wide(WinPath(VIDASSIST_RELEASE_EXE)).c_str(), &type));
+  ASSERT_TRUE(GetBinaryTypeW(Wide(WinPath(VIDASSIST_EXE)).c_str(), &type));
   EXPECT_EQ(type, static_cast<DWORD>(SCS_64BIT_BINARY));
 }
 

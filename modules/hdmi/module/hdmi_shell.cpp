@@ -2,6 +2,7 @@
 
 #include "common/win/reg.h"
 #include "modules/hdmi/module/hdmi_helper.h"
+#include "modules/kit/module/kit_com.h"
 #include "tools/vidassist/vidassist_core.h"
 #include "tools/vidassist/win/graphics_open.h"
 
@@ -9,10 +10,11 @@ namespace hdmi {
 namespace {
 
 // The graphics object in this process, spoken to through the helper's own protocol core.
+// The graphics object in this process; COM stays up on the thread as long as it is held.
 class InProcessChannel : public ICommandChannel {
  public:
-  explicit InProcessChannel(std::unique_ptr<vida::IGraphics> graphics)
-      : graphics_(std::move(graphics)), protocol_(graphics_.get()) {}
+  InProcessChannel(std::unique_ptr<kit::ComScope> com, std::unique_ptr<vida::IGraphics> graphics)
+      : com_(std::move(com)), graphics_(std::move(graphics)), protocol_(graphics_.get()) {}
   bool Request(const std::string& command, std::string& reply) override {
     reply = protocol_.Line(command).output;
     if (!reply.empty() && reply.back() == '\n') reply.pop_back();
@@ -20,6 +22,7 @@ class InProcessChannel : public ICommandChannel {
   }
 
  private:
+  std::unique_ptr<kit::ComScope> com_;
   std::unique_ptr<vida::IGraphics> graphics_;
   vida::Protocol protocol_;
 };
@@ -43,9 +46,11 @@ void WinStore::SetKnown(const std::u16string& key, uint32_t value) {
 }
 
 std::unique_ptr<IDisplay> WinDisplayOpener::Open() {
+  std::unique_ptr<kit::ComScope> com(new kit::ComScope);
   if (std::unique_ptr<vida::IGraphics> graphics = vida::OpenGraphics(false))
-    return std::unique_ptr<IDisplay>(
-        new CommandDisplay(std::unique_ptr<ICommandChannel>(new InProcessChannel(std::move(graphics)))));
+    return std::unique_ptr<IDisplay>(new CommandDisplay(
+        std::unique_ptr<ICommandChannel>(new InProcessChannel(std::move(com), std::move(graphics)))));
+  com.reset();
   if (!HelperAllowed()) return nullptr;
   const std::u16string folder = kit::ModuleFolder();
   if (folder.empty()) return nullptr;

@@ -5,23 +5,10 @@
 
 #include <string>
 
+#include "modules/kit/module/kit_com.h"
 #include "modules/kit/xml_element.h"
 
 namespace kit {
-
-// COM for the calling thread while the holder lives, when it is not set up already.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
-};
 
 // Loads a local file synchronously into `doc`; false when it cannot be read or parsed.
 bool LoadXmlFile(IXMLDOMDocument* doc, const std::u16string& path);

@@ -9,16 +9,6 @@
 namespace vida {
 namespace {
 
-const GUID& BlockGuid(Block block) {
-  switch (block) {
-    case Block::Configuration: return IGFX_GET_SET_CONFIGURATION_GUID;
-    case Block::Scaling: return IGFX_SCALING_GUID;
-    case Block::Edid: return IGFX_EDID_GUID_1_0;
-    case Block::NView: break;
-  }
-  return IGFX_GET_SET_N_VIEW_CONFIG_GUID;
-}
-
 class ComGraphics : public IGraphics {
  public:
   explicit ComGraphics(ComPtr<ICUIExternal8> object) : object_(std::move(object)) {}

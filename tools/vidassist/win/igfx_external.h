@@ -5,6 +5,8 @@
 #include <oleauto.h>
 #include <unknwn.h>
 
+#include "tools/vidassist/graphics_port.h"
+
 // {F932C038-6484-45CA-8FA1-7C8C279F7AEE}
 static const IID IID_ICUIExternal8 = {0xF932C038, 0x6484, 0x45CA, {0x8F, 0xA1, 0x7C, 0x8C, 0x27, 0x9F, 0x7A, 0xEE}};
 // {BC51E8BC-3A25-402E-9D20-4C3FC4E68BF2}
@@ -25,3 +27,30 @@ struct ICUIExternal8 : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE EnumAttachableDevices(BSTR device, DWORD index, DWORD* uid, DWORD* type,
                                                           DWORD* status) = 0;
 };
+
+namespace vida {
+// The data block each GUID names, in both directions: the client asks by block, the
+// simulated object answers by GUID.
+struct BlockGuidEntry {
+  Block block;
+  const GUID* guid;
+};
+constexpr BlockGuidEntry kBlockGuids[] = {{Block::Configuration, &IGFX_GET_SET_CONFIGURATION_GUID},
+                                          {Block::Scaling, &IGFX_SCALING_GUID},
+                                          {Block::Edid, &IGFX_EDID_GUID_1_0},
+                                          {Block::NView, &IGFX_GET_SET_N_VIEW_CONFIG_GUID}};
+
+inline const GUID& BlockGuid(Block block) {
+  for (const BlockGuidEntry& e : kBlockGuids)
+    if (e.block == block) return *e.guid;
+  return IGFX_GET_SET_N_VIEW_CONFIG_GUID;
+}
+inline bool BlockOfGuid(REFGUID guid, Block& block) {
+  for (const BlockGuidEntry& e : kBlockGuids)
+    if (IsEqualGUID(*e.guid, guid)) {
+      block = e.block;
+      return true;
+    }
+  return false;
+}
+}  // namespace vida
