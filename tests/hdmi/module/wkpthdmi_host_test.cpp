@@ -28,6 +28,20 @@ void WriteWhole(const std::wstring& path, const std::string& text) {
   CloseHandle(f);
 }
 
+DWORD Known(const wchar_t* key) {
+  DWORD value = 0, size = sizeof value;
+  return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI\\Known Monitors", key,
+                      RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
+             ? value
+             : 0xDEAD;
+}
+
+bool WaitKnown(const wchar_t* key, DWORD value, DWORD timeoutMs = 15000) {
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20))
+    if (Known(key) == value) return true;
+  return false;
+}
+
 bool WaitHidden(HWND window, DWORD timeoutMs = 15000) {
   for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(20))
     if (!hosttest::IsShown(window)) return true;
@@ -83,5 +97,43 @@ TEST_F(WkpthdmiInHost, PluggedTelevisionIsListedAndUnpluggingWithdrawsTheLine) {
   if (menu) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
   host->Post(WM_COMMAND, IDM_EXIT);
   EXPECT_EQ(host->Wait(), 0);
+}
+// Each kind of display from its line: the Full-HD television's page (state 5) opens in the
+// host's popup, another television (1) and the maker's (3) open the panel. Either way the
+// monitor is handled then.
+TEST_F(WkpthdmiInHost, ClickedLineOpensThePageOrThePanel) {
+  const struct {
+    const char* monitor;
+    const wchar_t* key;
+    bool page;
+  } cases[] = {
+      {"VEL0A01 cea VelmorantTV0", L"VEL0A01#1#0#1", true},
+      {"ABC1234 cea OtherTV", L"ABC1234#1#0#1", false},
+      {"VEL0A01 cea VelmorantTV1", L"VEL0A01#1#0#1", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.monitor);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI");
+    WriteWhole(scenario_, std::string("[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = ") +
+                              c.monitor + "\n");
+    WriteWhole(log_, "");
+    auto host = Start();
+    ASSERT_NE(host->Main(), nullptr);
+    const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
+    ASSERT_TRUE(line.window);
+    EXPECT_EQ(Known(c.key), 1u) << "seen, not handled yet";
+    hosttest::ClickMiniPopupRow(line.window, 0);
+    if (c.page) {
+      EXPECT_TRUE(WaitKnown(c.key, 2)) << "the page was shown";
+    } else {
+      const HWND panel = host->WaitWindow(L"#32770");
+      ASSERT_NE(panel, nullptr) << "the panel";
+      EXPECT_EQ(Known(c.key), 2u);
+      PostMessageW(panel, WM_COMMAND, IDCANCEL, 0);
+      EXPECT_TRUE(WaitHidden(panel));
+    }
+    host->Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(host->Wait(), 0);
+  }
 }
 }  // namespace
