@@ -136,4 +136,42 @@ TEST_F(WkpthdmiInHost, ClickedLineOpensThePageOrThePanel) {
     EXPECT_EQ(host->Wait(), 0);
   }
 }
+// The 1360 button by release: "1360x765" on XP and Vista, and off there for the maker's
+// television, which cannot show it.
+TEST_F(WkpthdmiInHost, PanelButtonFollowsTheRelease) {
+  const bool wide = sizeof(void*) == 8;
+  const struct {
+    const wchar_t* release;
+    const char* monitor;
+    const wchar_t* text;
+    bool enabled;
+  } cases[] = {
+      {wide ? L"winxp64" : L"winxp", "VEL0A01 cea VelmorantTV1", L"1360x765", false},
+      {L"vista", "ABC1234 cea OtherTV", L"1360x765", true},
+      {L"win7", "VEL0A01 cea VelmorantTV1", L"1360x768", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.monitor);
+    SetRelease(c.release);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI");
+    WriteWhole(scenario_, std::string("[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = ") +
+                              c.monitor + "\n");
+    WriteWhole(log_, "");
+    auto host = Start();
+    ASSERT_NE(host->Main(), nullptr);
+    const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
+    ASSERT_TRUE(line.window);
+    hosttest::ClickMiniPopupRow(line.window, 0);
+    const HWND panel = host->WaitWindow(L"#32770");
+    ASSERT_NE(panel, nullptr);
+    wchar_t text[32] = {};
+    GetDlgItemTextW(panel, 1001, text, 32);
+    EXPECT_STREQ(text, c.text);
+    EXPECT_EQ(IsWindowEnabled(GetDlgItem(panel, 1001)) != FALSE, c.enabled);
+    PostMessageW(panel, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitHidden(panel));
+    host->Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(host->Wait(), 0);
+  }
+}
 }  // namespace
