@@ -8,7 +8,7 @@ pkgs=(
   wine wine64 wine32:i386
   xvfb x11-apps imagemagick fonts-noto-cjk fonts-ipafont-gothic fonts-wine xdotool
   libpugixml-dev googletest libgtest-dev libssl-dev zbar-tools libqrencode-dev pkg-config
-  chromium openssl xxd python3 curl
+  chromium openssl xxd python3 curl osslsigncode wixl msitools
 )
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
