@@ -13,6 +13,7 @@
 
 #include "host/module_contract.h"
 #include "tests/common/win/win_test_support.h"
+#include "tests/host/win/fake_shell_tray.h"
 #include "tests/host/win/host_harness.h"
 
 namespace {
@@ -134,6 +135,7 @@ class ReleaseSmoke : public ::testing::TestWithParam<Mode> {
 TEST_P(ReleaseSmoke, EveryModuleNotifiesAndTheHostEndsCleanly) {
   const Mode& mode = GetParam();
   const std::set<std::wstring> before = Pages();
+  hosttest::FakeShellTray tray;
   HostProcess host(box_);
   if (mode.newerQuestion) {
     const HWND question = host.WaitWindow(L"#32770", L"Tellwick");
@@ -142,6 +144,7 @@ TEST_P(ReleaseSmoke, EveryModuleNotifiesAndTheHostEndsCleanly) {
     hosttest::Answer(question, IDYES);
   }
   ASSERT_NE(host.Main(), nullptr) << "the host is resident";
+  EXPECT_TRUE(tray.WaitFor(NIM_ADD, L"Tellwick")) << "its icon in the notification area";
   // The hard-disk module checks by itself only in the first minutes of an hour.
   host.Post(WM_COMMAND, IDM_CHECKNOW);
   const std::set<std::string> wanted(std::begin(kPagePrefixes), std::end(kPagePrefixes));
@@ -159,6 +162,7 @@ TEST_P(ReleaseSmoke, EveryModuleNotifiesAndTheHostEndsCleanly) {
   }
   host.Post(WM_COMMAND, IDM_EXIT);
   EXPECT_EQ(host.Wait(30000), 0) << "a clean end";
+  EXPECT_EQ(tray.Calls().back().action, static_cast<DWORD>(NIM_DELETE)) << "the icon taken away";
 }
 
 INSTANTIATE_TEST_SUITE_P(Releases, ReleaseSmoke, ::testing::ValuesIn(kModes),
