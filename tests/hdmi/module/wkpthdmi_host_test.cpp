@@ -68,6 +68,24 @@ class WkpthdmiInHost : public hosttest::QuickHost {
     SetEnvironmentVariableW(L"TELLWICK_GFX_LOG", nullptr);
     return host;
   }
+  // A host started with one television of this monitor plugged in, the module's memory empty,
+  // once its line is listed; null when it is not.
+  std::unique_ptr<hosttest::HostProcess> StartListed(const char* monitor, hosttest::MiniPopupView& line) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI");
+    WriteWhole(scenario_, std::string("[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = ") + monitor +
+                              "\n");
+    WriteWhole(log_, "");
+    auto host = Start();
+    if (!host->Main()) return nullptr;
+    line = hosttest::WaitMiniPopup(*host);
+    return line.window ? std::move(host) : nullptr;
+  }
+  static void CancelAndExit(hosttest::HostProcess& host, HWND panel) {
+    PostMessageW(panel, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitHidden(panel));
+    host.Post(WM_COMMAND, IDM_EXIT);
+    EXPECT_EQ(host.Wait(), 0);
+  }
   wintest::ScopedKey user_{HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI"};
   std::wstring scenario_, log_;
 };
@@ -113,27 +131,21 @@ TEST_F(WkpthdmiInHost, ClickedLineOpensThePageOrThePanel) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.monitor);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI");
-    WriteWhole(scenario_, std::string("[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = ") +
-                              c.monitor + "\n");
-    WriteWhole(log_, "");
-    auto host = Start();
-    ASSERT_NE(host->Main(), nullptr);
-    const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
-    ASSERT_TRUE(line.window);
+    hosttest::MiniPopupView line;
+    auto host = StartListed(c.monitor, line);
+    ASSERT_NE(host, nullptr);
     EXPECT_EQ(Known(c.key), 1u) << "seen, not handled yet";
     hosttest::ClickMiniPopupRow(line.window, 0);
     if (c.page) {
       EXPECT_TRUE(WaitKnown(c.key, 2)) << "the page was shown";
-    } else {
-      const HWND panel = host->WaitWindow(L"#32770");
-      ASSERT_NE(panel, nullptr) << "the panel";
-      EXPECT_EQ(Known(c.key), 2u);
-      PostMessageW(panel, WM_COMMAND, IDCANCEL, 0);
-      EXPECT_TRUE(WaitHidden(panel));
+      host->Post(WM_COMMAND, IDM_EXIT);
+      EXPECT_EQ(host->Wait(), 0);
+      continue;
     }
-    host->Post(WM_COMMAND, IDM_EXIT);
-    EXPECT_EQ(host->Wait(), 0);
+    const HWND panel = host->WaitWindow(L"#32770");
+    ASSERT_NE(panel, nullptr) << "the panel";
+    EXPECT_EQ(Known(c.key), 2u);
+    CancelAndExit(*host, panel);
   }
 }
 // The 1360 button by release: "1360x765" on XP and Vista, and off there for the maker's
@@ -153,14 +165,9 @@ TEST_F(WkpthdmiInHost, PanelButtonFollowsTheRelease) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.monitor);
     SetRelease(c.release);
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI");
-    WriteWhole(scenario_, std::string("[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = ") +
-                              c.monitor + "\n");
-    WriteWhole(log_, "");
-    auto host = Start();
-    ASSERT_NE(host->Main(), nullptr);
-    const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
-    ASSERT_TRUE(line.window);
+    hosttest::MiniPopupView line;
+    auto host = StartListed(c.monitor, line);
+    ASSERT_NE(host, nullptr);
     hosttest::ClickMiniPopupRow(line.window, 0);
     const HWND panel = host->WaitWindow(L"#32770");
     ASSERT_NE(panel, nullptr);
@@ -168,10 +175,7 @@ TEST_F(WkpthdmiInHost, PanelButtonFollowsTheRelease) {
     GetDlgItemTextW(panel, 1001, text, 32);
     EXPECT_STREQ(text, c.text);
     EXPECT_EQ(IsWindowEnabled(GetDlgItem(panel, 1001)) != FALSE, c.enabled);
-    PostMessageW(panel, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(WaitHidden(panel));
-    host->Post(WM_COMMAND, IDM_EXIT);
-    EXPECT_EQ(host->Wait(), 0);
+    CancelAndExit(*host, panel);
   }
 }
 }  // namespace
