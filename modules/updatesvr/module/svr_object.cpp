@@ -2,12 +2,15 @@
 // what its rules (svr_rules.h) do not allow; every failure is a failure HRESULT.
 #include <windows.h>
 #include <oleauto.h>
+#include <shlobj.h>
+#include <wintrust.h>
 
 #include <new>
 #include <string>
 
 #include "common/win/authority.h"
 #include "common/win/com_ptr.h"
+#include "common/win/package_verifier.h"
 #include "common/win/unique_handle.h"
 #include "modules/updatesvr/module/svr_ids.h"
 #include "modules/updatesvr/module/svr_server.h"
@@ -26,11 +29,47 @@ HRESULT LastError() {
   return e ? HRESULT_FROM_WIN32(e) : E_FAIL;
 }
 
-// Starts `line` (its program named by quoted full path, started by that path and never
-// looked up) and, when `exitCode` is given, waits for it and keeps its exit code.
+// The caller's download folders: "Velmorant" in its local application data. In the
+// surrogate the caller is the client, whose profile may not be the elevated user's.
+std::u16string DownloadRoot() {
+  const bool impersonating = SUCCEEDED(CoImpersonateClient());
+  HANDLE token = nullptr;
+  if (impersonating) OpenThreadToken(GetCurrentThread(), TOKEN_QUERY | TOKEN_IMPERSONATE, TRUE, &token);
+  wchar_t path[MAX_PATH] = {};
+  const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, token, SHGFP_TYPE_CURRENT, path);
+  if (token) CloseHandle(token);
+  if (impersonating) CoRevertToSelf();
+  if (FAILED(hr)) return {};
+  return reinterpret_cast<const char16_t*>(path) + std::u16string(u"\\Velmorant");
+}
+
+HRESULT Refusal(pkgsig::Verdict v) {
+  switch (v) {
+    case pkgsig::Verdict::Trusted: return S_OK;
+    case pkgsig::Verdict::Unreadable: return TRUST_E_SUBJECT_FORM_UNKNOWN;
+    case pkgsig::Verdict::Unsigned: return TRUST_E_NOSIGNATURE;
+    case pkgsig::Verdict::Tampered: return TRUST_E_BAD_DIGEST;
+    case pkgsig::Verdict::BadSignature: return TRUST_E_CERT_SIGNATURE;
+    case pkgsig::Verdict::ForeignSigner: return WKPTSVR_E_FOREIGN_SIGNER;
+    case pkgsig::Verdict::NotAllowed: break;
+  }
+  return WKPTSVR_E_NOT_ALLOWED;
+}
+
+// Starts `line` when its program, named by quoted full path, lies in the caller's download
+// folders and carries the maker's valid signature. The program stays locked from the check
+// until it has started, and it is started by that path, never looked up. With `exitCode`
+// the call waits for the program and keeps its exit code.
 HRESULT Start(const std::u16string& line, DWORD* exitCode) {
   const auto parts = SplitCommandLine(line);
   if (!parts) return E_INVALIDARG;
+  const std::u16string root = DownloadRoot();
+  if (root.empty() || !IsInsideFolder(parts->program, root)) return WKPTSVR_E_NOT_ALLOWED;
+  const UniqueHandle locked = OpenLocked(W(parts->program));
+  if (!locked) return LastError();
+  const HRESULT trust = Refusal(PackageVerifier(ReadMakerThumbprint()).Verify(locked.get(), W(parts->program)));
+  if (FAILED(trust)) return trust;
+
   std::wstring mutableLine(W(line));
   STARTUPINFOW si = {sizeof si};
   PROCESS_INFORMATION pi = {};

@@ -3,6 +3,8 @@
 // it should; its merged proxy/stub carries the calls between apartments.
 #include <windows.h>
 #include <oleauto.h>
+#include <shlobj.h>
+#include <wintrust.h>
 
 #include <gtest/gtest.h>
 
@@ -165,11 +167,16 @@ class Server : public Apartment {
  protected:
   void SetUp() override {
     Apartment::SetUp();
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    folder_ = std::wstring(temp) + L"wkptsvr_test." + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    // A download folder of this user's, and the maker's thumbprint as the operator sets it.
+    wchar_t local[MAX_PATH];
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local), S_OK);
+    CreateDirectoryW((std::wstring(local) + L"\\Velmorant").c_str(), nullptr);
+    folder_ = std::wstring(local) + L"\\Velmorant\\" + std::to_wstring(GetCurrentProcessId()) + L"\\";
     CreateDirectoryW(folder_.c_str(), nullptr);
+    const std::string thumbprint = wintest::ReadAll(WinePath(TEST_PKI "/maker.thumbprint"));
+    ASSERT_TRUE(setting_.SetString(L"MakerThumbprint", std::wstring(thumbprint.begin(), thumbprint.end())));
     log_ = folder_ + L"record.log";
+    DeleteFileW(log_.c_str());  // each test reads only its own record
     SetEnvironmentVariableW(L"TELLWICK_UPDATE_LOG", log_.c_str());
     dll_ = LoadLibraryW(WinePath(WKPTSVR_DLL).c_str());
     ASSERT_NE(dll_, nullptr);
@@ -186,19 +193,21 @@ class Server : public Apartment {
     Apartment::TearDown();
   }
   std::string Record() { return wintest::ReadAll(log_); }
-  std::wstring Copy(const char* from, const wchar_t* name) {
+  // A build-made update program copied into the download folder.
+  std::wstring Copy(const wchar_t* from, const wchar_t* name) {
     const std::wstring to = folder_ + name;
-    EXPECT_TRUE(CopyFileW(WinePath(from).c_str(), to.c_str(), FALSE));
+    EXPECT_TRUE(CopyFileW((WinePath(SIM_UPDATES_DIR) + L"\\" + from).c_str(), to.c_str(), FALSE));
     return to;
   }
 
+  wintest::ScopedKey setting_{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", KEY_WOW64_64KEY};
   HMODULE dll_ = nullptr;
   ComPtr<Iwkptcom> server_;
   std::wstring folder_, log_;
 };
 
 TEST_F(Server, ExecAndWaitExRunsByQuotedFullPathAndKeepsTheExitCode) {
-  const std::wstring setup = Copy(SIM_SETUP_EXE, L"setup.exe");
+  const std::wstring setup = Copy(L"setup.exe", L"setup.exe");
   struct Case {
     std::wstring line;
     HRESULT result;
@@ -229,14 +238,45 @@ TEST_F(Server, ExecAndWaitExRunsByQuotedFullPathAndKeepsTheExitCode) {
 }
 
 TEST_F(Server, ExpandArchiveSucceedsOnlyWhenTheExtractorDoes) {
-  const std::wstring good = Copy(SIM_PACKAGE_EXE, L"package.exe");
-  const std::wstring broken = Copy(SIM_PACKAGE_EXE, L"package-broken.exe");
+  const std::wstring good = Copy(L"package.exe", L"package.exe");
+  const std::wstring broken = Copy(L"package-broken.exe", L"package-broken.exe");
   Bstr goodPath(good.c_str()), brokenPath(broken.c_str()), missing((folder_ + L"gone.exe").c_str());
   EXPECT_EQ(server_->ExpandArchive(goodPath.get()), S_OK);
   EXPECT_NE(GetFileAttributesW((folder_ + L"setup.exe").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(server_->ExpandArchive(brokenPath.get()), WKPTSVR_E_PROGRAM_FAILED);
   EXPECT_EQ(server_->ExpandArchive(missing.get()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_NE(Record().find("extraction failed"), std::string::npos);
+}
+
+TEST_F(Server, RunsNothingThatIsNotTheMakersOrLiesOutsideTheDownloadFolders) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring outside = std::wstring(temp) + L"package.exe";
+  ASSERT_TRUE(CopyFileW((WinePath(SIM_UPDATES_DIR) + L"\\package.exe").c_str(), outside.c_str(), FALSE));
+  const struct {
+    std::wstring path;
+    HRESULT result;
+  } cases[] = {
+      {Copy(L"package-unsigned.exe", L"unsigned.exe"), TRUST_E_NOSIGNATURE},
+      {Copy(L"package-foreign.exe", L"foreign.exe"), WKPTSVR_E_FOREIGN_SIGNER},
+      {Copy(L"package-tampered.exe", L"tampered.exe"), TRUST_E_BAD_DIGEST},
+      {Copy(L"package-redigested.exe", L"redigested.exe"), TRUST_E_BAD_DIGEST},
+      {outside, WKPTSVR_E_NOT_ALLOWED},
+      {folder_ + L"..\\..\\package.exe", E_INVALIDARG},
+  };
+  for (const auto& c : cases) {
+    Bstr path(c.path.c_str()), line((L"\"" + c.path + L"\" -s").c_str());
+    ULONG exitCode = 0xDEAD;
+    EXPECT_EQ(server_->ExpandArchive(path.get()), c.result) << std::string(c.path.begin(), c.path.end());
+    EXPECT_EQ(server_->ExecAndWaitEx(line.get(), &exitCode), c.result);
+    EXPECT_EQ(server_->ExecAndNoWait(line.get()), c.result);
+  }
+  // Without the operator's thumbprint nothing runs at all.
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", L"MakerThumbprint");
+  Bstr good(Copy(L"package.exe", L"package.exe").c_str());
+  EXPECT_EQ(server_->ExpandArchive(good.get()), WKPTSVR_E_NOT_ALLOWED);
+  EXPECT_EQ(Record(), "") << "a refused program ran";
+  DeleteFileW(outside.c_str());
 }
 
 LRESULT CALLBACK Keep(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
