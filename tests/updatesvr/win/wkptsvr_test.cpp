@@ -279,6 +279,28 @@ TEST_F(Server, RunsNothingThatIsNotTheMakersOrLiesOutsideTheDownloadFolders) {
   DeleteFileW(outside.c_str());
 }
 
+// Waits until `done` holds, looking every 50 ms, for at most 30 s.
+bool WaitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 600; ++i) {
+    if (done()) return true;
+    Sleep(50);
+  }
+  return done();
+}
+
+TEST_F(Server, TheUpdaterTakesTheHandOffThroughTheServer) {
+  const std::wstring updater = folder_ + L"wkptupdate.exe";
+  ASSERT_TRUE(CopyFileW(WinePath(SIM_DIR "/wkptupdate.exe").c_str(), updater.c_str(), FALSE));
+  const std::wstring updateFolder = folder_.substr(0, folder_.size() - 1);  // a trailing "\" would escape the quote
+  Bstr line((L"\"" + updater + L"\" \"" + updateFolder + L"\"").c_str());
+  ASSERT_EQ(server_->ExecAndNoWait(line.get()), S_OK);
+  Bstr cls(L"WKPTUPDATE"), title(L"WKPTUPDATE_ADMIN");
+  ASSERT_TRUE(WaitFor([&] { return server_->FindWindowAndPostMessage(cls.get(), title.get(), 0x8000, 4242, 0) == S_OK; }));
+  ASSERT_TRUE(WaitFor([&] { return Record().find("updater hand-off host 4242") != std::string::npos; })) << Record();
+  EXPECT_NE(Record().find("folder [" + std::string(updateFolder.begin(), updateFolder.end()) + "]"), std::string::npos)
+      << Record();
+}
+
 LRESULT CALLBACK Keep(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
 
 TEST_F(Server, PostsOnlyTheHandOffToTheUpdatersWindow) {
