@@ -15,6 +15,7 @@
 
 #include "common/win/com_ptr.h"
 #include "modules/updatesvr/module/svr_ids.h"
+#include "modules/web/module/update_server_port.h"
 #include "tests/common/win/win_test_support.h"
 
 namespace {
@@ -299,6 +300,63 @@ TEST_F(Server, TheUpdaterTakesTheHandOffThroughTheServer) {
   ASSERT_TRUE(WaitFor([&] { return Record().find("updater hand-off host 4242") != std::string::npos; })) << Record();
   EXPECT_NE(Record().find("folder [" + std::string(updateFolder.begin(), updateFolder.end()) + "]"), std::string::npos)
       << Record();
+}
+
+// The host's window for the runner's last act: it only notes the close it is asked for.
+LRESULT CALLBACK NoteClose(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_CLOSE) {
+    SetPropW(w, L"closed", reinterpret_cast<HANDLE>(1));
+    return 0;
+  }
+  return DefWindowProcW(w, m, wp, lp);
+}
+
+TEST_F(Server, AScriptRunsThroughTheServerFromExtractionToTheHandOff) {
+  Bstr package(Copy(L"package.exe", L"package.exe").c_str());
+  ASSERT_EQ(server_->ExpandArchive(package.get()), S_OK);
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = NoteClose;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"TestHost";
+  RegisterClassW(&wc);
+  HWND host = CreateWindowW(L"TestHost", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(host, nullptr);
+  HANDLE cancel = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const std::wstring folder = folder_.substr(0, folder_.size() - 1), root = folder.substr(0, folder.rfind(L'\\'));
+  web::ServerInstallPort port(server_.get(), root, WinePath(SIM_DIR "/wkptupdate.exe"), cancel, host);
+  const std::u16string packageFolder(folder.begin(), folder.end());
+
+  const auto steps = web::ParseInstallScript(
+      u"# the maker's update\nUNINST#{not-there}#'old.exe';INST#a#'setup.exe' -s;INST#b#setup.exe -restart;"
+      u"SELF#x#'" + packageFolder + u"\\Wickpost.exe';");
+  ASSERT_TRUE(steps);
+  const web::ScriptResult result = web::RunInstallScript(*steps, packageFolder, port);
+  EXPECT_TRUE(result.ok);
+  EXPECT_TRUE(result.restartNeeded);
+  ASSERT_TRUE(WaitFor([&] { return Record().find("updater hand-off") != std::string::npos; })) << Record();
+  const std::string record = Record();
+  EXPECT_NE(record.find("setup.exe [-s] exit 0"), std::string::npos) << record;
+  EXPECT_NE(record.find("setup.exe [-restart] exit 3010"), std::string::npos) << record;
+  EXPECT_NE(record.find("updater hand-off host " + std::to_string(GetCurrentProcessId()) + " folder [" +
+                        std::string(folder.begin(), folder.end()) + "]"),
+            std::string::npos)
+      << record;
+  MSG msg;
+  while (PeekMessageW(&msg, host, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_NE(GetPropW(host, L"closed"), nullptr);
+
+  // A failing installer fails the script; a tampered program in the folder never starts.
+  ASSERT_TRUE(CopyFileW((WinePath(SIM_UPDATES_DIR) + L"\\package-tampered.exe").c_str(), (folder_ + L"evil.exe").c_str(), FALSE));
+  DeleteFileW(log_.c_str());
+  const web::ScriptResult failing = web::RunInstallScript(*web::ParseInstallScript(u"INST#a#setup.exe -fail;INST#b#x.exe;"), packageFolder, port);
+  EXPECT_FALSE(failing.ok);
+  EXPECT_EQ(failing.failedStep, 0);
+  const web::ScriptResult tampered = web::RunInstallScript(*web::ParseInstallScript(u"INST#a#evil.exe -silent;"), packageFolder, port);
+  EXPECT_FALSE(tampered.ok);
+  EXPECT_EQ(Record().find("package"), std::string::npos) << Record();
+  RemovePropW(host, L"closed");
+  DestroyWindow(host);
+  CloseHandle(cancel);
 }
 
 LRESULT CALLBACK Keep(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
