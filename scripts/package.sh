@@ -29,7 +29,8 @@ for arch in x86 x64; do
   for f in "$stage"/*.exe "$stage"/*.dll; do tw_sign "$f" "$signing"; done
   msi="$out/Tellwick-${version%% *}-$arch.msi"
   python3 scripts/lib/make_wxs.py --arch "$arch" --stage "$stage" --product packaging/product.txt \
-    --settings packaging/machine-settings.tsv --out "$out/tellwick-$arch.wxs"
+    --settings packaging/machine-settings.tsv --thumbprint "$(cat "$signing/maker.thumbprint")" \
+    --out "$out/tellwick-$arch.wxs"
   wixl -a "$arch" -o "$msi" "$out/tellwick-$arch.wxs" 2> >(grep -v -e '^$' -e 'GLib-GObject-WARNING' >&2)
   tw_sign "$msi" "$signing"
   echo "$msi"

@@ -2,7 +2,10 @@
 """Writes the installer source (WiX, as wixl reads it) for one architecture.
 
   make_wxs.py --arch x86|x64 --stage DIR --product packaging/product.txt
-              --settings packaging/machine-settings.tsv --out FILE.wxs
+              --settings packaging/machine-settings.tsv --thumbprint HEX --out FILE.wxs
+
+HEX is the thumbprint of the certificate that signs the set; settings whose default reads
+"@maker-thumbprint" get it, so that updates are checked against the same signer.
 
 DIR holds the signed release set: every program of PROGRAMS and the pages' style sheets and
 images. A program missing from it is an error, so no package goes out without a module.
@@ -105,9 +108,11 @@ def build(args):
         quoteattr(HOST_KEY), quoteattr(product["version"])))
     for row in read_settings(args.settings):
         # Only fixed defaults: values that depend on the model, belong to another program or
-        # are records are documented, not written. Values read in the 64-bit view are left to
-        # the 64-bit package; their defaults hold when absent.
-        if row["install"] == "yes" and (win64 or row["view"] != "64"):
+        # are records are documented, not written. The x86 package is for 32-bit Windows, which
+        # has one view, so values read in the 64-bit view go where the 32-bit modules read them.
+        if row["install"] == "yes":
+            if row["default"] == "@maker-thumbprint":
+                row = dict(row, default=args.thumbprint)
             add(registry_value(row))
     add('<RegistryValue Root="HKLM" Key=%s Name="Wickpost" Type="string" Value=%s/>' % (
         quoteattr(RUN_KEY), quoteattr('"[INSTALLDIR]Wickpost.exe" /STARTUP')))
@@ -150,6 +155,7 @@ def main():
     parser.add_argument("--stage", required=True)
     parser.add_argument("--product", required=True)
     parser.add_argument("--settings", required=True)
+    parser.add_argument("--thumbprint", required=True)
     parser.add_argument("--out", required=True)
     build(parser.parse_args())
 
