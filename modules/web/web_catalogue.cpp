@@ -707,6 +707,7 @@ int LoadCatalogue(const CatalogueSource& source, const Machine& machine, Catalog
   std::vector<Anchor> anchors;
   const IHtmlAnchors::Result read = ports.anchors.Read(resultPath, anchors);
   ports.files.Delete(resultPath);
+  if (read == IHtmlAnchors::Result::TimedOut) return kCatalogueTimedOut;
   if (read != IHtmlAnchors::Result::Ok) return kCatalogueNoTemp;
 
   const std::u16string base = Widen(source.base);

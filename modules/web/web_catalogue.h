@@ -172,11 +172,12 @@ struct CatalogueSource {
   std::u16string modulePath;
 };
 
-constexpr int kCatalogueUnreachable = -1, kCatalogueNoTemp = -2, kCatalogueNothing = -3;
+// A result page the HTML reader gave up on is a time-out of its own, not a temporary-file failure.
+constexpr int kCatalogueUnreachable = -1, kCatalogueNoTemp = -2, kCatalogueNothing = -3, kCatalogueTimedOut = -4;
 constexpr std::size_t kMaxDocumentBytes = 8u << 20;
 
 // Loads the catalogue for this computer and writes its page: the number of entries, or one of
-// the three failures above. `pagePath` names the page written.
+// the failures above. `pagePath` names the page written.
 int LoadCatalogue(const CatalogueSource& source, const Machine& machine, CataloguePorts& ports, Catalogue& out,
                   std::u16string& pagePath);
 // Runs the rules again and, when asked, rewrites the page (which must still be there).

@@ -60,8 +60,8 @@ std::u16string RowLabel(int state, int percent) {
 
 LoadOutcome AfterLoad(int result, const std::vector<FeedItem>& entries) {
   LoadOutcome o;
-  if (result == -1) o.show = LoadOutcome::Show::Failed;
-  if (result == -2) o.show = LoadOutcome::Show::NoTempFile;
+  if (result == kCatalogueUnreachable || result == kCatalogueTimedOut) o.show = LoadOutcome::Show::Failed;
+  if (result == kCatalogueNoTemp) o.show = LoadOutcome::Show::NoTempFile;
   if (result <= 0) return o;
   bool rows = false;
   for (const FeedItem& e : entries) {

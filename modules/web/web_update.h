@@ -30,7 +30,8 @@ struct LoadOutcome {
   enum class Show { Catalogue, Failed, NoTempFile, Nothing } show = Show::Nothing;
   bool offerSelfUpdate = false;  // ask whether to update this product now
 };
-// `result` is the loader's answer: the number of entries or -1, -2, -3. A catalogue with a
+// `result` is the loader's answer: the number of entries or a kCatalogue* failure; a time-out
+// of the result page's reader is told as a failed fetch. A catalogue with a
 // needed self-update offers it even when it has no row to show.
 LoadOutcome AfterLoad(int result, const std::vector<FeedItem>& entries);
 

@@ -334,3 +334,70 @@ TEST(CatalogueSizes, TextsAtTheirBoundaries) {
 }
 
 }  // namespace
+
+namespace {
+// Addresses served from files under the scratch root; anything else cannot be fetched.
+struct Served : web::IFeedDownload {
+  web::NativeCatalogueDisk& disk;
+  std::map<std::u16string, std::string> pages;
+  explicit Served(web::NativeCatalogueDisk& d) : disk(d) {}
+  bool Download(const std::u16string& url, std::u16string& temp) override {
+    auto it = pages.find(url);
+    return it != pages.end() && disk.WriteTemp(it->second, temp);
+  }
+  void Delete(const std::u16string& path) override { disk.Delete(path); }
+};
+// pugixml reading the scratch root's files by their Windows paths.
+struct RootedXml : web::PugiDocument {
+  web::NativeCatalogueDisk& disk;
+  explicit RootedXml(web::NativeCatalogueDisk& d) : disk(d) {}
+  Load LoadFile(const std::u16string& path) override { return PugiDocument::LoadFile(web::FromUtf8(disk.HostPath(path))); }
+};
+struct Anchors : web::IHtmlAnchors {
+  web::IHtmlAnchors& real;
+  Result answer = Result::Ok;
+  explicit Anchors(web::IHtmlAnchors& r) : real(r) {}
+  Result Read(const std::u16string& path, std::vector<web::Anchor>& out) override {
+    return answer == Result::Ok ? real.Read(path, out) : answer;
+  }
+};
+
+TEST(CatalogueLoad, FailuresAreToldApart) {
+  TempRoot root;
+  web::NativeCatalogueDisk disk(root.path());
+  Served served(disk);
+  web::PortableAnchors portable(disk, sjis);
+  Anchors anchors(portable);
+  RootedXml xml(disk);
+  FakeWindows windows;
+  FakeRegistry registry;
+  FakeDrivers drivers;
+  FakeBatteries batteries;
+  web::NativeFileSystem files(root.path());
+  web::FilterPorts filter{windows, registry, files, drivers, batteries};
+  web::CataloguePorts ports{xml, served, disk, anchors, disk, sjis, filter};
+  web::Machine machine{u"QZ-AB12CD34", u"9K12304567", {}, {}};
+  const web::CatalogueSource source{u"http://s/wkpt.xml", "http://faq/", "%sdl?c=%S", u"C:\\m\\wkptrss.dll"};
+  web::Catalogue catalogue;
+  std::u16string page;
+  auto load = [&] { return web::LoadCatalogue(source, machine, ports, catalogue, page); };
+
+  EXPECT_EQ(load(), web::kCatalogueUnreachable) << "no feed";
+  served.pages[u"http://s/wkpt.xml"] = Feed("");
+  EXPECT_EQ(load(), web::kCatalogueNothing) << "no catalogue code";
+  served.pages[u"http://s/wkpt.xml"] = Feed("<wkpt:machines><m wkpt:machine=\"QZ-.*\">QZA</m></wkpt:machines>");
+  EXPECT_EQ(load(), web::kCatalogueUnreachable) << "no search result";
+  served.pages[u"http://faq/dl?c=QZA"] = "<a href=\"/faq/docs/d1\">One</a>\n<a href=\"/faq/docs/d2\">Two</a>";
+  anchors.answer = web::IHtmlAnchors::Result::TimedOut;
+  EXPECT_EQ(load(), web::kCatalogueTimedOut);
+  anchors.answer = web::IHtmlAnchors::Result::Failed;
+  EXPECT_EQ(load(), web::kCatalogueNoTemp);
+  anchors.answer = web::IHtmlAnchors::Result::Ok;
+  served.pages[u"http://faq/faq/docs/d1"] = Document("<!--PP=\"2.0\"-->");
+  ASSERT_EQ(load(), 2) << "a document that cannot be fetched is kept, hidden";
+  EXPECT_TRUE(web::InformationOnly(catalogue.entries[0]));
+  EXPECT_TRUE(catalogue.entries[1].suppressed && catalogue.entries[1].listed);
+  EXPECT_EQ(page, u"C:\\Temp\\wkptrsdl.htm");
+  EXPECT_TRUE(disk.Read(page, 1 << 20));
+}
+}  // namespace

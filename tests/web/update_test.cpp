@@ -38,6 +38,7 @@ TEST(UpdateLoad, WhatTheManagerShows) {
     bool offer;
   } cases[] = {
       {-1, {}, Show::Failed, false},
+      {-4, {}, Show::Failed, false},  // the result page's reader timed out
       {-2, {}, Show::NoTempFile, false},
       {-3, {}, Show::Nothing, false},
       {0, {}, Show::Nothing, false},
