@@ -49,3 +49,23 @@ for page in popup:popup.html:380,640 history:wkptrshs1.htm:760,420; do
   convert "$shot" -strip -colors 64 "docs/screenshots/web-$name.png"
   echo "rendered: $shot"
 done
+
+# The update manager's catalogue page as the win64 Wine test wrote it (web_catalogue_win_test),
+# when that test has run; its base (the module's folder on Windows) is dropped so the images and
+# style sheets beside it here resolve.
+catalogue=build/win64/catalogue-page/wkptrsdl.htm
+if [ -s "$catalogue" ]; then
+  dl=build/catalogue-page && rm -rf "$dl" && mkdir -p "$dl"
+  cp resources/registration/style.css resources/web/local.css resources/web/sysglance_*.png "$dl/"
+  sed 's|<base href="[^"]*">||' "$catalogue" > "$dl/wkptrsdl.htm"
+  shot=$shots/web-catalogue.png
+  rm -f "$shot"
+  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+    --disable-component-update --disable-sync --user-data-dir="$dl/profile" --hide-scrollbars \
+    --screenshot="$shot" --window-size=693,379 "file://$(realpath "$dl/wkptrsdl.htm")" >/dev/null 2>&1
+  [ -s "$shot" ] || { echo "no screenshot for the catalogue" >&2; exit 1; }
+  convert "$shot" -strip -colors 64 docs/screenshots/web-catalogue.png
+  echo "rendered: $shot"
+else
+  echo "catalogue page: not rendered (run web_catalogue_win_test in the win64 preset first)"
+fi

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kit {
 
@@ -20,6 +21,9 @@ class ICodePage {
   virtual ~ICodePage() = default;
   // Characters without a mapping become '?'; nothing when the conversion is unavailable.
   virtual std::optional<std::string> Encode(const std::u16string& text) = 0;
+  // Bytes that do not form a character become U+30FB, as Windows decodes them; nothing when
+  // the conversion is unavailable.
+  virtual std::optional<std::u16string> Decode(std::string_view bytes) = 0;
 };
 
 }  // namespace kit

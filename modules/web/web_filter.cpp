@@ -1,6 +1,7 @@
 #include "modules/web/web_filter.h"
 
 #include <map>
+#include <tuple>
 
 #include "common/core/winversion_rules.h"
 #include "common/pattern/pattern.h"
@@ -153,6 +154,54 @@ bool Needed(const FeedItem& item, const Machine& machine, Facts& facts) {
          (item.ec && FirmwareNeeded(item.ec, item.ecOptions, machine.ec));
 }
 
+enum class Verdict { Excluded, InformationOnly, UpToDate, Needed };
+
+// Model and serial patterns of the catalogue are whole-text patterns of any length the dialect takes.
+bool WholeMatch(const Text& pattern, const std::u16string& subject) {
+  return !pattern || Pattern::Find(u"^" + *pattern + u"$", subject) == Pattern::Status::Match;
+}
+
+Verdict JudgeEntry(const FeedItem& e, const Machine& machine, Facts& facts) {
+  if (!WholeMatch(e.machine, machine.model) || !WholeMatch(e.serial, machine.serial)) return Verdict::Excluded;
+  if (e.os && !WindowsExpressionTrue(*e.os, facts.Windows())) return Verdict::Excluded;
+  if (!e.preinList.empty()) {
+    const auto& image = facts.Preinstall();
+    if (!image) return Verdict::InformationOnly;
+    bool listed = false;
+    for (const std::u16string& v : e.preinList)
+      if (auto wanted = ReadFirmwareVersion(v); wanted && CompareFirmware(*wanted, *image) == 0) listed = true;
+    if (!listed) return Verdict::Excluded;
+  }
+  if (e.batteryName && !BatteryMatches(e, facts)) return Verdict::Excluded;
+  if (e.installCheck && !facts.UninstallKey(*e.installCheck)) return Verdict::Excluded;
+
+  bool readable = false, needed = false;
+  for (const FileCondition& f : e.files) {
+    const auto midnight = ConditionMidnight(f.date);
+    if (!midnight || f.path.empty()) continue;
+    readable = true;
+    const auto written = facts.ports().files.FirstWriteTime(f.path);
+    if (!written || NeededBy(Compare(*written, *midnight), f.options)) needed = true;
+  }
+  for (const DriverCondition& d : e.drivers) {
+    const auto wanted = FeedDriverVersion(d.version);
+    if (!wanted) continue;
+    readable = true;
+    if (needed) continue;
+    const auto installed = facts.Driver(d.name);
+    if (!installed || NeededBy(*installed < *wanted ? -1 : *installed > *wanted ? 1 : 0, d.options)) needed = true;
+  }
+  for (const auto& [version, options, current] :
+       {std::tie(e.bios, e.biosOptions, machine.bios), std::tie(e.ec, e.ecOptions, machine.ec)}) {
+    const auto wanted = version ? ReadFirmwareVersion(*version) : std::nullopt;
+    if (!wanted) continue;
+    readable = true;
+    if (!needed && NeededBy(CompareFirmware(current, *wanted), options)) needed = true;
+  }
+  if (!readable) return Verdict::InformationOnly;
+  return needed ? Verdict::Needed : Verdict::UpToDate;
+}
+
 bool SwitchedOff(uint32_t category, const CategorySwitches& s) {
   return (category == 1 && !s.important) || (category == 2 && !s.support) || (category == 3 && !s.topics);
 }
@@ -265,6 +314,15 @@ std::optional<uint64_t> FeedDriverVersion(std::u16string_view version) {
     v[i] = static_cast<uint16_t>(*n);
   }
   return Pack4(v);
+}
+
+void JudgeCatalogueEntries(const std::vector<FeedItem*>& entries, const Machine& machine, FilterPorts& ports) {
+  Facts facts(ports);
+  for (FeedItem* e : entries) {
+    const Verdict v = JudgeEntry(*e, machine, facts);
+    e->suppressed = v == Verdict::Excluded || v == Verdict::InformationOnly;
+    e->listed = v == Verdict::Excluded || v == Verdict::UpToDate;
+  }
 }
 
 int FilterItems(std::vector<FeedItem>& items, const Machine& machine, const CategorySwitches& switches,

@@ -94,6 +94,13 @@ struct FilterPorts {
 int FilterItems(std::vector<FeedItem>& items, const Machine& machine, const CategorySwitches& switches,
                 FilterPorts& ports);
 
+// The support-site catalogue's rules over entries read from their documents: each entry ends
+// excluded (suppressed, listed), an information-only row (suppressed, not listed), up to date
+// (listed) or needed (neither). The need tests count a file or driver that is not there as
+// needed; an entry without one readable date or version becomes an information-only row, as
+// does one that names image versions while this computer's is unknown.
+void JudgeCatalogueEntries(const std::vector<FeedItem*>& entries, const Machine& machine, FilterPorts& ports);
+
 // The "wkpt:os" expression on this release.
 bool WindowsExpressionTrue(std::u16string_view expression, const WindowsRelease& release);
 

@@ -7,6 +7,7 @@ const OperatorSettings& DefaultOperatorSettings() {
       u"support.velmorant.example",
       // Eleven single-letter series and one two-letter series.
       {u"A", u"B", u"C", u"E", u"F", u"G", u"J", u"L", u"N", u"S", u"W", u"MX"},
+      u"http://faq.velmorant.example/",
   };
   return settings;
 }

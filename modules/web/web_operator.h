@@ -15,6 +15,8 @@ struct OperatorSettings {
   // Series codes (the one or two characters after the model's "-") whose models may have
   // the module on by default.
   std::vector<std::u16string> seriesCodes;
+  // Base address of the maker's FAQ server (its download search and documents), ending in "/".
+  std::u16string faqBase;
 };
 
 const OperatorSettings& DefaultOperatorSettings();

@@ -54,3 +54,33 @@ for name, w, h in (("banner96.bmp", 350, 48), ("banner120.bmp", 438, 60), ("bann
             return (255, 255, 255) if ring or meridian else (90, 160, 230)
         return base
     bmp(name, w, h, banner)
+
+
+# The catalogue page's check boxes (on, off; normal, pressed, disabled), completed marks and
+# the install button (normal, hover, pressed).
+def box(checked, frame, fill):
+    def pixel(x, y):
+        if x in (1, 14) or y in (1, 14):
+            return frame + (255,)
+        if not (1 < x < 14 and 1 < y < 14):
+            return (0, 0, 0, 0)
+        tick = checked and ((4 <= x <= 7 and abs(y - (x + 4)) <= 1) or (7 <= x <= 11 and abs(y - (18 - x)) <= 1))
+        return (frame + (255,)) if tick else fill + (255,)
+    return pixel
+
+
+for state, frame, fill in (("n", (40, 80, 160), (255, 255, 255)), ("p", (20, 50, 120), (200, 215, 240)),
+                           ("d", (160, 160, 160), (235, 235, 235))):
+    png("sysglance_check_on_%s.png" % state, 16, 16, box(True, frame, fill))
+    png("sysglance_check_off_%s.png" % state, 16, 16, box(False, frame, fill))
+for colour, name in (((40, 110, 200), "blue"), ((255, 255, 255), "white")):
+    png("sysglance_comp_%s.png" % name, 16, 16, disc((40, 150, 70), lambda x, y: (4 <= x <= 7 and abs(y - (x + 3)) <= 1)
+                                                     or (7 <= x <= 11 and abs(y - (17 - x)) <= 1)))
+for state, top in (("n", (60, 120, 210)), ("on", (90, 150, 235)), ("p", (30, 80, 160))):
+    def button(x, y, top=top):
+        if x in (0, 63) or y in (0, 19):
+            return (20, 50, 120, 255)
+        # "Install" as a white bar with an arrow: the page's text says the rest.
+        arrow = 8 <= x <= 14 and abs(y - 10) <= (14 - x) // 2 + 1 and x >= 11 or (4 <= x <= 10 and 9 <= y <= 11)
+        return (255, 255, 255, 255) if arrow or (20 <= x <= 56 and 9 <= y <= 10) else top + (255,)
+    png("sysglance_install_%s_blue.png" % state, 64, 20, button)

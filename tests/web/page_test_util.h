@@ -41,6 +41,12 @@ struct Latin1 : web::ICodePage {
     for (char16_t c : text) out += c < 0x100 ? static_cast<char>(c) : '?';
     return out;
   }
+  std::optional<std::u16string> Decode(std::string_view bytes) override {
+    if (fail) return std::nullopt;
+    std::u16string out;
+    for (char c : bytes) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return out;
+  }
 };
 
 }  // namespace webtest

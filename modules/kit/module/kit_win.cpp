@@ -66,6 +66,18 @@ std::optional<std::string> CodePage932::Encode(const std::u16string& text) {
   return out;
 }
 
+std::optional<std::u16string> CodePage932::Decode(std::string_view bytes) {
+  if (bytes.empty()) return std::u16string();
+  if (bytes.size() > 0x7FFFFFFF) return std::nullopt;
+  const int size = static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(932, 0, bytes.data(), size, nullptr, 0);
+  if (n <= 0) return std::nullopt;
+  std::u16string out(static_cast<size_t>(n), u'\0');
+  if (MultiByteToWideChar(932, 0, bytes.data(), size, reinterpret_cast<wchar_t*>(out.data()), n) != n)
+    return std::nullopt;
+  return out;
+}
+
 void Banner::Show(HWND dialog, int control, const Ids& ids) {
   Free();
   HDC dc = GetDC(dialog);

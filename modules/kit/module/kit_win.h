@@ -51,6 +51,7 @@ class TableStrings : public IStrings {
 class CodePage932 : public ICodePage {
  public:
   std::optional<std::string> Encode(const std::u16string& text) override;
+  std::optional<std::u16string> Decode(std::string_view bytes) override;
 };
 
 // Page files in the temporary folder: GetTempFileNameW with the module's three-letter

@@ -85,4 +85,29 @@ std::optional<std::string> IconvCodePage::Encode(const std::u16string& text) {
   return out;
 }
 
+std::optional<std::u16string> IconvCodePage::Decode(std::string_view bytes) {
+  iconv_t cd = iconv_open("UTF-16LE", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::u16string out;
+  for (size_t i = 0; i < bytes.size();) {
+    const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+    const bool pair = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && i + 1 < bytes.size();
+    char in[2] = {bytes[i], pair ? bytes[i + 1] : '\0'};
+    char buffer[8];
+    char* src = in;
+    char* dst = buffer;
+    size_t inLeft = pair ? 2 : 1, outLeft = sizeof buffer;
+    if (iconv(cd, &src, &inLeft, &dst, &outLeft) == static_cast<size_t>(-1)) {
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      out += u'\u30FB';
+    } else {
+      for (char* p = buffer; p + 1 < dst; p += 2)
+        out += static_cast<char16_t>(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1]) << 8);
+    }
+    i += pair ? 2 : 1;
+  }
+  iconv_close(cd);
+  return out;
+}
+
 }  // namespace kit

@@ -20,6 +20,7 @@ XmlElement ReadElement(const pugi::xml_node& node, int levels);
 class IconvCodePage : public ICodePage {
  public:
   std::optional<std::string> Encode(const std::u16string& text) override;
+  std::optional<std::u16string> Decode(std::string_view bytes) override;
 };
 
 }  // namespace kit

@@ -10,7 +10,10 @@ const OperatorSettings& ShellOperatorSettings() {
     OperatorSettings s = DefaultOperatorSettings();
     wchar_t host[256] = {};
     const DWORD n = GetEnvironmentVariableW(L"TELLWICK_SUPPORT_HOST", host, 256);
-    if (n > 0 && n < 256) s.supportHost = U16(host);
+    if (n > 0 && n < 256) {
+      s.supportHost = U16(host);
+      s.faqBase = u"http://" + s.supportHost + u"/";
+    }
     return s;
   }();
   return settings;

@@ -74,19 +74,6 @@ int ClientDriverPort::ModelNumber(unsigned index, uint8_t* buffer, uint32_t* len
   return client_ ? client_->GetModelNumber(index, buffer, length) : MiscCommon::MC_ERR_NOT_OPEN;
 }
 
-bool WinFeedDownload::Download(const std::u16string& url, std::u16string& tempPath) {
-  std::u16string path;
-  if (!fetcher_ || !kit::NewPageFile(L"WRS", path)) return false;
-  if (!fetcher_->Fetch(Wide(path), Wide(url), nullptr, nullptr)) {
-    DeleteFileW(Wide(path));
-    return false;
-  }
-  tempPath = path;
-  return true;
-}
-
-void WinFeedDownload::Delete(const std::u16string& path) { DeleteFileW(Wide(path)); }
-
 std::optional<std::string> WinHistoryFile::Read() {
   const std::wstring folder = HistoryFolder();
   if (folder.empty()) return std::nullopt;

@@ -10,6 +10,7 @@
 #include "common/win/http_fetcher.h"
 #include "host/module_contract.h"
 #include "modules/kit/module/kit_win.h"
+#include "modules/web/module/web_catalogue_win.h"
 #include "modules/web/module/web_platform.h"
 #include "modules/web/web_identity.h"
 #include "modules/web/web_module.h"
@@ -52,17 +53,6 @@ class ClientDriverPort : public IDriverPort {
  private:
   MiscCommon::ClientPacketPort packets_;
   MiscCommon::CMiscCommon* client_;
-};
-
-// Downloads into a new "WRS" temporary file with the shared fetcher.
-class WinFeedDownload : public IFeedDownload {
- public:
-  explicit WinFeedDownload(std::unique_ptr<http::CHttpFetcher>& fetcher) : fetcher_(fetcher) {}
-  bool Download(const std::u16string& url, std::u16string& tempPath) override;
-  void Delete(const std::u16string& path) override;
-
- private:
-  std::unique_ptr<http::CHttpFetcher>& fetcher_;
 };
 
 // "wkptrss.log" in Velmorant\WKPTRSS under the roaming application data, rewritten through

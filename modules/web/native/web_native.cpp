@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <iterator>
 #include <pugixml.hpp>
 
 #include "common/core/html_text.h"
@@ -109,6 +111,52 @@ std::optional<std::string> NativeFileSystem::ReadHead(const std::u16string& path
   in.read(bytes.data(), static_cast<std::streamsize>(max));
   bytes.resize(static_cast<std::size_t>(in.gcount()));
   return bytes;
+}
+
+std::optional<std::string> NativeCatalogueDisk::Read(const std::u16string& path, std::size_t max) {
+  std::ifstream in(HostPath(path), std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() > max) return std::nullopt;
+  return bytes;
+}
+
+bool NativeCatalogueDisk::WriteTemp(const std::string& bytes, std::u16string& path) {
+  const std::u16string folder = TempFolder();
+  if (!MakeFolder(folder.substr(0, folder.size() - 1))) return false;
+  const std::string n = std::to_string(++serial_);
+  path = folder + u"WDC" + std::u16string(n.begin(), n.end()) + u".tmp";
+  std::ofstream out(HostPath(path), std::ios::binary);
+  return static_cast<bool>(out << bytes);
+}
+
+void NativeCatalogueDisk::Delete(const std::u16string& path) { std::remove(HostPath(path).c_str()); }
+
+std::u16string NativeCatalogueDisk::TempFolder() { return u"C:\\Temp\\"; }
+
+bool NativeCatalogueDisk::WritePage(const std::u16string& path, const std::string& bytes, bool mustExist) {
+  struct stat st;
+  if (mustExist && stat(HostPath(path).c_str(), &st) != 0) return false;
+  std::ofstream out(HostPath(path), std::ios::binary | std::ios::trunc);
+  return static_cast<bool>(out << bytes);
+}
+
+std::u16string NativeCatalogueDisk::DownloadRoot() {
+  return MakeFolder(u"C:\\AppData\\Velmorant") ? u"C:\\AppData\\Velmorant\\" : u"";
+}
+
+bool NativeCatalogueDisk::MakeFolder(const std::u16string& path) {
+  const std::string full = HostPath(path);
+  for (std::size_t i = 1; i <= full.size(); ++i)
+    if (i == full.size() || full[i] == '/') mkdir(full.substr(0, i).c_str(), 0755);
+  struct stat st;
+  return stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<uint64_t> NativeCatalogueDisk::FileSize(const std::u16string& path) {
+  struct stat st;
+  if (stat(HostPath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<uint64_t>(st.st_size);
 }
 
 }  // namespace web

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "modules/kit/native/kit_pugi.h"
+#include "modules/web/web_catalogue.h"
 #include "modules/web/web_filter.h"
 
 namespace web {
@@ -35,6 +36,26 @@ class NativeFileSystem : public IFileSystem {
 
  private:
   std::string root_;
+};
+
+// The catalogue's files and downloads under the same root; the temporary folder is C:\Temp
+// and the downloads' root C:\AppData\Velmorant.
+class NativeCatalogueDisk : public ICatalogueFiles, public IDownloadDisk {
+ public:
+  explicit NativeCatalogueDisk(std::string root) : fs_(std::move(root)) {}
+  std::optional<std::string> Read(const std::u16string& path, std::size_t max) override;
+  bool WriteTemp(const std::string& bytes, std::u16string& path) override;
+  void Delete(const std::u16string& path) override;
+  std::u16string TempFolder() override;
+  bool WritePage(const std::u16string& path, const std::string& bytes, bool mustExist) override;
+  std::u16string DownloadRoot() override;
+  bool MakeFolder(const std::u16string& path) override;
+  std::optional<uint64_t> FileSize(const std::u16string& path) override;
+  std::string HostPath(const std::u16string& path) const { return fs_.HostPath(path); }
+
+ private:
+  NativeFileSystem fs_;
+  int serial_ = 0;
 };
 
 using kit::FromUtf8;
