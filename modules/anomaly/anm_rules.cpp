@@ -71,7 +71,7 @@ std::optional<Readings::AdaptorReply> ReadAdaptor(IPacketPort& port, int level) 
 namespace {
 // The maker's notebook families this module serves, by the model number's first three
 // characters; the last one only with a "1" in fourth place.
-const char* const kFamilies[] = {"PT1", "PT2", "RX7", "UV1", "XW3"};
+const char* const kFamilies[] = {"PT-", "RX-", "UV-", "XW3"};
 const char kFourthOnly[] = "XW3";
 }  // namespace
 

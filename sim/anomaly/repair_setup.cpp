@@ -2,8 +2,9 @@
 // Runs for the scenario's [anomaly] install.delay, then by its "install" entry:
 //   ok       copies velapp.exe (beside it) to TARGET and writes HKLM KEY with DisplayName NAME
 //   fail     writes nothing, exit code 1603
-//   slow     never ends by itself (the module's time budget runs out)
+//   slow     as ok, once install.delay has passed (set it beyond the module's time budget)
 //   restart  leaves TARGET to the next restart (PendingFileRenameOperations), exit code 3010
+// Each run appends "run" to the file named by TELLWICK_INSTALL_LOG, when that is set.
 #include <windows.h>
 
 #include <string>
@@ -55,9 +56,14 @@ int wmain(int argc, wchar_t** argv) {
   const sim::ScenarioSource source = sim::ReadScenarioSource();
   if (!source.readable || !sim::ParseScenario(source.text, scenario, error)) return 13;
   const sim::SimAnomaly& a = scenario.anomaly;
+  wchar_t log[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"TELLWICK_INSTALL_LOG", log, MAX_PATH)) {
+    HANDLE f = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (f != INVALID_HANDLE_VALUE) WriteFile(f, "run\n", 4, &written, nullptr), CloseHandle(f);
+  }
   Sleep(a.installDelayMs);  // the installation's own run time
   if (a.install == "fail") return 1603;
-  if (a.install == "slow") Sleep(INFINITE);
   if (a.install == "restart") return AddPendingRename(target) ? 3010 : 1603;
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);

@@ -93,7 +93,7 @@ struct Store : anm::IStore {
 };
 
 struct Machine : anm::IMachine {
-  std::optional<std::string> model = std::string("PT15KB3456CS");
+  std::optional<std::string> model = std::string("PT-15KB3456CS");
   std::optional<std::string> versionLine;
   bool admin = true;
   uint16_t language = 0x0409;

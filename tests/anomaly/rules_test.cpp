@@ -108,16 +108,17 @@ TEST(AnmMachine, RegionKind) {
     std::optional<uint16_t> table;
     int kind;
   } cases[] = {
-      {"PT15KB3456CS", std::nullopt, uint16_t(1), 1},
-      {"PT15KB3456CS", std::nullopt, uint16_t(2), 2},
-      {"PT15KB3456CS", std::nullopt, std::nullopt, 2},
-      {"PT15KB3456CS", std::string("J1.00"), uint16_t(2), 1},
-      {"PT15KB3456CS", std::string("E1.00"), uint16_t(1), 2},
-      {"PT15KB3456CS", std::string(""), uint16_t(1), 2},
-      {"QQ15KB3456CS", std::nullopt, uint16_t(1), 0},
+      {"PT-15KB3456CS", std::nullopt, uint16_t(1), 1},
+      {"PT-15KB3456CS", std::nullopt, uint16_t(2), 2},
+      {"PT-15KB3456CS", std::nullopt, std::nullopt, 2},
+      {"PT-15KB3456CS", std::string("J1.00"), uint16_t(2), 1},
+      {"PT-15KB3456CS", std::string("E1.00"), uint16_t(1), 2},
+      {"PT-15KB3456CS", std::string(""), uint16_t(1), 2},
+      {"QQ-15KB3456CS", std::nullopt, uint16_t(1), 0},
       {"XW31AB", std::nullopt, uint16_t(1), 1},
       {"XW32AB", std::nullopt, uint16_t(1), 0},
       {"PT", std::nullopt, uint16_t(1), 0},
+      {"PT15KB3456CS", std::nullopt, uint16_t(1), 0},
   };
   for (const auto& c : cases) EXPECT_EQ(RegionKind(c.model, c.doc, c.table), c.kind) << c.model;
 }
