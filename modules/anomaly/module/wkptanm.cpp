@@ -74,7 +74,7 @@ uint16_t WICKPOST_CALL WickpostGetSetupDlg(void) {
   });
 }
 
-INT_PTR CALLBACK WickpostSetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR WICKPOST_CALL WickpostSetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   return anm::SetupPageProc(dialog, message, wParam, lParam);
 }
 
