@@ -91,6 +91,9 @@ for preset in win32 win64; do
     wine "$out/displaychange.exe" 1280 720 32 >/dev/null 2>&1 || true
     echo "plugged: the maker's Full-HD television on HDMI"
   fi
+  # The embedded controller finds the battery failing and announces it (sim/README.md).
+  printf '[anomaly]\nbattery = red\n' >> "$plugged/scenario.ini"
+  wine "$out/ec_event.exe" 0xC0 >/dev/null 2>&1 && echo "event: the embedded controller reports a battery fault"
   sleep $(( seconds / 2 ))
   xwd -root -display "$DISPLAY" -silent | convert xwd:- "$shots/wickpost-$preset.png" 2>/dev/null &&
     echo "screenshot: $shots/wickpost-$preset.png"

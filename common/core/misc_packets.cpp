@@ -102,6 +102,24 @@ PacketReply ReadBatteryDate(IPacketPort& port, uint16_t pack, uint16_t& dateWord
   return r;
 }
 
+PacketReply ReadControllerRegister(IPacketPort& port, const uint8_t (&request)[4], uint8_t (&reply)[4]) {
+  uint8_t p[12];
+  InitPacket(p, sizeof p, kFnControllerRegister, kPacketClassOrdinary, 12, 12);
+  std::memcpy(p + 8, request, 4);
+  const PacketReply r = Send(port, p, sizeof p);
+  if (r.ok()) std::memcpy(reply, p + 8, 4);
+  return r;
+}
+
+PacketReply ReadAdaptorRegister(IPacketPort& port, uint8_t index, uint16_t& flags) {
+  uint8_t p[10];
+  InitPacket(p, sizeof p, kFnAdaptorRegister, kPacketClassOrdinary, 9, 10);
+  p[8] = index;
+  const PacketReply r = Send(port, p, sizeof p);
+  if (r.ok()) flags = bytes::GetU16(p + 8);
+  return r;
+}
+
 PacketReply QueryBiosTable(IPacketPort& port, uint16_t& tableBytes, uint8_t& flag) {
   std::vector<uint8_t> p(kTableHeader);
   const PacketReply r = Table(port, p, kTableQuery, kTableHeader, kTableHeader);

@@ -36,6 +36,7 @@ struct PacketReply {
 
 constexpr uint8_t kFnEcFirmware = 15, kFnEcRegister = 16, kFnBiosTable = 24, kFnEcKind = 26;
 constexpr uint8_t kFnBatteryDate = 66, kFnBatteryName = 69, kFnBatterySerial = 70;
+constexpr uint8_t kFnAdaptorRegister = 0x1D, kFnControllerRegister = 0x1E;
 
 PacketReply ReadEcKind(IPacketPort& port, uint8_t& kind);                        // 26
 PacketReply ReadEcFirmware(IPacketPort& port, uint8_t (&bytes)[5]);              // 15
@@ -43,6 +44,11 @@ PacketReply ReadEcRegister(IPacketPort& port, uint8_t index, uint8_t& value);   
 PacketReply ReadBatterySerial(IPacketPort& port, uint16_t pack, uint16_t& serial);     // 70
 PacketReply ReadBatteryName(IPacketPort& port, uint16_t pack, uint8_t (&name)[12]);    // 69
 PacketReply ReadBatteryDate(IPacketPort& port, uint16_t pack, uint16_t& dateWord);     // 66
+// Four bytes of the embedded controller's register space: `request` names the register and
+// its arguments, `reply` receives the four bytes the controller answers in their place.
+PacketReply ReadControllerRegister(IPacketPort& port, const uint8_t (&request)[4], uint8_t (&reply)[4]);  // 0x1E
+// The 16-bit flags of one AC adaptor register.
+PacketReply ReadAdaptorRegister(IPacketPort& port, uint8_t index, uint16_t& flags);  // 0x1D
 
 // The BIOS extension table (function 24): 8-byte entries.
 constexpr uint32_t kBiosEntryBytes = 8;

@@ -37,6 +37,14 @@ std::unique_ptr<MiscCommon::IMiscDevice> LoadDevice(std::unique_ptr<ISimRegistry
   if (!ParseScenario(source.text, scenario, error)) return std::make_unique<BrokenScenarioDevice>(source.name + ": " + error);
   registry = CreatePlatformRegistry();
   auto driver = std::make_unique<SimDriver>(scenario, *registry);
+  driver->SetAnomalySource([](SimAnomaly& out) {
+    const ScenarioSource now = ReadScenarioSource();
+    Scenario fresh;
+    std::string ignored;
+    if (!now.readable || !ParseScenario(now.text, fresh, ignored)) return false;
+    out = fresh.anomaly;
+    return true;
+  });
   if (driver->ApplyRegistryPresets() != 0)
     return std::make_unique<BrokenScenarioDevice>(source.name + ": registry values cannot be written.");
   return driver;

@@ -387,6 +387,42 @@ bool RecalWord(const SimPack& p, uint16_t& word) {
 }
 
 namespace {
+}  // namespace
+
+bool AnomalyKey(const std::string& key, const std::string& value, SimAnomaly& a) {
+  a.defined = true;
+  auto oneOf = [&](std::initializer_list<const char*> names, std::string& out) {
+    for (const char* n : names)
+      if (value == n) return out = value, true;
+    return false;
+  };
+  if (key == "battery") return oneOf({"fine", "red", "orange-temperature", "orange-power", "refused"}, a.battery);
+  if (key == "adaptor") return oneOf({"none", "recommended", "not-recommended", "mini", "refused"}, a.adaptor);
+  if (key == "install") return oneOf({"ok", "fail", "slow", "restart"}, a.install);
+  if (key == "install.delay") {
+    uint64_t ms = 0;
+    return ParseNumber(value, 600000, ms) && (a.installDelayMs = uint32_t(ms), true);
+  }
+  return false;
+}
+
+bool AnomalyBatteryBytes(const SimAnomaly& a, uint8_t (&out)[4]) {
+  if (a.battery == "refused") return false;
+  out[0] = 0;
+  out[1] = a.battery == "red" ? 0x02 : a.battery == "fine" ? 0x00 : 0x01;
+  out[2] = a.battery == "orange-temperature" ? 1 : a.battery == "orange-power" ? 2 : 0;
+  out[3] = 0;
+  return true;
+}
+
+bool AnomalyAdaptorFlags(const SimAnomaly& a, uint16_t& flags) {
+  if (a.adaptor == "refused") return false;
+  flags = a.adaptor == "none" ? 0x0000 : a.adaptor == "not-recommended" ? 0x0021 : a.adaptor == "mini" ? 0x0013 : 0x0003;
+  return true;
+}
+
+namespace {
+
 bool Apply(const std::string& section, const std::string& key, const std::string& value, Scenario& s) {
   uint64_t n;
   if (section == "driver") return DriverKey(key, value, s);
@@ -406,6 +442,7 @@ bool Apply(const std::string& section, const std::string& key, const std::string
   if (section == "battery") return BatteryKey(key, value, s.battery);
   if (section == "display") return DisplayKey(key, value, s.graphics);
   if (section == "disk") return DiskKey(key, value, s.disk);
+  if (section == "anomaly") return AnomalyKey(key, value, s.anomaly);
   if (section == "registry") {
     RegistryPreset preset;
     if (!ParseRegistryValue(key, value, preset)) return false;
@@ -429,7 +466,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string& error) {
       if (t.back() != ']') return error = "line " + std::to_string(line) + ": unterminated section", false;
       section = Lower(Trim(t.substr(1, t.size() - 2)));
       static const char* const kSections[] = {"driver", "identity", "ec", "functions",
-                                              "status", "busy",     "bios_table", "registry", "battery", "display", "disk"};
+                                              "status", "busy",     "bios_table", "registry", "battery", "display", "disk", "anomaly"};
       bool known = false;
       for (const char* k : kSections) known = known || section == k;
       if (!known) return error = "line " + std::to_string(line) + ": unknown section [" + section + "]", false;

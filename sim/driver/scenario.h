@@ -66,6 +66,20 @@ struct SimGraphicsSetup {
   std::vector<std::string> failures;      // "get-config", "set-scaling", ... (sim/README.md)
 };
 
+// The anomaly registers of the embedded controller and the repair installer's behaviour
+// (the [anomaly] section).
+struct SimAnomaly {
+  bool defined = false;
+  std::string battery = "fine";   // fine, red, orange-temperature, orange-power, refused
+  std::string adaptor = "recommended";  // none, recommended, not-recommended, mini, refused
+  uint32_t installDelayMs = 0;    // the installer's run time
+  std::string install = "ok";     // ok, fail, slow (waits until killed), restart
+};
+bool AnomalyKey(const std::string& key, const std::string& value, SimAnomaly& out);
+// The battery register's four bytes and the adaptor's flags; false when the request is refused.
+bool AnomalyBatteryBytes(const SimAnomaly& a, uint8_t (&out)[4]);
+bool AnomalyAdaptorFlags(const SimAnomaly& a, uint16_t& flags);
+
 struct Scenario {
   // [driver]
   bool present = true;
@@ -109,6 +123,8 @@ struct Scenario {
   SimGraphicsSetup graphics;
   // [disk]
   SimDisk disk;
+  // [anomaly]
+  SimAnomaly anomaly;
 };
 
 // False with a message naming the line when the text is not a valid scenario.

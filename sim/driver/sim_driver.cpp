@@ -192,6 +192,7 @@ SimDriver::Reply SimDriver::MiscFunction(const uint8_t* in, uint32_t inLength, u
 void SimDriver::RunFunction(uint8_t* p, size_t size) {
   const int fn = p[0];
   const auto status = scenario_.status.find(fn);
+  if (RunAnomalyFunction(p, size)) return;
   if (scenario_.battery.defined && RunBatteryFunction(scenario_.battery, p, size)) return;
   if (fn == 16 && size >= 24) {
     const bool valid = bytes::GetU32(p + 8) == 0x90 && bytes::GetU32(p + 12) < 256 &&
@@ -210,6 +211,22 @@ void SimDriver::RunFunction(uint8_t* p, size_t size) {
   const size_t n = std::min(reply->second.size(), size > kPacketHeader ? size - kPacketHeader : 0);
   std::memcpy(p + kPacketHeader, reply->second.data(), n);
   p[0] = status != scenario_.status.end() ? status->second : kStatusSuccess;
+}
+
+bool SimDriver::RunAnomalyFunction(uint8_t* p, size_t size) {
+  const bool battery = p[0] == 0x1E && size >= 12 && p[8] == 0xC0 && p[9] == 0x8A;
+  const bool adaptor = p[0] == 0x1D && size >= 10 && p[8] == 0xBE;
+  if (!battery && !adaptor) return false;
+  SimAnomaly a = scenario_.anomaly;
+  if (anomalySource_) anomalySource_(a);
+  if (!a.defined) return false;
+  uint8_t four[4];
+  uint16_t flags = 0;
+  const bool ok = battery ? AnomalyBatteryBytes(a, four) : AnomalyAdaptorFlags(a, flags);
+  if (ok && battery) std::memcpy(p + 8, four, 4);
+  if (ok && adaptor) bytes::PutU16(p + 8, flags);
+  p[0] = ok ? kStatusSuccess : kStatusUnsupported;
+  return true;
 }
 
 void SimDriver::BiosTable(uint8_t* p, size_t size) {

@@ -1,6 +1,7 @@
 // The simulated platform driver: speaks the client's control codes, handshake, capsules,
 // packets and registry records byte for byte, and keeps its session state per open.
 #pragma once
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +22,9 @@ class SimDriver : public MiscCommon::IMiscDevice {
   bool IoControl(MiscCommon::DeviceHandle handle, uint32_t code, const void* in, uint32_t inLength, void* out,
                  uint32_t outCapacity, uint32_t* returned) override;
   void Close(MiscCommon::DeviceHandle handle) override;
+  // Where the anomaly registers are read afresh at each request (the notebook's scenario
+  // file, which a test or the main job rewrites before an event); unset: the scenario given.
+  void SetAnomalySource(std::function<bool(SimAnomaly&)> source) { anomalySource_ = std::move(source); }
 
   size_t OpenCount() const { return opens_.size(); }
   // Writes the scenario's registry values; a Win32 error code.
@@ -59,6 +63,8 @@ class SimDriver : public MiscCommon::IMiscDevice {
   MiscCommon::DeviceHandle nextHandle_ = 0x100;
   uint32_t nextSessionId_ = 0x5E55;
   std::map<int, int> busyLeft_;
+  std::function<bool(SimAnomaly&)> anomalySource_;
+  bool RunAnomalyFunction(uint8_t* packet, size_t size);
 };
 
 }  // namespace sim

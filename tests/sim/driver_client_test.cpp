@@ -365,6 +365,24 @@ TEST(DriverClient, PacketWrappersReadTheSharedFunctions) {
   EXPECT_EQ(MiscCommon::ReadEcKind(unplugged, kind).code, MC_ERR_NOT_OPEN);
 }
 
+TEST(DriverClient, AnomalyRegistersFromTheScenarioAndAFreshSource) {
+  SimNotebook nb("[anomaly]\nbattery = orange-power\nadaptor = mini\n");
+  ASSERT_EQ(nb.client->Open(), MC_OK);
+  MiscCommon::ClientPacketPort port(nb.client.get());
+  const uint8_t request[4] = {0xC0, 0x8A, 0, 0};
+  uint8_t reply[4] = {};
+  uint16_t flags = 0;
+  EXPECT_TRUE(MiscCommon::ReadControllerRegister(port, request, reply).ok());
+  EXPECT_EQ(std::vector<uint8_t>(reply, reply + 4), (std::vector<uint8_t>{0, 0x01, 2, 0}));
+  EXPECT_TRUE(MiscCommon::ReadAdaptorRegister(port, 0xBE, flags).ok());
+  EXPECT_EQ(flags, 0x13);
+  // The registers as the scenario file says now (a rewritten file before an event).
+  nb.driver->SetAnomalySource([](sim::SimAnomaly& a) { return sim::AnomalyKey("battery", "refused", a); });
+  EXPECT_EQ(MiscCommon::ReadControllerRegister(port, request, reply).status, 1);
+  const uint8_t other[4] = {0x8D, 0, 0, 0};
+  EXPECT_FALSE(MiscCommon::ReadControllerRegister(port, other, reply).ok()) << "another register is not the section's";
+}
+
 TEST(DriverClient, BiosTableReadWriteAndCountChecks) {
   SimNotebook nb("[bios_table]\nentries = 0e 00 00 00 00 00 01 00 10 00 00 00 00 00 00 00\nflag = 3\n");
   ASSERT_EQ(nb.client->Open(), MC_OK);

@@ -111,19 +111,6 @@ std::u16string WinFiles::ModulePath() { return kit::ModulePath(); }
 
 bool WinFiles::Exists(const std::u16string& path) { return GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES; }
 
-bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) {
-  kit::ComScope com;
-  CLSID clsid;
-  ComPtr<IXMLDOMDocument> doc;
-  if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid)) ||
-      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                              reinterpret_cast<void**>(doc.out()))))
-    return false;
-  ComPtr<IXMLDOMElement> element;
-  if (!kit::LoadXmlFile(doc.get(), path) || FAILED(doc->get_documentElement(element.out())) || !element)
-    return false;
-  kit::ReadElement(element.get(), kLevels, root);
-  return true;
-}
+bool WinFiles::LoadXml(const std::u16string& path, XmlElement& root) { return kit::LoadXmlRoot(path, kLevels, root); }
 
 }  // namespace bat

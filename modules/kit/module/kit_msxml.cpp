@@ -29,6 +29,20 @@ bool LoadXmlFile(IXMLDOMDocument* doc, const std::u16string& path) {
   return file.get() && SUCCEEDED(doc->load(source, &loaded)) && loaded != VARIANT_FALSE;
 }
 
+bool LoadXmlRoot(const std::u16string& path, int levels, XmlElement& root) {
+  ComScope com;
+  CLSID clsid;
+  ComPtr<IXMLDOMDocument> doc;
+  if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid)) ||
+      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                              reinterpret_cast<void**>(doc.out()))))
+    return false;
+  ComPtr<IXMLDOMElement> element;
+  if (!LoadXmlFile(doc.get(), path) || FAILED(doc->get_documentElement(element.out())) || !element) return false;
+  ReadElement(element.get(), levels, root);
+  return true;
+}
+
 void ReadElement(IXMLDOMNode* node, int levels, XmlElement& e) {
   Bstr name, text;
   if (SUCCEEDED(node->get_nodeName(name.out()))) e.name = name.str();
