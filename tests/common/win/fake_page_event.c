@@ -5,6 +5,7 @@
 #include <mshtml.h>
 #include <stddef.h>
 #include <stdlib.h>
+#include <wchar.h>
 
 wchar_t g_fakeListId[64];
 int g_fakeListDisabled = -1;
