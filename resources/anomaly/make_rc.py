@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """Writes wkptanm_strings.rc from the texts_*.py tables (English is the source)."""
-import os, runpy
+import os, re, runpy
 HERE = os.path.dirname(os.path.abspath(__file__))
-LANGS = [("en", "LANG_ENGLISH, SUBLANG_ENGLISH_US"), ("ja", "LANG_JAPANESE, SUBLANG_DEFAULT")]
+LANGS = [("en", "LANG_ENGLISH, SUBLANG_ENGLISH_US"), ("ja", "LANG_JAPANESE, SUBLANG_DEFAULT"),
+         ("de", "LANG_GERMAN, SUBLANG_GERMAN"), ("fr", "LANG_FRENCH, SUBLANG_FRENCH"),
+         ("it", "LANG_ITALIAN, SUBLANG_ITALIAN"), ("es", "LANG_SPANISH, SUBLANG_SPANISH_MODERN"),
+         ("zh_CN", "LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED"),
+         ("zh_TW", "LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL")]
 
 def rc(s):
     return s.replace("\\", "\\\\").replace('"', '""').replace("\n", "\\n")
@@ -13,7 +17,10 @@ for code, lang in LANGS:
     texts = runpy.run_path(os.path.join(HERE, f"texts_{code}.py"))["TEXTS"]
     assert set(texts) == set(source), code
     for k in texts:
+        # A translation keeps the English markup, placeholders and line breaks as they are.
         assert texts[k].count("%ws") == source[k].count("%ws"), (code, k)
+        assert re.findall(r"<[^>]*>", texts[k]) == re.findall(r"<[^>]*>", source[k]), (code, k)
+        assert texts[k].count("\n") == source[k].count("\n"), (code, k)
     t = lambda k: rc(texts[k])
     out += [f"LANGUAGE {lang}", "STRINGTABLE", "BEGIN"] + [f'  {k} "{t(k)}"' for k in sorted(texts)] + ["END", ""]
     out += [f"LANGUAGE {lang}",
