@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "modules/kit/offer_schedule.h"
 #include "modules/kit/page_files.h"
 #include "modules/registration/reg_query.h"
 #include "modules/registration/reg_rules.h"
@@ -13,32 +14,12 @@
 
 namespace reg {
 
-class IClock {
- public:
-  virtual ~IClock() = default;
-  virtual LocalTime Now() = 0;
-  // Local time of a moment in seconds since 1970-01-01 UTC; false if it has none.
-  virtual bool LocalFromUnix(uint32_t seconds, LocalTime& out) = 0;
-};
+using kit::IClock;
+using kit::MonthDay;
 
-struct MonthDay {
-  int month = 0, day = 0;
-  bool operator==(const MonthDay& o) const { return month == o.month && day == o.day; }
-};
-
-// Registry values the module reads and saves, and the machine's identity.
-class IStore {
+// The schedule's registry values (the kit's) and the machine's identity.
+class IStore : public kit::IOfferStore {
  public:
-  virtual ~IStore() = default;
-  virtual bool SetupEnable() = 0;                              // default on
-  virtual std::optional<std::u16string> FirstLogin() = 0;      // HKLM, 64-bit view
-  virtual std::optional<uint32_t> InstallDate() = 0;           // HKLM, 64-bit view
-  virtual std::optional<uint32_t> Notify() = 0;                // the user's choice, through the driver
-  virtual bool SaveNotify(bool on) = 0;
-  virtual std::optional<MonthDay> LastNotified() = 0;          // HKCU
-  virtual bool SaveLastNotified(MonthDay day) = 0;
-  virtual void EnsureHostKey() = 0;                            // HKLM ...\WICKPOST, through the driver
-  virtual bool AuditMode() = 0;                                // nothing is saved while it lasts
   virtual bool ReadModel(std::string& model) = 0;              // as shown, with its hyphen
   virtual bool ReadSerial(std::string& serial) = 0;
 };

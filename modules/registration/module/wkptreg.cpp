@@ -62,8 +62,9 @@ int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* e
     MiscCommon::CMiscCommon* client =
         info->cbSize >= static_cast<int32_t>(sizeof(ModuleInitInfo)) ? info->driverClient : nullptr;
     auto m = std::make_unique<Shell>(client);
-    m->host = host;
-    m->moduleIndex = info->moduleIndex;
+    m->setup.host = host;
+    m->setup.moduleIndex = info->moduleIndex;
+    m->setup.banners = {IDB_BANNER_96, IDB_BANNER_120, IDB_BANNER_144};
     m->reminder = std::make_unique<reg::Reminder>(reg::DefaultSettings(), m->clock, m->store, m->files, m->crypto);
     const std::wstring title = kit::LoadText(IDS_PAGE_TITLE);
     if (!title.empty()) m->reminder->SetPageTitle(reg::U16(title.c_str()));
@@ -124,7 +125,7 @@ int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
     bool checked = false;
     if (m && event && ReadCheckDoneClick(event, checked)) {
       m->reminder->OnCheckDone(checked);
-      if (m->setupPage) SendMessageW(m->setupPage, WM_APP, 0, 0);
+      if (m->setup.window) SendMessageW(m->setup.window, WM_APP, 0, 0);
     }
   });
   return 1;

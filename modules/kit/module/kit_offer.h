@@ -1,0 +1,92 @@
+// The Win32 half of the offer modules' shared schedule: the clock, the registry values of
+// IOfferStore under the module's own key, and the settings page with its "Notify" box and
+// show-now button.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "modules/kit/module/kit_win.h"
+#include "modules/kit/offer_schedule.h"
+
+namespace MiscCommon {
+class CMiscCommon;
+}
+
+namespace kit {
+
+class WinClock : public IClock {
+ public:
+  LocalTime Now() override;
+  bool LocalFromUnix(uint32_t seconds, LocalTime& out) override;
+};
+
+// The values under "Software\Velmorant\WICKPOST\<key>" (machine, user) and the first-use
+// values of the machine; "Notify" through the host's driver client (which may be null).
+class OfferRegistry {
+ public:
+  OfferRegistry(MiscCommon::CMiscCommon* client, const wchar_t* moduleKeyName);
+  bool SetupEnable();
+  std::optional<std::u16string> FirstLogin();
+  std::optional<uint32_t> InstallDate();
+  std::optional<uint32_t> Notify();
+  bool SaveNotify(bool on);
+  std::optional<MonthDay> LastNotified();
+  bool SaveLastNotified(MonthDay day);
+  void EnsureHostKey();
+  bool AuditMode();
+  MiscCommon::CMiscCommon* client() const { return client_; }
+
+ private:
+  MiscCommon::CMiscCommon* client_;  // the host's, lent
+  std::wstring key_;
+};
+
+// A module's store port (IOfferStore, or one built on it) over OfferRegistry.
+template <class Port = IOfferStore>
+class WinOfferStore : public Port {
+ public:
+  WinOfferStore(MiscCommon::CMiscCommon* client, const wchar_t* moduleKeyName) : registry_(client, moduleKeyName) {}
+  bool SetupEnable() override { return registry_.SetupEnable(); }
+  std::optional<std::u16string> FirstLogin() override { return registry_.FirstLogin(); }
+  std::optional<uint32_t> InstallDate() override { return registry_.InstallDate(); }
+  std::optional<uint32_t> Notify() override { return registry_.Notify(); }
+  bool SaveNotify(bool on) override { return registry_.SaveNotify(on); }
+  std::optional<MonthDay> LastNotified() override { return registry_.LastNotified(); }
+  bool SaveLastNotified(MonthDay day) override { return registry_.SaveLastNotified(day); }
+  void EnsureHostKey() override { registry_.EnsureHostKey(); }
+  bool AuditMode() override { return registry_.AuditMode(); }
+
+ protected:
+  MiscCommon::CMiscCommon* client() const { return registry_.client(); }
+
+ private:
+  OfferRegistry registry_;
+};
+
+// The settings page both offer modules show: banner 1001, the "Notify" box 1006, the
+// show-now button 1007.
+constexpr int kOfferBanner = 1001, kOfferNotify = 1006, kOfferShowNow = 1007;
+
+class IOfferSetup {
+ public:
+  virtual ~IOfferSetup() = default;
+  virtual bool Live() = 0;             // the box can be changed; unchecked and greyed otherwise
+  virtual bool Choice() = 0;           // the box's state while live
+  virtual void Force() = 0;            // the next check shows the offer whatever the schedule says
+  virtual void Apply(bool notify) = 0; // the sheet's apply
+};
+
+struct OfferPage {
+  HWND host = nullptr;   // the host's main window and this module's index there
+  int moduleIndex = 0;
+  Banner::Ids banners{};
+  HWND window = nullptr;  // while the page exists
+  Banner banner;
+};
+
+// The page's dialog procedure body. WM_APP makes the page show the module's choice again.
+INT_PTR OfferSetupMessage(IOfferSetup& module, OfferPage& page, HWND dialog, UINT message, WPARAM wParam,
+                          LPARAM lParam);
+
+}  // namespace kit
