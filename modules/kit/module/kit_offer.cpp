@@ -63,13 +63,13 @@ std::optional<uint32_t> OfferRegistry::InstallDate() {
 std::optional<uint32_t> OfferRegistry::Notify() {
   uint32_t value = 0;
   if (!client_ ||
-      !MiscCommon::CDriverReg(client_).ReadDword(win32::RegRoot::LocalMachine, U16(key_), u"Notify", &value))
+      !MiscCommon::CDriverReg(client_).ReadDword(win32::RegRoot::LocalMachine, U16(key_).c_str(), u"Notify", &value))
     return std::nullopt;
   return value;
 }
 
 bool OfferRegistry::SaveNotify(bool on) {
-  return client_ && MiscCommon::CDriverReg(client_).WriteDword(win32::RegRoot::LocalMachine, U16(key_), u"Notify", on);
+  return client_ && MiscCommon::CDriverReg(client_).WriteDword(win32::RegRoot::LocalMachine, U16(key_).c_str(), u"Notify", on);
 }
 
 std::optional<MonthDay> OfferRegistry::LastNotified() {
