@@ -255,6 +255,12 @@ TEST_F(Wkptxwpk, ServerErrorIsNotConnectedOnlyOnAForcedCheck) {
   EXPECT_TRUE(TempFiles(L"WXP*.tmp").empty());
   EXPECT_TRUE(TempFiles(L"EWI*.png").empty());
   EXPECT_TRUE(TempFiles(L"EWD*.tmp").empty());
+
+  // The definition arrives, but the image answers 404 with an HTML body: never an offer.
+  ASSERT_EQ(Start("/xwpk-image-404"), 0);
+  EXPECT_EQ(Auto(), static_cast<CheckResult>(CHECK_NOTHING));
+  EXPECT_TRUE(TempFiles(L"WXP*.tmp").empty());
+  EXPECT_TRUE(TempFiles(L"EWI*.png").empty());
 }
 
 TEST_F(Wkptxwpk, LocalFileImageAddressesAreRefused) {
