@@ -41,7 +41,7 @@ struct MonthDay {
 };
 inline MonthDay DayOf(const LocalTime& t) { return MonthDay{t.month, t.day}; }
 
-// The registry values an offer module reads and saves.
+// The registry values an offer module reads and saves, and the machine's identity.
 class IOfferStore {
  public:
   virtual ~IOfferStore() = default;
@@ -54,6 +54,8 @@ class IOfferStore {
   virtual bool SaveLastNotified(MonthDay day) = 0;
   virtual void EnsureHostKey() = 0;                            // machine ...\WICKPOST, through the driver
   virtual bool AuditMode() = 0;                                // nothing is saved while it lasts
+  virtual bool ReadModel(std::string& model) = 0;              // as shown, with its hyphen
+  virtual bool ReadSerial(std::string& serial) = 0;
 };
 
 // The first use: "FirstLogin" at local midnight when the value exists (a date that does not

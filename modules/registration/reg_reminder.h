@@ -17,12 +17,8 @@ namespace reg {
 using kit::IClock;
 using kit::MonthDay;
 
-// The schedule's registry values (the kit's) and the machine's identity.
-class IStore : public kit::IOfferStore {
- public:
-  virtual bool ReadModel(std::string& model) = 0;              // as shown, with its hyphen
-  virtual bool ReadSerial(std::string& serial) = 0;
-};
+// The schedule's registry values and the machine's identity (the kit's).
+using IStore = kit::IOfferStore;
 
 // The page files (kit::IPageFiles) and the QR bitmap the page shows, in the temporary folder.
 class IFiles : public kit::IPageFiles {

@@ -12,12 +12,8 @@
 
 namespace xwpk {
 
-// The schedule's registry values (the kit's) and the machine's identity.
-class IStore : public kit::IOfferStore {
- public:
-  virtual bool ReadModel(std::string& model) = 0;  // as shown, with its hyphen
-  virtual bool ReadSerial(std::string& serial) = 0;
-};
+// The schedule's registry values and the machine's identity (the kit's).
+using IStore = kit::IOfferStore;
 
 // The page files (kit::IPageFiles) and the downloads, in the temporary folder.
 class IFiles : public kit::IPageFiles {

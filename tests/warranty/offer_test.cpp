@@ -5,6 +5,7 @@
 #include <map>
 
 #include "modules/warranty/xwpk_offer.h"
+#include "tests/kit/fake_offer_store.h"
 #include "tests/kit/mem_page_files.h"
 
 namespace {
@@ -21,25 +22,13 @@ class FakeClock : public kit::IClock {
   }
 };
 
-class FakeStore : public xwpk::IStore {
+// The default notebook, first used on 1 April 2013.
+class FakeStore : public kittest::FakeOfferStore {
  public:
-  std::string model = "PT-15KB3456CS";
-  std::optional<std::u16string> firstLogin = u"04/01/2013";
-  std::optional<uint32_t> installDate, notify;
-  std::optional<kit::MonthDay> lastNotified;
-  bool setupEnable = true, audit = false;
-  int saves = 0;
-  bool SetupEnable() override { return setupEnable; }
-  std::optional<std::u16string> FirstLogin() override { return firstLogin; }
-  std::optional<uint32_t> InstallDate() override { return installDate; }
-  std::optional<uint32_t> Notify() override { return notify; }
-  bool SaveNotify(bool on) override { return ++saves, notify = on ? 1u : 0u, true; }
-  std::optional<kit::MonthDay> LastNotified() override { return lastNotified; }
-  bool SaveLastNotified(kit::MonthDay d) override { return ++saves, lastNotified = d, true; }
-  void EnsureHostKey() override {}
-  bool AuditMode() override { return audit; }
-  bool ReadModel(std::string& out) override { return out = model, true; }
-  bool ReadSerial(std::string& out) override { return out = "9K12304567", true; }
+  FakeStore() {
+    model = "PT-15KB3456CS";
+    firstLogin = u"04/01/2013";
+  }
 };
 
 class FakeFiles : public kittest::MemPageFiles<xwpk::IFiles> {

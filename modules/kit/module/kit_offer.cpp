@@ -4,6 +4,7 @@
 #include <prsht.h>
 
 #include "common/core/misccommon.h"
+#include "common/core/model_identity.h"
 #include "common/win/audit.h"
 #include "common/win/reg.h"
 
@@ -95,6 +96,14 @@ void OfferRegistry::EnsureHostKey() {
 }
 
 bool OfferRegistry::AuditMode() { return CAudit().IsAuditMode(AUDIT_CHECK_CLONETAG | AUDIT_CHECK_SYSPREP); }
+
+bool OfferRegistry::ReadModel(std::string& model) {
+  return client_ && MiscCommon::ReadModelNumber(*client_, model) == MiscCommon::MC_OK && !model.empty();
+}
+
+bool OfferRegistry::ReadSerial(std::string& serial) {
+  return client_ && MiscCommon::ReadSerialNumber(*client_, serial) == MiscCommon::MC_OK;
+}
 
 namespace {
 void ShowChoice(IOfferSetup& module, HWND dialog) {

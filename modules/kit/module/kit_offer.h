@@ -21,7 +21,7 @@ class WinClock : public IClock {
   bool LocalFromUnix(uint32_t seconds, LocalTime& out) override;
 };
 
-// The values under "Software\Velmorant\WICKPOST\<key>" (machine, user) and the first-use
+// The identity through the host's driver client, and the values under "Software\Velmorant\WICKPOST\<key>" (machine, user) and the first-use
 // values of the machine; "Notify" through the host's driver client (which may be null).
 class OfferRegistry {
  public:
@@ -35,7 +35,8 @@ class OfferRegistry {
   bool SaveLastNotified(MonthDay day);
   void EnsureHostKey();
   bool AuditMode();
-  MiscCommon::CMiscCommon* client() const { return client_; }
+  bool ReadModel(std::string& model);
+  bool ReadSerial(std::string& serial);
 
  private:
   MiscCommon::CMiscCommon* client_;  // the host's, lent
@@ -56,9 +57,8 @@ class WinOfferStore : public Port {
   bool SaveLastNotified(MonthDay day) override { return registry_.SaveLastNotified(day); }
   void EnsureHostKey() override { registry_.EnsureHostKey(); }
   bool AuditMode() override { return registry_.AuditMode(); }
-
- protected:
-  MiscCommon::CMiscCommon* client() const { return registry_.client(); }
+  bool ReadModel(std::string& model) override { return registry_.ReadModel(model); }
+  bool ReadSerial(std::string& serial) override { return registry_.ReadSerial(serial); }
 
  private:
   OfferRegistry registry_;

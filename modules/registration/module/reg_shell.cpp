@@ -1,18 +1,8 @@
 #include "modules/registration/module/reg_shell.h"
 
-#include "common/core/misccommon.h"
-#include "common/core/model_identity.h"
 #include "modules/registration/qr_file.h"
 
 namespace reg {
-bool WinStore::ReadModel(std::string& model) {
-  return client() && MiscCommon::ReadModelNumber(*client(), model) == MiscCommon::MC_OK && !model.empty();
-}
-
-bool WinStore::ReadSerial(std::string& serial) {
-  return client() && MiscCommon::ReadSerialNumber(*client(), serial) == MiscCommon::MC_OK;
-}
-
 std::u16string WinFiles::ModuleFolder() { return kit::ModuleFolder(); }
 
 std::u16string WinFiles::BitmapPath() {

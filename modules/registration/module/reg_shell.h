@@ -12,13 +12,6 @@
 
 namespace reg {
 
-// The schedule's values are the kit's; the identity is read through the host's driver client.
-class WinStore : public kit::WinOfferStore<IStore> {
- public:
-  explicit WinStore(MiscCommon::CMiscCommon* client) : WinOfferStore(client, L"WKPTREG") {}
-  bool ReadModel(std::string& model) override;
-  bool ReadSerial(std::string& serial) override;
-};
 
 class WinFiles : public kit::TempPageFiles<IFiles> {
  public:
@@ -30,9 +23,9 @@ class WinFiles : public kit::TempPageFiles<IFiles> {
 
 // Everything the entry points share, created by WickpostInitialize.
 struct Shell {
-  explicit Shell(MiscCommon::CMiscCommon* client) : store(client) {}
+  explicit Shell(MiscCommon::CMiscCommon* client) : store(client, L"WKPTREG") {}
   kit::WinClock clock;
-  WinStore store;
+  kit::WinOfferStore<> store;
   WinFiles files;
   QueryCrypto crypto;
   std::unique_ptr<Reminder> reminder;

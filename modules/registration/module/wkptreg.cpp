@@ -56,11 +56,8 @@ bool ReadCheckDoneClick(IHTMLEventObj* event, bool& checked) {
 
 int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText, int errorCapacity) {
   return kit::GuardedInitialize(u"wkptreg", errorText, errorCapacity, [&]() -> int {
-    if (!info) return MODULE_E_BAD_ARGUMENT;
-    if (info->version < WICKPOST_CONTRACT_VERSION || info->cbSize < 4) return MODULE_E_HOST_TOO_OLD;
-    // The client lies beyond the first four bytes: only a record that holds it lends one.
-    MiscCommon::CMiscCommon* client =
-        info->cbSize >= static_cast<int32_t>(sizeof(ModuleInitInfo)) ? info->driverClient : nullptr;
+    MiscCommon::CMiscCommon* client = nullptr;
+    if (const int rc = kit::AcceptInitRecord(info, client)) return rc;
     auto m = std::make_unique<Shell>(client);
     m->setup.host = host;
     m->setup.moduleIndex = info->moduleIndex;

@@ -31,10 +31,9 @@ xwpk::Size Popup(Shell& m) {
 
 int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText, int errorCapacity) {
   return kit::GuardedInitialize(u"wkptxwpk", errorText, errorCapacity, [&]() -> int {
-    if (!info) return MODULE_E_BAD_ARGUMENT;
-    if (info->version < WICKPOST_CONTRACT_VERSION || info->cbSize < 4) return MODULE_E_HOST_TOO_OLD;
-    MiscCommon::CMiscCommon* client =
-        info->cbSize >= static_cast<int32_t>(sizeof(ModuleInitInfo)) ? info->driverClient : nullptr;
+    MiscCommon::CMiscCommon* client = nullptr;
+    if (const int rc = kit::AcceptInitRecord(info, client)) return rc;
+    // The model number decides whether the module stays: without a client it cannot be read.
     if (!client) return MODULE_E_DRIVER;
     auto m = std::make_unique<Shell>(client);
     m->setup.host = host;

@@ -2,18 +2,8 @@
 
 #include <cstdio>
 
-#include "common/core/misccommon.h"
-#include "common/core/model_identity.h"
 
 namespace xwpk {
-
-bool WinStore::ReadModel(std::string& model) {
-  return client() && MiscCommon::ReadModelNumber(*client(), model) == MiscCommon::MC_OK && !model.empty();
-}
-
-bool WinStore::ReadSerial(std::string& serial) {
-  return client() && MiscCommon::ReadSerialNumber(*client(), serial) == MiscCommon::MC_OK;
-}
 
 bool WinFiles::NewImageFile(std::u16string& path) {
   const std::u16string folder = kit::TempFolder();

@@ -13,13 +13,6 @@
 
 namespace xwpk {
 
-class WinStore : public kit::WinOfferStore<IStore> {
- public:
-  explicit WinStore(MiscCommon::CMiscCommon* client) : WinOfferStore(client, L"WKPTXWPK") {}
-  bool ReadModel(std::string& model) override;
-  bool ReadSerial(std::string& serial) override;
-};
-
 class WinFiles : public kit::TempPageFiles<IFiles> {
  public:
   WinFiles() : TempPageFiles(L"WXP") {}
@@ -32,11 +25,11 @@ class WinFiles : public kit::TempPageFiles<IFiles> {
 // The shared fetcher, made at the first fetch with the machine's identity for its agent.
 class WinNet : public INet {
  public:
-  explicit WinNet(WinStore& store) : store_(store) {}
+  explicit WinNet(IStore& store) : store_(store) {}
   bool Fetch(const std::u16string& url, const std::u16string& target) override;
 
  private:
-  WinStore& store_;
+  IStore& store_;
   std::unique_ptr<http::CHttpFetcher> fetcher_;
 };
 
@@ -54,9 +47,9 @@ const Settings& ShellSettings();
 
 // Everything the entry points share, created by WickpostInitialize.
 struct Shell {
-  explicit Shell(MiscCommon::CMiscCommon* client) : store(client), net(store) {}
+  explicit Shell(MiscCommon::CMiscCommon* client) : store(client, L"WKPTXWPK"), net(store) {}
   kit::WinClock clock;
-  WinStore store;
+  kit::WinOfferStore<> store;
   WinFiles files;
   WinNet net;
   WinDesktop desktop;

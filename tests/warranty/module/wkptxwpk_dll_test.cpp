@@ -26,49 +26,15 @@ const std::wstring kState = wintest::WinePath(SUPPORT_STATE_DIR);
 const std::wstring kServerFiles = wintest::WinePath(SUPPORT_SCENARIO_DIR);
 
 using wintest::ReadAll;
+using wintest::TempFiles;
+using wintest::TempFolder;
 std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-std::wstring TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, buffer);
-  return buffer;
-}
 std::wstring Decode(const std::string& s, UINT codePage) {
   std::wstring w(s.size(), L'\0');
   w.resize(MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), &w[0], static_cast<int>(w.size())));
   return w;
 }
-// Files the module leaves in the temporary folder, by prefix.
-std::vector<std::wstring> TempFiles(const wchar_t* pattern) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((TempFolder() + pattern).c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do names.push_back(data.cFileName);
-  while (FindNextFileW(find, &data));
-  FindClose(find);
-  return names;
-}
-void SetFirstLoginDaysAgo(int days) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  now.wHour = 12;  // away from midnight, so that the count of days is the calendar's
-  FILETIME ft;
-  SystemTimeToFileTime(&now, &ft);
-  ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
-  t.QuadPart -= ULONGLONG(days) * 864000000000ULL;
-  ft = {t.LowPart, t.HighPart};
-  SYSTEMTIME then;
-  FileTimeToSystemTime(&ft, &then);
-  wchar_t text[32];
-  swprintf(text, 32, L"%02d/%02d/%04d", then.wMonth, then.wDay, then.wYear);
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Velmorant\\Sysglance", 0, nullptr, 0,
-                            KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr), 0);
-  RegSetValueExW(key, L"FirstLogin", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), (wcslen(text) + 1) * sizeof(wchar_t));
-  RegCloseKey(key);
-}
-
 class Wkptxwpk : public testing::Test {
  protected:
   void SetUp() override {
@@ -157,7 +123,7 @@ class Wkptxwpk : public testing::Test {
 };
 
 TEST_F(Wkptxwpk, EligibleNotebookGetsThePageWithTheDownloadedImageOncePerDay) {
-  SetFirstLoginDaysAgo(364);
+  ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(364)));
   ASSERT_EQ(Start(), 0);
   EXPECT_EQ(info_.checkInterval, 60u);
   EXPECT_EQ(IsEnable(), 1);
@@ -225,10 +191,10 @@ TEST_F(Wkptxwpk, EligibleNotebookGetsThePageWithTheDownloadedImageOncePerDay) {
 }
 
 TEST_F(Wkptxwpk, NoOfferOnAnotherModelOrAfter366Days) {
-  SetFirstLoginDaysAgo(10);
+  ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(10)));
   EXPECT_EQ(Start("/default", "registration-unknown-model.ini"), MODULE_E_DRIVER);
 
-  SetFirstLoginDaysAgo(366);
+  ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(366)));
   ASSERT_EQ(Start(), 0);
   EXPECT_EQ(IsEnable(), 0);
   EXPECT_EQ(Auto(), static_cast<CheckResult>(CHECK_NOTHING));
@@ -238,13 +204,13 @@ TEST_F(Wkptxwpk, NoOfferOnAnotherModelOrAfter366Days) {
   EXPECT_EQ(IsDlgButtonChecked(sheet->page(), IDC_NOTIFY), static_cast<UINT>(BST_UNCHECKED));
   EXPECT_TRUE(TempFiles(L"WXP*.tmp").empty());
 
-  SetFirstLoginDaysAgo(365);
+  ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(365)));
   ASSERT_EQ(Start(), 0);
   EXPECT_EQ(IsEnable(), 1);
 }
 
 TEST_F(Wkptxwpk, ServerErrorIsNotConnectedOnlyOnAForcedCheck) {
-  SetFirstLoginDaysAgo(30);
+  ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(30)));
   ASSERT_EQ(Start("/fault/404/default"), 0);
   EXPECT_EQ(Auto(), static_cast<CheckResult>(CHECK_NOTHING)) << "quietly";
   auto sheet = SettingsPage();
@@ -264,7 +230,7 @@ TEST_F(Wkptxwpk, ServerErrorIsNotConnectedOnlyOnAForcedCheck) {
 }
 
 TEST_F(Wkptxwpk, LocalFileImageAddressesAreRefused) {
-  SetFirstLoginDaysAgo(30);
+  ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(30)));
   ASSERT_EQ(Start("/xwpk-file-image"), 0);
   auto sheet = SettingsPage();
   ShowNow(sheet->page());
@@ -275,7 +241,7 @@ TEST_F(Wkptxwpk, LocalFileImageAddressesAreRefused) {
 }
 
 TEST_F(Wkptxwpk, DoNotShowAgainIsSavedAndHoldsAtTheNextRun) {
-  SetFirstLoginDaysAgo(100);
+  ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(100)));
   ASSERT_EQ(Start(), 0);
   ASSERT_EQ(Auto(), static_cast<CheckResult>(CHECK_PAGE));
   auto sheet = SettingsPage();

@@ -12,43 +12,12 @@
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTXWPK";
 
-std::wstring TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, buffer);
-  return buffer;
-}
-int CountPages() {
-  int n = 0;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((TempFolder() + L"WXP*.tmp").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do ++n;
-  while (FindNextFileW(find, &data));
-  FindClose(find);
-  return n;
-}
 DWORD ReadUserDword(const wchar_t* name) {
   DWORD value = 0, size = sizeof value;
   return RegGetValueW(HKEY_CURRENT_USER, kModuleKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
              ? value
              : 0xDEADu;
 }
-std::wstring DaysAgoText(int days) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  now.wHour = 12;
-  FILETIME ft;
-  SystemTimeToFileTime(&now, &ft);
-  ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
-  t.QuadPart -= static_cast<ULONGLONG>(days) * 864000000000ULL;
-  ft = {t.LowPart, t.HighPart};
-  SYSTEMTIME d;
-  FileTimeToSystemTime(&ft, &d);
-  wchar_t text[32];
-  swprintf(text, 32, L"%02d/%02d/%04d", d.wMonth, d.wDay, d.wYear);
-  return text;
-}
-
 class WkptxwpkInHost : public hosttest::QuickHost {
  protected:
   WkptxwpkInHost() {
@@ -62,20 +31,20 @@ class WkptxwpkInHost : public hosttest::QuickHost {
     SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
   }
   std::unique_ptr<hosttest::HostProcess> Start(const char* scenario, int firstUsedDaysAgo) {
-    EXPECT_TRUE(sysglance_.SetString(L"FirstLogin", DaysAgoText(firstUsedDaysAgo)));
+    EXPECT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(firstUsedDaysAgo)));
     SetEnvironmentVariableW(L"TELLWICK_SCENARIO",
                             wintest::WinePath((std::string(SCENARIO_DIR "/") + scenario).c_str()).c_str());
     return std::make_unique<hosttest::HostProcess>(box_);
   }
   // Runs the host with a probe counting its ticks until two checks of the offer are over.
   void ExpectNoOffer(const char* scenario, int firstUsedDaysAgo) {
-    const int pages = CountPages();
+    const size_t pages = wintest::TempFiles(L"WXP*.tmp").size();
     auto host = Start(scenario, firstUsedDaysAgo);
     ASSERT_NE(host->Main(), nullptr);
     ASSERT_TRUE(box_.WaitForLog(hosttest::kClockTick, 123, 60000));
     EXPECT_TRUE(host->Running());
     EXPECT_EQ(host->WaitWindow(L"MiniPopupClass", nullptr, 0), nullptr) << "no line";
-    EXPECT_EQ(CountPages(), pages) << "no page";
+    EXPECT_EQ(wintest::TempFiles(L"WXP*.tmp").size(), pages) << "no page";
     host->Post(WM_COMMAND, IDM_EXIT);
     EXPECT_EQ(host->Wait(), 0);
   }
