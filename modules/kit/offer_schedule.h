@@ -58,6 +58,16 @@ class IOfferStore {
   virtual bool ReadSerial(std::string& serial) = 0;
 };
 
+// What the settings page (banner, "Notify" box, show-now button) asks of an offer module.
+class IOfferSetup {
+ public:
+  virtual ~IOfferSetup() = default;
+  virtual bool Live() = 0;             // the box can be changed; unchecked and greyed otherwise
+  virtual bool Choice() = 0;           // the box's state while live
+  virtual void Force() = 0;            // the next check shows the offer whatever the schedule says
+  virtual void Apply(bool notify) = 0; // the sheet's apply
+};
+
 // The first use: "FirstLogin" at local midnight when the value exists (a date that does not
 // exist gives none), else "InstallDate" in local time, else none.
 std::optional<LocalTime> FirstUse(IOfferStore& store, IClock& clock);

@@ -40,7 +40,7 @@ struct CheckAnswer {
   std::u16string pagePath;    // with CHECK_PAGE
 };
 
-class Reminder {
+class Reminder : public kit::IOfferSetup {
  public:
   Reminder(const Settings& settings, IClock& clock, IStore& store, IFiles& files, QueryCrypto& crypto)
       : settings_(settings), clock_(clock), store_(store), files_(files), crypto_(crypto), pages_(files) {}
@@ -64,9 +64,11 @@ class Reminder {
   void OnClose();
   // The page's "already registered" box.
   void OnCheckDone(bool checked) { choice_ = !checked; }
-  void Force() { forced_ = true; }
+  void Force() override { forced_ = true; }
   // The settings page's apply: its check box counts only while the window is open.
-  void Apply(bool notify);
+  void Apply(bool notify) override;
+  bool Live() override { return InsideWindowNow(); }
+  bool Choice() override { return UserChoice(); }
   // The page handed to the host, if any; an unclosed page goes with the reminder.
   kit::PageFiles& Pages() { return pages_; }
 

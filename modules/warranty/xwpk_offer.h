@@ -42,7 +42,7 @@ class IDesktop {
 extern const char16_t kNoConnection[];
 extern const char16_t kOfferCaption[];
 
-class Offer {
+class Offer : public kit::IOfferSetup {
  public:
   Offer(const Settings& settings, kit::IClock& clock, IStore& store, IFiles& files, INet& net, IDesktop& desktop)
       : settings_(settings), clock_(clock), store_(store), files_(files), net_(net), desktop_(desktop), pages_(files) {}
@@ -63,9 +63,11 @@ class Offer {
   void OnShow();
   void OnClose();
   ClickOutcome OnClick(const kit::PageClick& click);
-  void Force() { forced_ = true; }
+  void Force() override { forced_ = true; }
   // The settings page's apply: its box counts only while it can be changed.
-  void Apply(bool notify);
+  void Apply(bool notify) override;
+  bool Live() override { return InsideOfferYearNow(); }
+  bool Choice() override { return Notify(); }
 
   // The page handed to the host and its size.
   kit::PageFiles& Pages() { return pages_; }

@@ -119,7 +119,7 @@ INT_PTR OfferSetupMessage(IOfferSetup& module, OfferPage& page, HWND dialog, UIN
   switch (message) {
     case WM_INITDIALOG:
       page.window = dialog;
-      page.banner.Show(dialog, kOfferBanner, page.banners);
+      page.banner.Show(dialog, kOfferBanner, kOfferBanners);
       ShowChoice(module, dialog);
       return TRUE;
     case WM_COMMAND:

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "modules/kit/module/kit_offer_ids.h"
 #include "modules/kit/module/kit_win.h"
 #include "modules/kit/offer_schedule.h"
 
@@ -66,21 +67,12 @@ class WinOfferStore : public Port {
 
 // The settings page both offer modules show: banner 1001, the "Notify" box 1006, the
 // show-now button 1007.
-constexpr int kOfferBanner = 1001, kOfferNotify = 1006, kOfferShowNow = 1007;
-
-class IOfferSetup {
- public:
-  virtual ~IOfferSetup() = default;
-  virtual bool Live() = 0;             // the box can be changed; unchecked and greyed otherwise
-  virtual bool Choice() = 0;           // the box's state while live
-  virtual void Force() = 0;            // the next check shows the offer whatever the schedule says
-  virtual void Apply(bool notify) = 0; // the sheet's apply
-};
+constexpr int kOfferBanner = IDC_BANNER, kOfferNotify = IDC_NOTIFY, kOfferShowNow = IDC_SHOW_NOW;
+constexpr Banner::Ids kOfferBanners = {IDB_BANNER_96, IDB_BANNER_120, IDB_BANNER_144};
 
 struct OfferPage {
   HWND host = nullptr;   // the host's main window and this module's index there
   int moduleIndex = 0;
-  Banner::Ids banners{};
   HWND window = nullptr;  // while the page exists
   Banner banner;
 };

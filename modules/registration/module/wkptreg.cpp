@@ -61,7 +61,6 @@ int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* e
     auto m = std::make_unique<Shell>(client);
     m->setup.host = host;
     m->setup.moduleIndex = info->moduleIndex;
-    m->setup.banners = {IDB_BANNER_96, IDB_BANNER_120, IDB_BANNER_144};
     m->reminder = std::make_unique<reg::Reminder>(reg::DefaultSettings(), m->clock, m->store, m->files, m->crypto);
     const std::wstring title = kit::LoadText(IDS_PAGE_TITLE);
     if (!title.empty()) m->reminder->SetPageTitle(reg::U16(title.c_str()));

@@ -38,7 +38,6 @@ int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* e
     auto m = std::make_unique<Shell>(client);
     m->setup.host = host;
     m->setup.moduleIndex = info->moduleIndex;
-    m->setup.banners = {IDB_BANNER_96, IDB_BANNER_120, IDB_BANNER_144};
     m->offer = std::make_unique<xwpk::Offer>(xwpk::ShellSettings(), m->clock, m->store, m->files, m->net, m->desktop);
     const int rc = m->offer->Initialize(true);
     if (rc != 0) return rc;
