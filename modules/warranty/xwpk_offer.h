@@ -21,7 +21,7 @@ class IFiles : public kit::IPageFiles {
   virtual std::u16string ModuleFolder() = 0;
   virtual bool NewDefinitionFile(std::u16string& path) = 0;  // a fresh temporary file
   virtual bool NewImageFile(std::u16string& path) = 0;       // a fresh, empty image file
-  // The definition file's text, read in the system's ANSI code page.
+  // The definition file's text, read as Shift_JIS (code page 932).
   virtual bool ReadDefinition(const std::u16string& path, std::u16string& text) = 0;
 };
 

@@ -1,4 +1,4 @@
-// The definition file from the support server: any bytes (read as the ANSI code page would
+// The definition file from the support server: any bytes (read as the code page would
 // give them, one character a byte) parse or fail without fault, and what parses keeps its
 // promises.
 #include <cstddef>

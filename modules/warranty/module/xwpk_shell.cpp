@@ -4,6 +4,11 @@
 
 
 namespace xwpk {
+namespace {
+// The maker writes the file for Japanese Windows, whose ANSI code page this is: read the same
+// on a Windows of any other language.
+constexpr UINT kDefinitionCodePage = 932;
+}  // namespace
 
 bool WinFiles::NewImageFile(std::u16string& path) {
   const std::u16string folder = kit::TempFolder();
@@ -34,10 +39,10 @@ bool WinFiles::ReadDefinition(const std::u16string& path, std::u16string& text) 
   if (!ok || got == bytes.size()) return false;
   text.clear();
   if (got == 0) return true;
-  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(got), nullptr, 0);
+  const int n = MultiByteToWideChar(kDefinitionCodePage, 0, bytes.data(), static_cast<int>(got), nullptr, 0);
   if (n <= 0) return false;
   std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(got), &wide[0], n);
+  MultiByteToWideChar(kDefinitionCodePage, 0, bytes.data(), static_cast<int>(got), &wide[0], n);
   text = kit::U16(wide.c_str(), wide.size());
   return true;
 }
