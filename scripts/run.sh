@@ -67,7 +67,7 @@ for preset in win32 win64; do
   echo "== $preset ($(x86_64-w64-mingw32-objdump -f "$out/wickinfo.exe" | sed -n 's/.*file format //p'))"
   wine "$out/wickinfo.exe" | tr -d '\r' || echo "(wickinfo exited with $?)"
 
-  rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp"
+  rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp" "$temp_dir"/EWI*.png
   cp "$plugged/unplugged.ini" "$plugged/scenario.ini"
   : > "$plugged/graphics.log"
   # The graphics driver's control object, played by the sim's COM server; the 32-bit module
@@ -108,6 +108,10 @@ for preset in win32 win64; do
     [ -z "$heading" ] && heading=$(printf '%s' "$text" | grep -A1 -E '^<a href=.* target="_blank"' | grep -v -E '^(<a |--)' | paste -sd '|' || true)
     # Pages whose sections' headings span lines (the hard disk's): the page's own heading.
     [ -n "$heading" ] || heading=$(printf '%s' "$text" | grep -o -E '<h2>.*</h2>' | head -n 1 | sed 's/<[^>]*>//g' || true)
+    # The warranty offer is an image: its title, and the image it shows.
+    [ -n "$heading" ] || heading=$(printf '%s' "$text" | grep -o -E '<title>[^<]*</title>' | head -n 1 | sed 's/<[^>]*>//g' || true)
+    image=$(printf '%s' "$text" | grep -o -E 'EWI[0-9A-F]{4}\.png' | head -n 1 || true)
+    [ -n "$image" ] && heading="$heading (image $image, $(identify -format '%wx%h' "$temp_dir/$image" 2>/dev/null || echo missing))"
     echo "notified: $(basename "$page"): ${heading:-(no heading)}"
   done
   sed 's/^/display set: /' "$plugged/graphics.log"

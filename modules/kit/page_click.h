@@ -5,7 +5,7 @@
 
 namespace kit {
 struct PageClick {
-  std::u16string type, tag, id, href;
+  std::u16string type, tag, id, href, src;
   bool checked = false;
   bool disabled = false;
   int selectedIndex = -1;

@@ -15,12 +15,7 @@ int Reminder::Initialize(bool hasDriver) {
 
   setupEnable_ = store_.SetupEnable();
   if (!setupEnable_) return 0;
-  if (auto text = store_.FirstLogin()) {
-    firstUse_ = ParseFirstLogin(*text);
-  } else if (auto seconds = store_.InstallDate()) {
-    LocalTime t;
-    if (clock_.LocalFromUnix(*seconds, t)) firstUse_ = t;
-  }
+  firstUse_ = kit::FirstUse(store_, clock_);
   const std::optional<uint32_t> notify = store_.Notify();
   choice_ = !notify || *notify != 0;
   lastNotified_ = store_.LastNotified();

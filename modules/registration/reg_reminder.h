@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "modules/kit/offer_schedule.h"
 #include "modules/kit/page_files.h"
 #include "modules/registration/reg_query.h"
 #include "modules/registration/reg_rules.h"
@@ -13,35 +14,11 @@
 
 namespace reg {
 
-class IClock {
- public:
-  virtual ~IClock() = default;
-  virtual LocalTime Now() = 0;
-  // Local time of a moment in seconds since 1970-01-01 UTC; false if it has none.
-  virtual bool LocalFromUnix(uint32_t seconds, LocalTime& out) = 0;
-};
+using kit::IClock;
+using kit::MonthDay;
 
-struct MonthDay {
-  int month = 0, day = 0;
-  bool operator==(const MonthDay& o) const { return month == o.month && day == o.day; }
-};
-
-// Registry values the module reads and saves, and the machine's identity.
-class IStore {
- public:
-  virtual ~IStore() = default;
-  virtual bool SetupEnable() = 0;                              // default on
-  virtual std::optional<std::u16string> FirstLogin() = 0;      // HKLM, 64-bit view
-  virtual std::optional<uint32_t> InstallDate() = 0;           // HKLM, 64-bit view
-  virtual std::optional<uint32_t> Notify() = 0;                // the user's choice, through the driver
-  virtual bool SaveNotify(bool on) = 0;
-  virtual std::optional<MonthDay> LastNotified() = 0;          // HKCU
-  virtual bool SaveLastNotified(MonthDay day) = 0;
-  virtual void EnsureHostKey() = 0;                            // HKLM ...\WICKPOST, through the driver
-  virtual bool AuditMode() = 0;                                // nothing is saved while it lasts
-  virtual bool ReadModel(std::string& model) = 0;              // as shown, with its hyphen
-  virtual bool ReadSerial(std::string& serial) = 0;
-};
+// The schedule's registry values and the machine's identity (the kit's).
+using IStore = kit::IOfferStore;
 
 // The page files (kit::IPageFiles) and the QR bitmap the page shows, in the temporary folder.
 class IFiles : public kit::IPageFiles {
@@ -63,7 +40,7 @@ struct CheckAnswer {
   std::u16string pagePath;    // with CHECK_PAGE
 };
 
-class Reminder {
+class Reminder : public kit::IOfferSetup {
  public:
   Reminder(const Settings& settings, IClock& clock, IStore& store, IFiles& files, QueryCrypto& crypto)
       : settings_(settings), clock_(clock), store_(store), files_(files), crypto_(crypto), pages_(files) {}
@@ -87,9 +64,11 @@ class Reminder {
   void OnClose();
   // The page's "already registered" box.
   void OnCheckDone(bool checked) { choice_ = !checked; }
-  void Force() { forced_ = true; }
+  void Force() override { forced_ = true; }
   // The settings page's apply: its check box counts only while the window is open.
-  void Apply(bool notify);
+  void Apply(bool notify) override;
+  bool Live() override { return InsideWindowNow(); }
+  bool Choice() override { return UserChoice(); }
   // The page handed to the host, if any; an unclosed page goes with the reminder.
   kit::PageFiles& Pages() { return pages_; }
 

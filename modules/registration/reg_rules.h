@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "modules/kit/offer_schedule.h"
 #include "modules/registration/reg_settings.h"
 
 namespace reg {
@@ -27,22 +28,12 @@ const VariantInfo& Info(Variant v);
 // Tries the patterns in the order 4, 1, 2, 3; None when none matches or a pattern is broken.
 Variant ChooseVariant(const std::u16string& model, const Settings& settings);
 
-// A local date and time (no time zone: the platform converts).
-struct LocalTime {
-  int year = 0, month = 0, day = 0;
-  int hour = 0, minute = 0, second = 0;
-};
-bool IsValidDate(int year, int month, int day);
-// Seconds on a uniform local scale; only for valid dates.
-int64_t LocalSeconds(const LocalTime& t);
-
-// The "FirstLogin" text, "%2d/%2d/%4d" (month, day, year) read the way scanf reads it:
-// fields that do not parse keep 1, 1, 2007. Local midnight of that date, or nothing when the
-// date does not exist (then there is no first-use date at all).
-std::optional<LocalTime> ParseFirstLogin(const std::u16string& text);
-
-// Whole days from `first` to `now`, truncated toward zero (negative for a future first use).
-int64_t DaysBetween(const LocalTime& first, const LocalTime& now);
+// The first-use date and its day count, shared with the warranty offer (modules/kit).
+using kit::DaysBetween;
+using kit::IsValidDate;
+using kit::LocalSeconds;
+using kit::LocalTime;
+using kit::ParseFirstLogin;
 
 // A missing first-use date is its own state: no reminders, never urgent.
 bool InsideWindow(Variant v, std::optional<int64_t> days);

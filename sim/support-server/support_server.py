@@ -19,13 +19,15 @@ Misbehaviour on request, by a path prefix /fault/MODE/... or a query fault=MODE:
   short        Content-Length larger than the body, then the connection closes
   slow         nothing for delay=SECONDS (default 30), then the file
   drop         the connection closes without an answer
-Other paths: /echo answers with the request line and headers as text; /proxy.pac is a proxy
+Offer definition files (*.def) have "@HERE@" replaced by the address of their folder on this
+server. Other paths: /echo answers with the request line and headers as text; /proxy.pac is a proxy
 configuration script that names the forwarding proxy. Requests are logged to DIR/requests.log,
 the proxy's to DIR/proxy.log.
 """
 import argparse
 import http.server
 import os
+import posixpath
 import signal
 import socket
 import ssl
@@ -64,6 +66,18 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def _send_definition(self, path):
+        """An offer definition file: "@HERE@" stands for the address of its own folder on this
+        server, so that the image addresses in it work on whatever port the server got."""
+        try:
+            with open(self.translate_path(path), "rb") as f:
+                body = f.read()
+        except OSError:
+            self.send_error(404)
+            return
+        here = "%s://%s%s" % (self.server.scheme, self.headers.get("Host", "127.0.0.1"), posixpath.dirname(path))
+        self._send(200, body.replace(b"@HERE@", here.encode("ascii", "replace")), "text/plain")
+
     def do_GET(self):
         self._log()
         url = urllib.parse.urlsplit(self.path)
@@ -94,6 +108,9 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
             self._send(200, script.encode(), "application/x-ns-proxy-autoconfig")
             return
         self.path = path
+        if path.endswith(".def") and not mode:
+            self._send_definition(path)
+            return
         if mode == "short":
             file_path = self.translate_path(path)
             try:

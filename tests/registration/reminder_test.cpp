@@ -7,6 +7,7 @@
 
 #include "modules/registration/reg_page.h"
 #include "modules/registration/reg_reminder.h"
+#include "tests/kit/fake_offer_store.h"
 #include "tests/kit/mem_page_files.h"
 #include "tests/registration/reg_test_util.h"
 
@@ -32,27 +33,7 @@ class FakeClock : public reg::IClock {
   }
 };
 
-class FakeStore : public reg::IStore {
- public:
-  bool setupEnable = true, audit = false, modelOk = true;
-  std::string model = "PT-15KB3456CD", serial = "9K12304567";
-  std::optional<std::u16string> firstLogin;
-  std::optional<uint32_t> installDate, notify;
-  std::optional<reg::MonthDay> lastNotified;
-  int saves = 0;
-
-  bool SetupEnable() override { return setupEnable; }
-  std::optional<std::u16string> FirstLogin() override { return firstLogin; }
-  std::optional<uint32_t> InstallDate() override { return installDate; }
-  std::optional<uint32_t> Notify() override { return notify; }
-  bool SaveNotify(bool on) override { return ++saves, notify = on ? 1u : 0u, true; }
-  std::optional<reg::MonthDay> LastNotified() override { return lastNotified; }
-  bool SaveLastNotified(reg::MonthDay d) override { return ++saves, lastNotified = d, true; }
-  void EnsureHostKey() override {}
-  bool AuditMode() override { return audit; }
-  bool ReadModel(std::string& out) override { return modelOk && (out = model, true); }
-  bool ReadSerial(std::string& out) override { return out = serial, true; }
-};
+using FakeStore = kittest::FakeOfferStore;
 
 class FakeFiles : public kittest::MemPageFiles<reg::IFiles> {
  public:

@@ -3,6 +3,18 @@
 #include "modules/kit/module/kit_win.h"
 
 namespace kit {
+namespace {
+std::u16string Attribute(IHTMLElement& element, const wchar_t* attribute) {
+  std::u16string text;
+  VARIANT value;
+  VariantInit(&value);
+  Bstr name(attribute);
+  if (name.get() && SUCCEEDED(element.getAttribute(name.get(), 0, &value)) && value.vt == VT_BSTR && value.bstrVal)
+    text = U16(value.bstrVal, SysStringLen(value.bstrVal));
+  VariantClear(&value);
+  return text;
+}
+}  // namespace
 
 bool ReadClick(IHTMLEventObj* event, PageClick& e, ComPtr<IHTMLElement>& element) {
   Bstr type, tag, id;
@@ -22,12 +34,8 @@ bool ReadClick(IHTMLEventObj* event, PageClick& e, ComPtr<IHTMLElement>& element
     long index = -1;
     if (SUCCEEDED(select->get_selectedIndex(&index))) e.selectedIndex = static_cast<int>(index);
   }
-  VARIANT href;
-  VariantInit(&href);
-  Bstr name(L"href");
-  if (name.get() && SUCCEEDED(element->getAttribute(name.get(), 0, &href)) && href.vt == VT_BSTR && href.bstrVal)
-    e.href = U16(href.bstrVal, SysStringLen(href.bstrVal));
-  VariantClear(&href);
+  e.href = Attribute(*element.get(), L"href");
+  e.src = Attribute(*element.get(), L"src");
   return true;
 }
 

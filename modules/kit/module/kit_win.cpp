@@ -19,6 +19,14 @@ std::u16string ModuleFolder() {
   return path.empty() ? path : path.substr(0, path.find_last_of(u'\\') + 1);
 }
 
+int AcceptInitRecord(const ModuleInitInfo* info, MiscCommon::CMiscCommon*& client) {
+  client = nullptr;
+  if (!info) return MODULE_E_BAD_ARGUMENT;
+  if (info->version < WICKPOST_CONTRACT_VERSION || info->cbSize < 4) return MODULE_E_HOST_TOO_OLD;
+  if (info->cbSize >= static_cast<int32_t>(sizeof(ModuleInitInfo))) client = info->driverClient;
+  return 0;
+}
+
 std::wstring LoadText(UINT id) {
   const wchar_t* text = nullptr;
   const int n = LoadStringW(ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);

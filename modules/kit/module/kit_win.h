@@ -27,6 +27,11 @@ std::u16string ModulePath();
 // A string of this DLL's string table; empty when it has none.
 std::wstring LoadText(UINT id);
 
+// The host's record as every module checks it: MODULE_E_BAD_ARGUMENT without one,
+// MODULE_E_HOST_TOO_OLD for an older contract, else 0 with the driver client it lends (null
+// when the record is too short to hold one: the client lies beyond its first four bytes).
+int AcceptInitRecord(const ModuleInitInfo* info, MiscCommon::CMiscCommon*& client);
+
 // The one module-wide state of type T: null before a successful WickpostInitialize.
 template <class T>
 class Instance {

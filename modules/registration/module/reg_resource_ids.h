@@ -7,15 +7,8 @@
 #define IDD_SETUP_SPECIAL3 105
 #define IDD_SETUP_WARRANTY4 106
 
-/* Banner bitmaps by screen DPI: below 120, 120 to 143, 144 and more. */
-#define IDB_BANNER_96 104
-#define IDB_BANNER_120 146
-#define IDB_BANNER_144 147
-
-/* Settings-page controls. */
-#define IDC_BANNER 1001
-#define IDC_NOTIFY 1006
-#define IDC_SHOW_NOW 1007
+/* The settings page's banners and controls are the kit's. */
+#include "modules/kit/module/kit_offer_ids.h"
 
 /* Mini-popup lines and the page title. */
 #define IDS_URGENT_OWNER 106

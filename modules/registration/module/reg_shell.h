@@ -6,35 +6,12 @@
 #include <memory>
 
 #include "host/module_contract.h"
+#include "modules/kit/module/kit_offer.h"
 #include "modules/kit/module/kit_win.h"
 #include "modules/registration/reg_reminder.h"
 
 namespace reg {
 
-class WinClock : public IClock {
- public:
-  LocalTime Now() override;
-  bool LocalFromUnix(uint32_t seconds, LocalTime& out) override;
-};
-
-class WinStore : public IStore {
- public:
-  explicit WinStore(MiscCommon::CMiscCommon* client) : client_(client) {}
-  bool SetupEnable() override;
-  std::optional<std::u16string> FirstLogin() override;
-  std::optional<uint32_t> InstallDate() override;
-  std::optional<uint32_t> Notify() override;
-  bool SaveNotify(bool on) override;
-  std::optional<MonthDay> LastNotified() override;
-  bool SaveLastNotified(MonthDay day) override;
-  void EnsureHostKey() override;
-  bool AuditMode() override;
-  bool ReadModel(std::string& model) override;
-  bool ReadSerial(std::string& serial) override;
-
- private:
-  MiscCommon::CMiscCommon* client_;  // the host's, lent; may be null
-};
 
 class WinFiles : public kit::TempPageFiles<IFiles> {
  public:
@@ -46,16 +23,13 @@ class WinFiles : public kit::TempPageFiles<IFiles> {
 
 // Everything the entry points share, created by WickpostInitialize.
 struct Shell {
-  explicit Shell(MiscCommon::CMiscCommon* client) : store(client) {}
-  HWND host = nullptr;
-  int moduleIndex = 0;
-  WinClock clock;
-  WinStore store;
+  explicit Shell(MiscCommon::CMiscCommon* client) : store(client, L"WKPTREG") {}
+  kit::WinClock clock;
+  kit::WinOfferStore<> store;
   WinFiles files;
   QueryCrypto crypto;
   std::unique_ptr<Reminder> reminder;
-  HWND setupPage = nullptr;  // while the settings page is open
-  kit::Banner banner;
+  kit::OfferPage setup;  // the host window, the module's index and the settings page
 };
 
 // Null before a successful WickpostInitialize.

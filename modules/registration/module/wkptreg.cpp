@@ -56,14 +56,11 @@ bool ReadCheckDoneClick(IHTMLEventObj* event, bool& checked) {
 
 int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* errorText, int errorCapacity) {
   return kit::GuardedInitialize(u"wkptreg", errorText, errorCapacity, [&]() -> int {
-    if (!info) return MODULE_E_BAD_ARGUMENT;
-    if (info->version < WICKPOST_CONTRACT_VERSION || info->cbSize < 4) return MODULE_E_HOST_TOO_OLD;
-    // The client lies beyond the first four bytes: only a record that holds it lends one.
-    MiscCommon::CMiscCommon* client =
-        info->cbSize >= static_cast<int32_t>(sizeof(ModuleInitInfo)) ? info->driverClient : nullptr;
+    MiscCommon::CMiscCommon* client = nullptr;
+    if (const int rc = kit::AcceptInitRecord(info, client)) return rc;
     auto m = std::make_unique<Shell>(client);
-    m->host = host;
-    m->moduleIndex = info->moduleIndex;
+    m->setup.host = host;
+    m->setup.moduleIndex = info->moduleIndex;
     m->reminder = std::make_unique<reg::Reminder>(reg::DefaultSettings(), m->clock, m->store, m->files, m->crypto);
     const std::wstring title = kit::LoadText(IDS_PAGE_TITLE);
     if (!title.empty()) m->reminder->SetPageTitle(reg::U16(title.c_str()));
@@ -124,7 +121,7 @@ int WICKPOST_CALL WickpostHTMLOnClick(IHTMLEventObj* event) {
     bool checked = false;
     if (m && event && ReadCheckDoneClick(event, checked)) {
       m->reminder->OnCheckDone(checked);
-      if (m->setupPage) SendMessageW(m->setupPage, WM_APP, 0, 0);
+      if (m->setup.window) SendMessageW(m->setup.window, WM_APP, 0, 0);
     }
   });
   return 1;

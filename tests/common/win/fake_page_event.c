@@ -97,12 +97,13 @@ static HRESULT STDMETHODCALLTYPE ElAttribute(IHTMLElement* p, BSTR name, LONG fl
   Fake* f = FROM(Fake, p, element);
   (void)flags;
   VariantInit(out);
-  if (lstrcmpiW(name, L"href") != 0 || !f->click.href) {
+  const wchar_t* value = lstrcmpiW(name, L"href") == 0 ? f->click.href : lstrcmpiW(name, L"src") == 0 ? f->click.src : NULL;
+  if (!value) {
     V_VT(out) = VT_NULL;
     return S_OK;
   }
   V_VT(out) = VT_BSTR;
-  return Text(f->click.href, &V_BSTR(out));
+  return Text(value, &V_BSTR(out));
 }
 static HRESULT STDMETHODCALLTYPE ElDocument(IHTMLElement* p, IDispatch** out) {
   Fake* f = FROM(Fake, p, element);

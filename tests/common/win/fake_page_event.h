@@ -16,6 +16,7 @@ typedef struct FakeClick {
   BOOL checked;
   BOOL disabled;
   long selectedIndex;
+  const wchar_t* src;  // null: no src attribute
 } FakeClick;
 // A new event (one reference); release it with ->Release().
 struct IHTMLEventObj* FakePageEvent(const FakeClick* click);

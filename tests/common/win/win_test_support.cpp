@@ -1,9 +1,43 @@
 #include "tests/common/win/win_test_support.h"
 
+#include <cwchar>
 #include <sstream>
 #include <vector>
 
 namespace wintest {
+
+std::wstring TempFolder() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, buffer);
+  return buffer;
+}
+
+std::vector<std::wstring> TempFiles(const wchar_t* pattern) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((TempFolder() + pattern).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(data.cFileName);
+  while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+std::wstring FirstLoginDaysAgo(int days) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  now.wHour = 12;  // away from midnight: whole days back land on calendar days
+  FILETIME ft;
+  SystemTimeToFileTime(&now, &ft);
+  ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+  t.QuadPart -= static_cast<ULONGLONG>(days) * 864000000000ULL;
+  ft = {t.LowPart, t.HighPart};
+  SYSTEMTIME d;
+  FileTimeToSystemTime(&ft, &d);
+  wchar_t text[32];
+  swprintf(text, 32, L"%02d/%02d/%04d", d.wMonth, d.wDay, d.wYear);
+  return text;
+}
 
 std::wstring WinePath(const char* unixPath) {
   std::wstring out = L"Z:";

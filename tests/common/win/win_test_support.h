@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace wintest {
 // A Unix path from the build as a Wine path on drive Z:.
@@ -18,6 +19,13 @@ std::string ReadAll(const std::wstring& path);
 std::map<std::string, int> SupportServerPorts(const std::wstring& stateDir);
 
 int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
+// The temporary folder (with its backslash) and the names of the files there that match
+// `pattern`, e.g. "WXP*.tmp".
+std::wstring TempFolder();
+std::vector<std::wstring> TempFiles(const wchar_t* pattern);
+// Today's local date `days` days back, as the PC-information viewer writes "FirstLogin"
+// ("%02d/%02d/%04d": month, day, year).
+std::wstring FirstLoginDaysAgo(int days);
 // Deletes a registry tree when the test ends.
 class ScopedKey {
  public:
