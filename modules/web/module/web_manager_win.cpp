@@ -224,7 +224,7 @@ void Init(HWND dialog, ManagerState& s) {
   const struct {
     const wchar_t* text;
     int width;
-  } columns[] = {{L"ダウンロード", 80}, {L"インストール", 80}, {L"アップデートプログラム名", 330}, {L"再起動", 50}, {L"サイズ", 70}};
+  } columns[] = {{L"ダウンロード", 90}, {L"インストール", 90}, {L"アップデートプログラム名", 320}, {L"再起動", 50}, {L"サイズ", 70}};
   int i = 0;
   for (const auto& c : columns) {
     LVCOLUMNW column = {LVCF_TEXT | LVCF_WIDTH};
