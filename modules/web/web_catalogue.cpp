@@ -568,6 +568,18 @@ std::u16string SizeText(uint64_t bytes, const std::u16string& smallUnit, bool em
   return Ascii(std::to_string(bytes)) + smallUnit;
 }
 
+RowCells PageCells(const FeedItem& e) {
+  RowCells c;
+  if (UpToDate(e)) {
+    c.download = c.install = PageCell::Done;
+  } else if (Needed(e) && !e.downloads.empty()) {
+    c.download = MissingSize(e) == 0 ? PageCell::Done : PageCell::Box;
+    if (e.autoInstall) c.install = PageCell::Box;
+    else if (MissingSize(e) == 0) c.install = PageCell::InstallButton;
+  }
+  return c;
+}
+
 std::u16string CataloguePage(std::vector<FeedItem>& entries, const std::u16string& modulePath) {
   std::u16string t =
       u"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\" \"http://www.w3.org/TR/html4/strict.dtd\">"
@@ -614,23 +626,13 @@ std::u16string CataloguePage(std::vector<FeedItem>& entries, const std::u16strin
         u"<a href=\"#\"><img src=\"sysglance_install_n_blue.png\" onmouseover=\"this.src='sysglance_install_on_blue.png';\" "
         u"onmouseout=\"this.src='sysglance_install_n_blue.png';\" onmousedown=\"this.src='sysglance_install_p_blue.png';\" "
         u"onmouseup=\"this.src='sysglance_install_on_blue.png';\" id=\"installbutton_" + index + u"\"></a>";
-    std::u16string download = u"&nbsp;", install = u"&nbsp;";
-    if (UpToDate(e)) {
-      download = install = done;
-    } else if (Needed(e) && !e.downloads.empty()) {
-      if (MissingSize(e) == 0) {
-        download = done;
-      } else {
-        download = downloadBox;
-        e.downloadChecked = true;
-      }
-      if (e.autoInstall) {
-        install = installBox;
-        e.installChecked = true;
-      } else if (MissingSize(e) == 0) {
-        install = installButton;
-      }
-    }
+    const RowCells cells = PageCells(e);
+    auto html = [&](PageCell c, const std::u16string& box) {
+      return c == PageCell::Done ? done : c == PageCell::Box ? box : c == PageCell::InstallButton ? installButton : u"&nbsp;";
+    };
+    const std::u16string download = html(cells.download, downloadBox), install = html(cells.install, installBox);
+    if (cells.download == PageCell::Box) e.downloadChecked = true;
+    if (cells.install == PageCell::Box) e.installChecked = true;
     const bool hasRestartCell = !InformationOnly(e) && !e.downloads.empty();
     const std::u16string number = HtmlEscape(e.description.value_or(u""));
     t += u"\t\t<tr" + std::u16string(colored ? u" class=\"colored\"" : u"") + u">\n";

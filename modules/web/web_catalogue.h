@@ -184,6 +184,13 @@ int LoadCatalogue(const CatalogueSource& source, const Machine& machine, Catalog
 int RefreshCatalogue(Catalogue& catalogue, const Machine& machine, CataloguePorts& ports, const std::u16string& pagePath,
                      const std::u16string& modulePath, bool rewrite);
 
+// What a row shows in its download and install columns.
+enum class PageCell : uint8_t { Blank, Done, Box, InstallButton };
+struct RowCells {
+  PageCell download = PageCell::Blank, install = PageCell::Blank;
+};
+RowCells PageCells(const FeedItem& e);
+
 // The catalogue page; sets the check boxes the page starts with. `modulePath` is the module
 // file (the base of the page's images and style sheets).
 std::u16string CataloguePage(std::vector<FeedItem>& entries, const std::u16string& modulePath);

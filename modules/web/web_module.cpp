@@ -59,7 +59,7 @@ CategorySwitches Module::Switches() const {
 
 kit::CheckAnswer Module::AutoCheck(int pageCapacity) {
   const Decision d = schedule_.AutoCheck(settings_, ports_.store, Pending(), ports_.clock, ports_.network);
-  if (d.openUpdateManager) ports_.desktop.OpenUpdateManager();
+  if (d.openUpdateManager) ports_.desktop.ResumeUpdateManager();
   kit::CheckAnswer keep;
   switch (d.due) {
     case Due::Nothing: return kit::CheckAnswer{};
@@ -108,6 +108,14 @@ kit::CheckAnswer Module::Check(int pageCapacity) {
   }
   Drop();
   return kit::CheckAnswer{};
+}
+
+std::u16string Module::CatalogueFeed() {
+  return settings_.Get(kLocalMode) != 0 ? std::u16string(kLocalFeedName) : start_.feedUrl;
+}
+
+FilterPorts Module::Filter() {
+  return FilterPorts{ports_.windows, ports_.registry, ports_.files, ports_.drivers, *batteries_};
 }
 
 std::vector<std::u16string> Module::MenuCaptions() { return {Text(IDS_MENU_HISTORY), Text(IDS_MENU_UPDATE)}; }

@@ -25,6 +25,8 @@ class IDesktop {
   virtual ~IDesktop() = default;
   // The update manager, unless it is already open (tray item 2, the update button, resume).
   virtual void OpenUpdateManager() = 0;
+  // The same on a thread of its own, for the resume at the first check after a logon.
+  virtual void ResumeUpdateManager() = 0;
   // An information box.
   virtual void Inform(const std::u16string& text, const std::u16string& caption) = 0;
   // The user's temporary folder, with its trailing separator; empty when unknown.
@@ -99,6 +101,11 @@ class Module {
 
   const Identity& MachineIdentity() const { return start_.identity; }
   const std::u16string& FeedUrl() const { return start_.feedUrl; }
+  // What the update manager starts from: the feed ("wkpt.xml" in local mode), the FAQ
+  // server's base and the filter's ports (after a successful Initialize).
+  std::u16string CatalogueFeed();
+  const std::u16string& FaqBase() const { return op_.faqBase; }
+  FilterPorts Filter();
   kit::PageFiles& Pages() { return pages_; }
   const std::vector<FeedItem>& Held() const { return held_; }
   std::u16string Text(uint16_t id);

@@ -66,6 +66,7 @@ struct Desktop : web::IDesktop {
   std::vector<std::u16string> opened;
   std::u16string failCreate;
   void OpenUpdateManager() override { ++updateManagers; }
+  void ResumeUpdateManager() override { ++updateManagers; }
   void Inform(const std::u16string& text, const std::u16string& caption) override { boxes.emplace_back(text, caption); }
   std::u16string TempFolder() override { return u"C:\\Temp\\"; }
   bool CreateViewFile(const std::u16string& path, const std::string& bytes) override {

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <objbase.h>
+#include <memory>
 
 #include "common/core/misccommon.h"
 #include "common/win/audit.h"
@@ -116,9 +118,43 @@ std::u16string WinPageLocale::DateTimeText(const LocalStamp& t) {
   return FormatStamp(st);
 }
 
-// The update manager dialog comes with the download catalogue; until then the request is
-// accepted and nothing opens.
-void WinDesktop::OpenUpdateManager() {}
+Shell::ManagerRun::ManagerRun(Shell& s)
+    : filter(s.module.Filter()),
+      ports{s.xml, s.download, s.catalogueFiles, s.anchors, s.disk, s.codePage, filter} {
+  const SearchSettings search = ReadSearchSettings(s.module.FaqBase());
+  setup.source = CatalogueSource{s.module.CatalogueFeed(), search.base, search.format, kit::ModulePath()};
+  setup.machine = s.module.MachineIdentity().machine;
+  setup.ports = &ports;
+  setup.store = &s.store;
+  setup.worker = s.updateWorker;
+}
+
+void WinDesktop::OpenUpdateManager() {
+  Shell* s = TheShell();
+  if (!s || !s->fetcher) return;
+  Shell::ManagerRun run(*s);
+  RunManager(host_, run.setup);
+}
+
+namespace {
+DWORD WINAPI ResumeMain(void* p) {
+  std::unique_ptr<Shell::ManagerRun> run(static_cast<Shell::ManagerRun*>(p));
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  RunManager(TheShell() ? TheShell()->host : nullptr, run->setup);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return 0;
+}
+}  // namespace
+
+void WinDesktop::ResumeUpdateManager() {
+  Shell* s = TheShell();
+  if (!s || !s->fetcher) return;
+  auto run = std::make_unique<Shell::ManagerRun>(*s);
+  if (HANDLE thread = CreateThread(nullptr, 0, ResumeMain, run.get(), 0, nullptr)) {
+    run.release();
+    CloseHandle(thread);
+  }
+}
 
 void WinDesktop::Inform(const std::u16string& text, const std::u16string& caption) {
   MessageBoxW(host_, Wide(text), Wide(caption), MB_ICONINFORMATION);

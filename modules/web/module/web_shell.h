@@ -11,6 +11,7 @@
 #include "host/module_contract.h"
 #include "modules/kit/module/kit_win.h"
 #include "modules/web/module/web_catalogue_win.h"
+#include "modules/web/module/web_manager_win.h"
 #include "modules/web/module/web_platform.h"
 #include "modules/web/web_identity.h"
 #include "modules/web/web_module.h"
@@ -74,6 +75,7 @@ class WinDesktop : public IDesktop {
  public:
   explicit WinDesktop(HWND& host) : host_(host) {}
   void OpenUpdateManager() override;
+  void ResumeUpdateManager() override;
   void Inform(const std::u16string& text, const std::u16string& caption) override;
   std::u16string TempFolder() override { return kit::TempFolder(); }
   bool CreateViewFile(const std::u16string& path, const std::string& bytes) override;
@@ -113,6 +115,20 @@ struct Shell {
   kit::TableStrings strings;
   WinDesktop desktop;
   Module module;
+  WinCatalogueFiles catalogueFiles;
+  PortableAnchors anchors{catalogueFiles, codePage};
+  WinDownloadDisk disk;
+  // The download and install work of the progress dialog; none until the engine is built in,
+  // and then the progress dialog ends at once as a worker that could not start.
+  ProgressWorker updateWorker = nullptr;
+
+  // The manager's ports and source over this shell, for one run.
+  struct ManagerRun {
+    explicit ManagerRun(Shell& s);
+    FilterPorts filter;
+    CataloguePorts ports;
+    ManagerSetup setup;
+  };
 };
 
 // Null before a successful WickpostInitialize.

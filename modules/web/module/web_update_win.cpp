@@ -111,7 +111,7 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     s->work.dialog = dialog;
     s->work.cancel = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    s->thread = s->work.cancel ? CreateThread(nullptr, 0, WorkerMain, s, 0, nullptr) : nullptr;
+    s->thread = s->work.cancel && s->worker ? CreateThread(nullptr, 0, WorkerMain, s, 0, nullptr) : nullptr;
     if (!s->thread) EndDialog(dialog, -2);
     return TRUE;
   }

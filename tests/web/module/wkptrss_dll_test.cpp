@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/module_contract.h"
@@ -278,6 +281,24 @@ TEST_F(Wkptrss, TrayMenuAndHistoryView) {
   EXPECT_TRUE(Exists(content)) << "made anew when opened again";
   Unload();
   EXPECT_FALSE(Exists(frameset)) << "the view's files go with the module";
+}
+
+// The tray's second item opens the update manager over the stand-in's catalogue for this
+// notebook.
+TEST_F(Wkptrss, TrayItemOpensTheUpdateManager) {
+  ASSERT_EQ(Start(), 0);
+  int rows = -1;
+  std::thread user([&] {
+    HWND m = nullptr;
+    for (int i = 0; i < 3000 && !(m && IsWindowVisible(GetDlgItem(m, 1030))); ++i, Sleep(10))
+      m = FindWindowW(L"#32770", L"アップデートプログラムのダウンロードとインストール - Tellwick");
+    ASSERT_TRUE(m);
+    rows = static_cast<int>(SendDlgItemMessageW(m, 1030, LVM_GETITEMCOUNT, 0, 0));
+    PostMessageW(m, WM_COMMAND, IDCANCEL, 0);
+  });
+  Get<WickpostIconMenuFn>("WickpostIconMenu")(2);
+  user.join();
+  EXPECT_EQ(rows, 5) << "the rows of the page: all but the hidden one";
 }
 
 TEST_F(Wkptrss, SettingsPageSavesToTheUserKeyOnly) {

@@ -1,5 +1,5 @@
-// The licence and progress dialogs under Wine, driven by a stand-in worker to the end and to a
-// cancel, with a second thread clicking as a user would.
+// The update manager with its licence and progress dialogs under Wine, driven by a stand-in
+// worker to the end and to a cancel, with a second thread clicking as a user would.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -8,7 +8,11 @@
 #include <string>
 #include <thread>
 
+#include "modules/web/module/web_catalogue_win.h"
+#include "modules/web/module/web_manager_win.h"
+#include "modules/web/module/web_platform.h"
 #include "modules/web/module/web_update_win.h"
+#include "tests/common/win/win_test_support.h"
 
 namespace {
 using web::FeedItem;
@@ -61,7 +65,7 @@ void Worker(web::ProgressWork& w) {
     rows.push_back(static_cast<int>(SendMessageW(w.dialog, web::kDlAddRow, reinterpret_cast<WPARAM>(&e), state)));
     installs += e.installChecked;
   }
-  script.rows = static_cast<int>(rows.size());
+  for (int row : rows) script.rows += row >= 0;
   SendMessageW(w.dialog, web::kDlInit, 0, 0);
   bool cancelled = false;
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -81,6 +85,7 @@ void Worker(web::ProgressWork& w) {
   if (!cancelled) {
     SendMessageW(w.dialog, web::kDlInstallBegin, static_cast<WPARAM>(installs), 0);
     for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i] < 0 || !(*w.entries)[i].installChecked) continue;
       SendMessageW(w.dialog, web::kDlSetState, web::kExtracting, rows[i]);
       SendMessageW(w.dialog, web::kDlInstallStep, 1, 0);
       (*w.entries)[i].installed = true;
@@ -162,5 +167,141 @@ TEST(UpdateDialogs, CancelDuringTheDownloads) {
   EXPECT_EQ(remaining, L"推定残り時間: 計算中...(0バイト/57MB)");
   EXPECT_EQ(heading, L"キャンセルしました");
   EXPECT_FALSE(entries[0].installed);
+}
+
+struct NoBatteries : web::IBatteryPacks {
+  std::vector<web::BatteryPack> Packs() override { return {}; }
+};
+
+// Keeps the writes of the user's settings.
+struct RecordingStore : web::ISettingsStore {
+  std::optional<uint32_t> UserDword(const char16_t*) override { return std::nullopt; }
+  std::optional<uint32_t> MachineDword(const char16_t*) override { return std::nullopt; }
+  bool WriteUserDword(const char16_t* name, uint32_t value) override {
+    writes.push_back(std::u16string(name) + u"=" + static_cast<char16_t>(u'0' + value));
+    return true;
+  }
+  bool AuditMode() override { return false; }
+  std::vector<std::u16string> writes;
+};
+
+std::u16string U(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+std::wstring Cell(HWND list, int row, int column) {
+  wchar_t text[256] = {};
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 256;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
+int RowOf(HWND list, std::size_t entry) {
+  LVFINDINFOW find = {LVFI_PARAM};
+  find.lParam = static_cast<LPARAM>(entry);
+  return static_cast<int>(SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
+// A click as the list view reports it, at the middle of a row's column.
+void ClickCell(HWND dialog, HWND list, int row, int column) {
+  RECT r = {};
+  r.top = column;
+  r.left = LVIR_LABEL;
+  SendMessageW(list, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+  NMITEMACTIVATE click = {};
+  click.hdr = {list, static_cast<UINT_PTR>(web::kManagerList), static_cast<UINT>(NM_CLICK)};
+  click.iItem = row;
+  click.ptAction = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  SendMessageW(dialog, WM_NOTIFY, web::kManagerList, reinterpret_cast<LPARAM>(&click));
+}
+
+// The manager over the default notebook's catalogue from the support server: a download box
+// unticked from the list, Start, the licence accepted, the progress run to the end and the
+// list refreshed; then the end of the Windows session, which counts only when it is real.
+TEST(UpdateManager, SelectionLicenceProgressAndTheEndOfTheSession) {
+  const int port = wintest::SupportServerPorts(wintest::WinePath(SUPPORT_STATE_DIR))["http"];
+  ASSERT_NE(port, 0) << "the support server fixture is not running";
+  const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/default/";
+  auto fetcher = std::make_unique<http::CHttpFetcher>(L"PT-15KB3456CS", L"9K123 4567");
+  web::WinFeedDownload download(fetcher, L"WDS");
+  web::MsxmlDocument xml;
+  web::WinCatalogueFiles files;
+  kit::CodePage932 sjis;
+  web::PortableAnchors anchors(files, sjis);
+  web::WinDownloadDisk disk;
+  web::WinWindows windows;
+  web::WinMachineRegistry registry;
+  web::WinFileSystem fileSystem;
+  web::SetupApiDrivers drivers;
+  NoBatteries batteries;
+  web::FilterPorts filter{windows, registry, fileSystem, drivers, batteries};
+  web::CataloguePorts ports{xml, download, files, anchors, disk, sjis, filter};
+  RecordingStore store;
+  Script script;
+  web::ManagerSetup setup;
+  setup.source = {U(base + "s/wkpt.xml"), base, web::kDefaultSearchFormat, u"C:\\Tellwick\\wkptrss.dll"};
+  setup.machine = {u"PT-15KB3456CS", u"9K1234567", *web::ReadFirmwareVersion(u"V1.23L45A M67"),
+                   *web::ReadFirmwareVersion(u"V2.10L05")};
+  setup.ports = &ports;
+  setup.store = &store;
+  setup.worker = Worker;
+  setup.context = &script;
+
+  std::wstring totalBefore, totalAfter, wirelessBox, licence, heading, refreshed;
+  std::vector<std::u16string> afterFalse, afterYes, afterNo;
+  std::thread user([&] {
+    HWND m = WaitDialog(L"アップデートプログラムのダウンロードとインストール - Tellwick");
+    ASSERT_TRUE(m);
+    HWND list = GetDlgItem(m, web::kManagerList);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(list) && IsWindowEnabled(GetDlgItem(m, web::kManagerStart)); }));
+    totalBefore = Text(GetDlgItem(m, web::kManagerTotal));
+    ClickCell(m, list, RowOf(list, 1), 0);
+    totalAfter = Text(GetDlgItem(m, web::kManagerTotal));
+    wirelessBox = Cell(list, RowOf(list, 1), 0);
+
+    PostMessageW(m, WM_COMMAND, MAKEWPARAM(web::kManagerStart, BN_CLICKED), 0);
+    HWND l = WaitDialog(L"使用許諾契約");
+    ASSERT_TRUE(l);
+    licence = std::to_wstring(SendDlgItemMessageW(l, web::kLicenceTitles, LB_GETCOUNT, 0, 0));
+    SendMessageW(GetDlgItem(l, IDYES), BM_CLICK, 0, 0);
+    HWND p = WaitDialog(L"アップデートプログラムのダウンロード・インストール");
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(p, IDOK)) != 0; }));
+    heading = Text(GetDlgItem(p, web::kProgressHeading));
+    PostMessageW(p, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    HWND restart = WaitDialog(L"Tellwick");  // the BIOS update asks for a restart: not now
+    ASSERT_TRUE(restart);
+    SendMessageW(GetDlgItem(restart, IDNO), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(p) && IsWindowVisible(list); }));
+    refreshed = Text(GetDlgItem(m, web::kManagerTotal));
+
+    // Bounded: a question shown here would otherwise hold the test.
+    DWORD_PTR answered = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(m, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 30000, &answered));
+    EXPECT_EQ(answered, 1u);
+    afterFalse = store.writes;
+    for (int answer : {IDYES, IDNO}) {
+      PostMessageW(m, WM_ENDSESSION, TRUE, 0);
+      HWND box = WaitDialog(L"Tellwick");
+      ASSERT_TRUE(box);
+      SendMessageW(GetDlgItem(box, answer), BM_CLICK, 0, 0);
+      ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+      (answer == IDYES ? afterYes : afterNo) = store.writes;
+    }
+    SendMessageW(GetDlgItem(m, IDCANCEL), BM_CLICK, 0, 0);
+  });
+  EXPECT_TRUE(web::RunManager(nullptr, setup));
+  user.join();
+  EXPECT_EQ(totalBefore, L"合計サイズ: 46MB");
+  EXPECT_EQ(totalAfter, L"合計サイズ: 3MB") << "the wireless driver's 43 MB no longer counted";
+  EXPECT_EQ(wirelessBox, L"□");
+  EXPECT_EQ(licence, L"1");
+  EXPECT_EQ(script.rows, 1) << "only the ticked entry gets a row";
+  EXPECT_EQ(heading, L"完了");
+  EXPECT_EQ(refreshed, L"合計サイズ: 46MB") << "refreshed: the page's boxes ticked again";
+  EXPECT_TRUE(afterFalse.empty()) << "a session that goes on is no reason to resume";
+  EXPECT_EQ(afterYes, std::vector<std::u16string>{u"OpenUpdateOnNextBoot=1"});
+  EXPECT_EQ(afterNo, (std::vector<std::u16string>{u"OpenUpdateOnNextBoot=1", u"OpenUpdateOnNextBoot=1", u"OpenUpdateOnNextBoot=0"}));
 }
 }  // namespace

@@ -1,0 +1,33 @@
+// The update manager dialog (template 107): loads the catalogue for this computer, lists its
+// rows with their download and install boxes, and runs the licence and progress dialogs for
+// what the user ticked. The page is written for the browser; the dialog itself shows the rows
+// in a list view, which works without an HTML engine.
+#pragma once
+#include <windows.h>
+
+#include "modules/web/module/web_update_win.h"
+#include "modules/web/web_catalogue.h"
+#include "modules/web/web_settings.h"
+
+namespace web {
+
+struct ManagerSetup {
+  CatalogueSource source;
+  Machine machine;
+  CataloguePorts* ports = nullptr;
+  ISettingsStore* store = nullptr;  // "OpenUpdateOnNextBoot"
+  ProgressWorker worker = nullptr;  // the download and install work of a run
+  void* context = nullptr;
+};
+
+// Runs the manager modally on the calling thread; false when one is already open (the flag
+// is shared by every thread that opens it).
+bool RunManager(HWND owner, ManagerSetup& setup);
+
+constexpr int kDialogManager = 107;
+constexpr int kManagerStart = 1010, kManagerRefresh = 1009, kManagerPrint = 1011, kManagerTotal = 1012,
+              kManagerBanner = 1014, kManagerWait = 1022, kManagerList = 1030;
+constexpr int kManagerHelp = 40002;
+constexpr int kStringUnreachable = 104, kStringNoTemp = 118, kStringNothing = 114;
+
+}  // namespace web
