@@ -50,6 +50,18 @@ else
 fi
 run_ctest win64
 
+# The installers, signed, and each installed and removed in a prefix of its own.
+echo "== package"
+if bash scripts/package.sh >"$logs/package.log" 2>&1; then
+  bash tests/package/install_test.sh x64 || failed=1
+  if [ "$TW_WINE32" = 1 ]; then bash tests/package/install_test.sh x86 || failed=1
+  else echo "package x86: built and signed; install not run (no 32-bit programs on this machine)"; fi
+else
+  tail -n 30 "$logs/package.log"
+  echo "package: building the installers failed (log: build/logs/package.log)"
+  failed=1
+fi
+
 # Every benchmark once, briefly, so that none stops working unnoticed; figures are not judged.
 echo "== benchmark smoke runs"
 bash scripts/lib/bench_smoke.sh build/native-asan ${summary_builds#build/native-asan } || failed=1

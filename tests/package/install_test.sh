@@ -56,6 +56,8 @@ settings_written() {
   done < <(tail -n +2 packaging/machine-settings.tsv)
 }
 check "the machine settings with their defaults" settings_written
+server_registered() { wine reg query 'HKCR\wkptsvr.wkptcom.1\CLSID' $view; }
+check "the update server registered for elevation" server_registered
 
 # The user's own data, as a season of use leaves it.
 wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v ClockSpeed /t REG_DWORD /d 1000 /f >/dev/null 2>&1
@@ -81,7 +83,7 @@ wine "$tools/tray_command.exe" exit >/dev/null 2>&1
 wait "$host"
 check "the About box shows \"$about\"" test "$about" = "Tellwick ${version%% *}"
 
-check "msiexec /x" wine msiexec /x "Z:$root/$msi" /qn
+check "msiexec /x" wine msiexec /x "Z:$root/$msi" /qn /l* "Z:$root/build/logs/uninstall-$arch.log"
 check "no program file left" test ! -e "$dir"
 check "no \"Version\" left" no_value 'HKLM\Software\Velmorant\WICKPOST' Version
 check "no start at logon left" no_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' Wickpost
@@ -93,6 +95,7 @@ settings_gone() {
   done < <(tail -n +2 packaging/machine-settings.tsv)
 }
 check "no machine setting left" settings_gone
+check "the update server's registration removed" eval '! server_registered'
 check "the user's settings kept" test "$(value 'HKCU\Software\Velmorant\WICKPOST' ClockSpeed)" = 0x3e8
 check "the user's history kept" test -f "$history"
 

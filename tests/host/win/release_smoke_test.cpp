@@ -34,8 +34,9 @@ const Mode kModes[] = {
     {"win81", L"win81", true, false},
     {"win10", L"win10", true, true},
 };
-// The page each module writes on the default notebook, by its file's prefix.
-const char* const kPagePrefixes[] = {"WBT", "WHD", "WKP", "WRG"};
+// The page each module writes on the default notebook, by its file's prefix. The anomaly
+// module waits for the controller's event, the HDMI module for a television: both are loaded.
+const char* const kPagePrefixes[] = {"WBT", "WHD", "WKP", "WRG", "WXP"};
 
 std::wstring TempFolder() {
   wchar_t temp[MAX_PATH] = {};
