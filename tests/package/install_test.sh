@@ -83,6 +83,8 @@ wine "$tools/tray_command.exe" exit >/dev/null 2>&1
 wait "$host"
 check "the About box shows \"$about\"" test "$about" = "Tellwick ${version%% *}"
 
+# Removal in a session of its own, with nothing of the product running (its log is kept).
+wineserver -k; wineserver -w
 check "msiexec /x" wine msiexec /x "Z:$root/$msi" /qn /l* "Z:$root/build/logs/uninstall-$arch.log"
 check "no program file left" test ! -e "$dir"
 check "no \"Version\" left" no_value 'HKLM\Software\Velmorant\WICKPOST' Version
