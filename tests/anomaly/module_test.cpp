@@ -125,9 +125,9 @@ TEST_F(AnmModule, PageBoxesAreSavedWhenThePageCloses) {
   const std::string page = Page();
   EXPECT_NE(page.find("id=\"notify_orange_flash_tmp\""), std::string::npos);
   module.OnShow();
-  module.OnClick(kit::PageClick{u"click", u"INPUT", u"notify_orange_flash_tmp", {}, true});
-  module.OnClick(kit::PageClick{u"click", u"input", u"notify_app_deleted", {}, true});
-  module.OnClick(kit::PageClick{u"click", u"input", u"notify_app_deleted", {}, false});
+  module.OnClick(kit::PageClick{u"click", u"INPUT", u"notify_orange_flash_tmp", {}, {}, true});
+  module.OnClick(kit::PageClick{u"click", u"input", u"notify_app_deleted", {}, {}, true});
+  module.OnClick(kit::PageClick{u"click", u"input", u"notify_app_deleted", {}, {}, false});
   EXPECT_EQ(store.user.at(kValueState), kAllBits) << "nothing stored before the page closes";
   module.OnClose();
   EXPECT_EQ(store.user.at(kValueState), kAllBits & ~kBitBattery);

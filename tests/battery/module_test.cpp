@@ -261,7 +261,7 @@ TEST(BatModule, PageClicksEditOnlyWhatTheyTouch) {
   ASSERT_EQ(n.Init(), 0);
   ASSERT_EQ(n.module->ManualCheck(100).result, kCheckPage);
 
-  ClickEvent off{u"click", u"INPUT", u"half_capa_radio_manualcheck0", u"", true};
+  ClickEvent off{u"click", u"INPUT", u"half_capa_radio_manualcheck0", u"", u"", true};
   const ClickAction a = n.module->OnClick(off);
   EXPECT_EQ(a.element, u"half_capa_list_id0");
   EXPECT_TRUE(a.disable);
@@ -326,7 +326,7 @@ TEST(BatModule, AuditModeSavesNothing) {
   ASSERT_EQ(n.Init(), 0);
   ASSERT_EQ(n.module->AutoCheck(100).result, kCheckPage);
   n.module->OnShow();
-  n.module->OnClick(ClickEvent{u"click", u"input", u"half_capa_radio_manualcheck0", u"", true});
+  n.module->OnClick(ClickEvent{u"click", u"input", u"half_capa_radio_manualcheck0", u"", u"", true});
   n.module->OnClose();
   n.module->EnableAutoCheck(true);
   EXPECT_EQ(n.store.writes, 0);

@@ -166,7 +166,7 @@ TEST_F(HddModule, PageSectionsMatchTheCount) {
 
 TEST_F(HddModule, SuppressionStoppedServiceAndFailures) {
   Start();
-  ClickEvent click{u"click", u"INPUT", u"shock_check", u"", true};
+  ClickEvent click{u"click", u"INPUT", u"shock_check", u"", u"", true};
   EXPECT_EQ(m.OnClick(click).suppressDialogFor, kShock);
   m.ManualCheck(100);
   EXPECT_EQ(dw.lastWanted, kHibernate | kTemperature | kPowerOn);
@@ -175,7 +175,7 @@ TEST_F(HddModule, SuppressionStoppedServiceAndFailures) {
   m.ManualCheck(100);
   EXPECT_EQ(dw.lastWanted, 15u);
 
-  ClickEvent link{u"click", u"A", u"shock_pdf", u"file:///C:/x/WHD1.tmp#", false};
+  ClickEvent link{u"click", u"A", u"shock_pdf", u"file:///C:/x/WHD1.tmp#", u"", false};
   const ClickAction la = m.OnClick(link);
   EXPECT_EQ(la.result, 0);
   EXPECT_EQ(la.manualFor, kShock);

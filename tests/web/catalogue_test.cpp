@@ -289,8 +289,9 @@ TEST_F(CatalogueEntries, DownloadPlanAndTheRefusedNames) {
       EXPECT_EQ(e.downloads[0].url, u"http://dl/u");
     }
     if (c.markers.find("evil") != std::string::npos || c.markers.find("C:\\Windows") != std::string::npos ||
-        c.markers.find(":ads") != std::string::npos)
+        c.markers.find(":ads") != std::string::npos) {
       EXPECT_EQ(catalogue.bases.back(), web::EntryBase::InformationOnly) << "a refused name fails the entry";
+    }
   }
 }
 
