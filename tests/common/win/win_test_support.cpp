@@ -176,4 +176,30 @@ std::wstring BoxAnswer::Text() {
   if (thread_.joinable()) thread_.join();  // the box first, or the time-out
   return text_;
 }
+bool RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveFolder(path);
+      else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+  return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring WebHistoryFolder() {
+  wchar_t appData[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(appData) + L"\\Velmorant\\WKPTRSS" : std::wstring();
+}
+
 }  // namespace wintest

@@ -19,6 +19,10 @@ std::string ReadAll(const std::wstring& path);
 std::map<std::string, int> SupportServerPorts(const std::wstring& stateDir);
 
 int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
+// Deletes a folder with everything in it; true when it is gone.
+bool RemoveFolder(const std::wstring& folder);
+// The web module's history folder of this user (what its notices left behind).
+std::wstring WebHistoryFolder();
 // The temporary folder (with its backslash) and the names of the files there that match
 // `pattern`, e.g. "WXP*.tmp".
 std::wstring TempFolder();

@@ -116,6 +116,7 @@ class ReleaseSmoke : public ::testing::TestWithParam<Mode> {
     SetEnvironmentVariableW(L"TELLWICK_POPCARD_LOG", popcardLog_.c_str());
   }
   ~ReleaseSmoke() override {
+    wintest::RemoveFolder(wintest::WebHistoryFolder());  // the web notices' history it made
     SetEnvironmentVariableW(L"TELLWICK_SUPPORT_HOST", nullptr);
     SetEnvironmentVariableW(L"TELLWICK_POPCARD_LOG", nullptr);
     SetEnvironmentVariableW(L"TELLWICK_SCENARIO", nullptr);
