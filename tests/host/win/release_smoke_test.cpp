@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/module_contract.h"
 #include "tests/common/win/win_test_support.h"
@@ -38,21 +38,9 @@ const Mode kModes[] = {
 // module waits for the controller's event, the HDMI module for a television: both are loaded.
 const char* const kPagePrefixes[] = {"WBT", "WHD", "WKP", "WRG", "WXP"};
 
-std::wstring TempFolder() {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  return temp;
-}
-
 std::set<std::wstring> Pages() {
-  std::set<std::wstring> pages;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((TempFolder() + L"W??*.tmp").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return pages;
-  do pages.insert(data.cFileName);
-  while (FindNextFileW(find, &data));
-  FindClose(find);
-  return pages;
+  const std::vector<std::wstring> files = wintest::TempFiles(L"W??*.tmp");
+  return std::set<std::wstring>(files.begin(), files.end());
 }
 
 // The prefixes of kPagePrefixes that have a page not in `before`.
@@ -76,14 +64,6 @@ void CopySimSet(const Sandbox& box) {
   }
 }
 
-std::wstring Today() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  wchar_t text[16];
-  swprintf(text, 16, L"%02u/%02u/%04u", now.wMonth, now.wDay, now.wYear);
-  return text;
-}
-
 class ReleaseSmoke : public ::testing::TestWithParam<Mode> {
  protected:
   static void TearDownTestSuite() {
@@ -100,12 +80,12 @@ class ReleaseSmoke : public ::testing::TestWithParam<Mode> {
     webMachine_.SetDword(L"SetupEnable", 1);
     webUser_.SetDword(L"CheckMethod", 1);
     webUser_.SetDword(L"SuppressAutoCheckMinute", 1);
-    viewer_.SetString(L"FirstLogin", Today());  // first used today: the registration reminder is due
+    viewer_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(0));  // first used today: the registration reminder is due
     CopySimSet(box_);
     // The disk viewer's services and history, from the same notebook.
     std::string out;
     EXPECT_EQ(wintest::RunProgram(L"\"" + wintest::WinePath(VIEWER_EXE) + L"\" install \"" + scenario_ + L"\" \"" +
-                                      TempFolder() + L"sysglance_smoke.log\"",
+                                      wintest::TempFolder() + L"sysglance_smoke.log\"",
                                   out),
               0)
         << out;
