@@ -6,27 +6,15 @@
 
 #include <string>
 
+#include "tests/common/win/win_test_support.h"
 #include "tests/vidassist/transcript.h"
 
 namespace {
 
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-std::wstring TempFile(const wchar_t* prefix) {
-  wchar_t dir[MAX_PATH], path[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  GetTempFileNameW(dir, prefix, 0, path);
-  return path;
-}
-
-bool WriteWhole(const std::wstring& path, const std::string& text) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(f);
-  return ok && written == text.size();
-}
+using wintest::TempFile;
+using wintest::WriteWhole;
 
 std::string ReadWhole(const std::wstring& path) {
   std::string text;

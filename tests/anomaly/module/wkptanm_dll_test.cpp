@@ -32,12 +32,7 @@ DWORD UserState() {
              : 0xDEADu;
 }
 
-std::wstring TempFile(const wchar_t* prefix) {
-  wchar_t dir[MAX_PATH], path[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  GetTempFileNameW(dir, prefix, 0, path);
-  return path;
-}
+using wintest::TempFile;
 
 // The worker's message boxes: each answered with `button`, their texts kept.
 class Boxes {

@@ -9,33 +9,10 @@
 #include "tests/host/win/host_harness.h"
 
 namespace {
-std::wstring TempFile(const wchar_t* prefix) {
-  wchar_t dir[MAX_PATH], path[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  GetTempFileNameW(dir, prefix, 0, path);
-  return path;
-}
+using wintest::TempFile;
+using wintest::WriteWhole;
 
-void WriteWhole(const std::wstring& path, const std::string& text) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(f);
-}
-
-int AnomalyPages() {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((std::wstring(dir) + L"WAM*.tmp").c_str(), &data);
-  int n = 0;
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do ++n;
-  while (FindNextFileW(find, &data));
-  FindClose(find);
-  return n;
-}
+int AnomalyPages() { return static_cast<int>(wintest::TempFiles(L"WAM*.tmp").size()); }
 
 bool SendEvent(const wchar_t* code) {
   std::wstring line = L"\"" + wintest::WinePath(EC_EVENT_EXE) + L"\" " + code;
@@ -60,7 +37,7 @@ class WkptanmInHost : public hosttest::QuickHost {
   }
   ~WkptanmInHost() override { DeleteFileW(scenario_.c_str()); }
   void Registers(const char* battery) {
-    WriteWhole(scenario_, notebook_ + "\n[anomaly]\nbattery = " + battery + "\nadaptor = recommended\n");
+    EXPECT_TRUE(WriteWhole(scenario_, notebook_ + "\n[anomaly]\nbattery = " + battery + "\nadaptor = recommended\n"));
   }
   std::unique_ptr<hosttest::HostProcess> Start() {
     SetEnvironmentVariableW(L"TELLWICK_SCENARIO", scenario_.c_str());

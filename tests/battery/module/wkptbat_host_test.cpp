@@ -17,19 +17,10 @@ namespace {
 const wchar_t kUserKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTBAT";
 const wchar_t kOnePack[] = L"VLB-ONE       24040201201";
 
-std::wstring TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, buffer);
-  return buffer;
-}
+using wintest::TempFolder;
 std::set<std::wstring> Pages() {
   std::set<std::wstring> pages;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((TempFolder() + L"WBT*.tmp").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return pages;
-  do pages.insert(TempFolder() + data.cFileName);
-  while (FindNextFileW(find, &data));
-  FindClose(find);
+  for (const std::wstring& name : wintest::TempFiles(L"WBT*.tmp")) pages.insert(TempFolder() + name);
   return pages;
 }
 // A page's Shift_JIS bytes, read back through code page 932.

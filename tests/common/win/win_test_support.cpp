@@ -23,6 +23,21 @@ std::vector<std::wstring> TempFiles(const wchar_t* pattern) {
   return names;
 }
 
+std::wstring TempFile(const wchar_t* prefix) {
+  wchar_t path[MAX_PATH] = {};
+  GetTempFileNameW(TempFolder().c_str(), prefix, 0, path);
+  return path;
+}
+
+bool WriteWhole(const std::wstring& path, const std::string& text) {
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(f);
+  return ok && written == text.size();
+}
+
 std::wstring FirstLoginDaysAgo(int days) {
   SYSTEMTIME now;
   GetLocalTime(&now);

@@ -27,6 +27,10 @@ std::wstring WebHistoryFolder();
 // `pattern`, e.g. "WXP*.tmp".
 std::wstring TempFolder();
 std::vector<std::wstring> TempFiles(const wchar_t* pattern);
+// A new empty file in the temporary folder, its name made from `prefix`.
+std::wstring TempFile(const wchar_t* prefix);
+// Replaces the file's contents with `text`; false when not all of it was written.
+[[nodiscard]] bool WriteWhole(const std::wstring& path, const std::string& text);
 // Today's local date `days` days back, as the PC-information viewer writes "FirstLogin"
 // ("%02d/%02d/%04d": month, day, year).
 std::wstring FirstLoginDaysAgo(int days);

@@ -15,19 +15,10 @@ using hosttest::HostProcess;
 namespace {
 std::wstring Scenario(const char* name) { return wintest::WinePath((std::string(SCENARIO_DIR "/") + name).c_str()); }
 
-std::wstring TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, buffer);
-  return buffer;
-}
+using wintest::TempFolder;
 std::set<std::wstring> Pages() {
   std::set<std::wstring> pages;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((TempFolder() + L"WHD*.tmp").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return pages;
-  do pages.insert(TempFolder() + data.cFileName);
-  while (FindNextFileW(find, &data));
-  FindClose(find);
+  for (const std::wstring& name : wintest::TempFiles(L"WHD*.tmp")) pages.insert(TempFolder() + name);
   return pages;
 }
 std::string NewPage(const std::set<std::wstring>& before) {

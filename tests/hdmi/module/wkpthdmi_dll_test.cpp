@@ -21,20 +21,8 @@ const wchar_t kKnownKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTHDMI\\Known Mon
 
 std::wstring WinPath(const char* unixPath) { return wintest::WinePath(unixPath); }
 
-std::wstring TempFile(const wchar_t* prefix) {
-  wchar_t dir[MAX_PATH], path[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  GetTempFileNameW(dir, prefix, 0, path);
-  return path;
-}
-
-void WriteWhole(const std::wstring& path, const std::string& text) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(f);
-}
+using wintest::TempFile;
+using wintest::WriteWhole;
 
 DWORD Known(const wchar_t* key) {
   DWORD value = 0, size = sizeof value;
@@ -108,8 +96,8 @@ class HdmiDll : public ::testing::Test {
     DeleteFileW(log_.c_str());
   }
   void Plug(const std::string& displays) {
-    WriteWhole(scenario_, displays);
-    WriteWhole(log_, "");
+    EXPECT_TRUE(WriteWhole(scenario_, displays));
+    EXPECT_TRUE(WriteWhole(log_, ""));
   }
   int Initialize() {
     info_ = ModuleInitInfo{static_cast<int32_t>(sizeof(ModuleInitInfo)), WICKPOST_CONTRACT_VERSION, 0, 0, 5, nullptr};
@@ -158,7 +146,7 @@ TEST_F(HdmiDll, FirstConnectionInProcessAndThroughTheHelper) {
     EXPECT_EQ(code, 3);
     EXPECT_EQ(text, L"HDMI表示装置に正しく表示されていますか");
     // Connected again in the same arrangement: notified again, nothing written.
-    WriteWhole(log_, "");
+    EXPECT_TRUE(WriteWhole(log_, ""));
     SendMessageW(FindWindowW(L"WKPTHDMI_INTERNAL", nullptr), WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 720));
     EXPECT_EQ(Log(), "");
   }
@@ -277,8 +265,7 @@ bool SaveWindow(HWND window, const std::wstring& path) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  WriteWhole(path, file);
-  return true;
+  return WriteWhole(path, file);
 }
 
 HWND WaitWindow(const wchar_t* title, DWORD timeoutMs = 15000) {

@@ -13,20 +13,8 @@ const char kTv[] =
     "[display]\ndisplay0 = 0x1001 1920 1080 32 hdmi\ndisplay0.monitor = VEL0A01 cea VelmorantTV1\n"
     "scaling = 100 5 100 4\n";
 
-std::wstring TempFile(const wchar_t* prefix) {
-  wchar_t dir[MAX_PATH], path[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  GetTempFileNameW(dir, prefix, 0, path);
-  return path;
-}
-
-void WriteWhole(const std::wstring& path, const std::string& text) {
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(f);
-}
+using wintest::TempFile;
+using wintest::WriteWhole;
 
 DWORD Known(const wchar_t* key) {
   DWORD value = 0, size = sizeof value;
@@ -72,9 +60,9 @@ class WkpthdmiInHost : public hosttest::QuickHost {
   // once its line is listed; null when it is not.
   std::unique_ptr<hosttest::HostProcess> StartListed(const char* monitor, hosttest::MiniPopupView& line) {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST\\WKPTHDMI");
-    WriteWhole(scenario_, std::string("[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = ") + monitor +
-                              "\n");
-    WriteWhole(log_, "");
+    EXPECT_TRUE(WriteWhole(scenario_, std::string("[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = ") + monitor +
+                              "\n"));
+    EXPECT_TRUE(WriteWhole(log_, ""));
     auto host = Start();
     if (!host->Main()) return nullptr;
     line = hosttest::WaitMiniPopup(*host);
@@ -91,8 +79,8 @@ class WkpthdmiInHost : public hosttest::QuickHost {
 };
 
 TEST_F(WkpthdmiInHost, PluggedTelevisionIsListedAndUnpluggingWithdrawsTheLine) {
-  WriteWhole(scenario_, kTv);
-  WriteWhole(log_, "");
+  EXPECT_TRUE(WriteWhole(scenario_, kTv));
+  EXPECT_TRUE(WriteWhole(log_, ""));
   auto host = Start();
   ASSERT_NE(host->Main(), nullptr);
   const hosttest::MiniPopupView line = hosttest::WaitMiniPopup(*host);
@@ -100,7 +88,7 @@ TEST_F(WkpthdmiInHost, PluggedTelevisionIsListedAndUnpluggingWithdrawsTheLine) {
   EXPECT_EQ(line.rows, std::vector<hosttest::Ink>{hosttest::Ink::Blue});
   EXPECT_NE(wintest::ReadAll(log_).find("1280,720"), std::string::npos) << "first-time resolution";
 
-  WriteWhole(scenario_, "[display]\ndisplay0 = 0x400 1366 768 32 panel\n");
+  EXPECT_TRUE(WriteWhole(scenario_, "[display]\ndisplay0 = 0x400 1366 768 32 panel\n"));
   const HWND hidden = FindWindowW(L"WKPTHDMI_INTERNAL", nullptr);
   ASSERT_NE(hidden, nullptr);
   PostMessageW(hidden, WM_DISPLAYCHANGE, 32, MAKELPARAM(1366, 768));

@@ -27,11 +27,7 @@ const wchar_t kCurrentVersion[] = L"Software\\Microsoft\\Windows NT\\CurrentVers
 
 using wintest::ReadAll;
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-std::wstring TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, buffer);
-  return buffer;
-}
+using wintest::TempFolder;
 std::wstring Utf8ToWide(const std::string& s) {
   std::wstring w(s.size(), L'\0');
   w.resize(MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], static_cast<int>(w.size())));

@@ -21,21 +21,8 @@ using hosttest::WaitMiniPopup;
 namespace {
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTREG";
 
-std::wstring TempFolder() {
-  wchar_t buffer[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, buffer);
-  return buffer;
-}
-int CountPages() {
-  int n = 0;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((TempFolder() + L"WRG*.tmp").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
-  do ++n;
-  while (FindNextFileW(find, &data));
-  FindClose(find);
-  return n;
-}
+using wintest::TempFolder;
+int CountPages() { return static_cast<int>(wintest::TempFiles(L"WRG*.tmp").size()); }
 DWORD ReadDword(const wchar_t* key, const wchar_t* name) {
   DWORD value = 0, size = sizeof value;
   return RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
