@@ -3,15 +3,14 @@
 #include <cstdio>
 
 #include "common/core/crypto.h"
+#include "common/core/text_case.h"
 
 namespace http {
 namespace {
-char16_t Lower(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
 bool StartsWithNoCase(const std::u16string& s, const char16_t* prefix) {
   size_t i = 0;
   for (; prefix[i]; ++i)
-    if (i >= s.size() || Lower(s[i]) != prefix[i]) return false;
+    if (i >= s.size() || text::AsciiLower(s[i]) != prefix[i]) return false;
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "modules/anomaly/anm_repair.h"
 
+#include "common/core/text_case.h"
 #include "modules/anomaly/anm_text_ids.h"
 
 namespace anm {
@@ -7,13 +8,6 @@ namespace anm {
 const char16_t kRepairKey[] = u"SOFTWARE\\Velmorant\\Repair";
 
 namespace {
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-bool SameNoCase(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
 bool Blank(char16_t c) { return c == u' ' || c == u'\t'; }
 
 // The first text of a string value, within the field's limit.
@@ -110,7 +104,7 @@ Status InstallStatus(RepairRecord& r, IRepairRegistry& reg) {
 bool StartupInPlace(const RepairRecord& r, IRepairRegistry& reg) {
   if (!r.hasStartup) return true;
   const auto value = reg.StartupValue(r.startupKey, r.startupName);
-  return value && SameNoCase(*value, r.startupData);
+  return value && text::EqualsNoCase(*value, r.startupData);
 }
 
 const std::vector<std::u16string>& CoreApplications() {
@@ -130,7 +124,7 @@ bool Scan(std::vector<RepairRecord>& records, IRepairRegistry& reg, const std::v
   for (RepairRecord& r : records) {
     r.state = kNothing;
     bool isCore = false;
-    for (const std::u16string& c : core) isCore = isCore || SameNoCase(r.installKey, c);
+    for (const std::u16string& c : core) isCore = isCore || text::EqualsNoCase(r.installKey, c);
     if (isCore && InstallStatus(r, reg) == kStatusMissing) {
       r.state = kNotInstalled;
       coreMissing = true;
@@ -182,7 +176,7 @@ bool IsSetupProgram(const std::u16string& file) {
   std::u16string base = file.substr(slash == std::u16string::npos ? 0 : slash + 1);
   const size_t dot = base.find_last_of(u'.');
   if (dot != std::u16string::npos) base.erase(dot);
-  return SameNoCase(base, u"setup");
+  return text::EqualsNoCase(base, u"setup");
 }
 
 OutcomeText Describe(Outcome o) {

@@ -2,17 +2,11 @@
 
 #include <vector>
 
+#include "common/core/text_case.h"
 #include "modules/anomaly/anm_text_ids.h"
 
 namespace anm {
 namespace {
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-bool NoCase(const std::u16string& a, const char16_t* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return i == a.size() && !b[i];
-}
 const char16_t* const kTypes[kEntries] = {u"bat_red", u"bat_orange_tmperature", u"bat_orange_power", u"not_support_ac",
                                           nullptr, u"app_deleted"};
 const char16_t* const kFieldNames[kFields] = {u"wkptanm:titlemain", u"wkptanm:title", u"wkptanm:body"};
@@ -30,23 +24,23 @@ uint16_t DefaultTextId(Entry e, Field f) {
 const char16_t* CustomTypeName(Entry e) { return kTypes[e]; }
 
 std::optional<CustomTable> CustomTexts(const kit::XmlElement& root) {
-  if (!NoCase(root.name, u"wkptbat:wkptbat") || !root.hasChildNodes) return std::nullopt;
+  if (!text::EqualsNoCase(root.name, u"wkptbat:wkptbat") || !root.hasChildNodes) return std::nullopt;
   bool declared = false;
   for (const auto& a : root.attributes) declared = declared || a.first == u"xmlns:wkptbat";
   if (!declared) return std::nullopt;
   CustomTable table;
   for (const kit::XmlElement& message : root.children) {
-    if (!NoCase(message.name, u"wkptbat:message")) continue;
+    if (!text::EqualsNoCase(message.name, u"wkptbat:message")) continue;
     int entry = -1;
     for (const auto& a : message.attributes)
-      if (NoCase(a.first, u"wkptanm:type"))
+      if (text::EqualsNoCase(a.first, u"wkptanm:type"))
         for (int e = 0; e < kEntries; ++e)
-          if (kTypes[e] && NoCase(a.second, kTypes[e])) entry = e;
+          if (kTypes[e] && text::EqualsNoCase(a.second, kTypes[e])) entry = e;
     if (entry < 0) continue;
     CustomEntry fields;
     for (const kit::XmlElement& child : message.children)
       for (int f = 0; f < kFields; ++f)
-        if (NoCase(child.name, kFieldNames[f])) fields[f] = child.text;
+        if (text::EqualsNoCase(child.name, kFieldNames[f])) fields[f] = child.text;
     table[entry] = fields;  // a later message of a type replaces the earlier one
   }
   return table;

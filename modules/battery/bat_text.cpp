@@ -2,28 +2,22 @@
 
 #include <cstdio>
 
+#include "common/core/text_case.h"
 #include "modules/battery/module/bat_resource_ids.h"
 
 namespace bat {
 namespace {
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-bool SameNoCase(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
 
 const std::u16string* Attribute(const XmlElement& e, const std::u16string& name) {
   for (const auto& [n, v] : e.attributes)
-    if (SameNoCase(n, name)) return &v;
+    if (text::EqualsNoCase(n, name)) return &v;
   return nullptr;
 }
 
 int ConditionOf(const std::u16string& type) {
   static const char16_t* const kTypes[] = {u"recal", u"halfcapa", u"nocapa"};
   for (int k = 0; k < 3; ++k)
-    if (SameNoCase(type, kTypes[k])) return k;
+    if (text::EqualsNoCase(type, kTypes[k])) return k;
   return -1;
 }
 
@@ -34,7 +28,7 @@ TextEntry MessageFields(const XmlElement& message) {
   TextEntry entry;
   for (const XmlElement& child : message.children)
     for (int f = 0; f < kFields; ++f)
-      if (SameNoCase(child.name, kNames[f])) entry[kOrder[f]] = child.text;
+      if (text::EqualsNoCase(child.name, kNames[f])) entry[kOrder[f]] = child.text;
   return entry;
 }
 }  // namespace
@@ -71,14 +65,14 @@ uint16_t DefaultTextId(int condition, Field field) {
 
 std::optional<TextTable> CustomTexts(const XmlElement& root) {
   const size_t colon = root.name.find(u':');
-  if (!SameNoCase(root.name, u"wkptbat:wkptbat") || !root.hasChildNodes) return std::nullopt;
+  if (!text::EqualsNoCase(root.name, u"wkptbat:wkptbat") || !root.hasChildNodes) return std::nullopt;
   // The prefix has to be declared on the root, where the root's own name uses it.
   bool declared = false;
   for (const auto& attribute : root.attributes) declared = declared || attribute.first == u"xmlns:" + root.name.substr(0, colon);
   if (!declared) return std::nullopt;
   TextTable table;
   for (const XmlElement& child : root.children) {
-    if (!SameNoCase(child.name, u"wkptbat:message")) continue;
+    if (!text::EqualsNoCase(child.name, u"wkptbat:message")) continue;
     const std::u16string* type = Attribute(child, u"wkptbat:type");
     const int k = type ? ConditionOf(*type) : -1;
     if (k >= 0) table[k] = MessageFields(child);

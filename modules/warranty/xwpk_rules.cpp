@@ -5,17 +5,11 @@
 #include "common/core/civil_date.h"
 #include "common/core/html_text.h"
 #include "common/core/http_fetch_rules.h"
+#include "common/core/text_case.h"
 #include "common/pattern/pattern.h"
 
 namespace xwpk {
 namespace {
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
-bool EqualsNoCase(const std::u16string& a, const char16_t* b) {
-  const std::u16string other(b);
-  return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(),
-                                                 [](char16_t x, char16_t y) { return Lower(x) == Lower(y); });
-}
 
 std::u16string U16(const char* s) { return std::u16string(s, s + std::char_traits<char>::length(s)); }
 }  // namespace
@@ -143,7 +137,7 @@ std::string BuildPage(const PageInput& in) {
 
 ClickOutcome ClassifyClick(const kit::PageClick& click) {
   ClickOutcome out;
-  if (!EqualsNoCase(click.type, u"click") || !EqualsNoCase(click.tag, u"img") || click.id != u"xwpk_check") return out;
+  if (!text::EqualsNoCase(click.type, u"click") || !text::EqualsNoCase(click.tag, u"img") || click.id != u"xwpk_check") return out;
   const size_t slash = click.src.find_last_of(u'/');
   const std::u16string name = slash == std::u16string::npos ? click.src : click.src.substr(slash + 1);
   // The page's own script has already swapped the image: "on" is a ticked "do not show again".

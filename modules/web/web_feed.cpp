@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/core/text_case.h"
 #include "common/pattern/pattern.h"
 
 namespace web {
@@ -44,15 +45,6 @@ std::optional<FirmwareVersion> ReadFirmware(std::basic_string_view<CharT> text) 
 
 uint32_t Bcd(uint8_t x) { return 10u * (x >> 4) + (x & 15u); }
 
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
-bool SameNameIgnoringCase(const std::u16string& a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
-
 const std::u16string* Attribute(const XmlElement& e, std::u16string_view name) {
   for (const auto& [n, v] : e.attributes)
     if (n == name) return &v;
@@ -72,10 +64,10 @@ bool ReadPair(const XmlElement& e, std::u16string_view first, std::u16string_vie
   if (e.children.size() != 2) return false;
   bool haveA = false, haveB = false;
   for (const XmlElement& c : e.children) {
-    if (SameNameIgnoringCase(c.name, first) && !haveA) {
+    if (text::EqualsNoCase(c.name, first) && !haveA) {
       a = c.text;
       haveA = true;
-    } else if (SameNameIgnoringCase(c.name, second) && !haveB) {
+    } else if (text::EqualsNoCase(c.name, second) && !haveB) {
       b = c.text;
       haveB = true;
     } else {
@@ -87,7 +79,7 @@ bool ReadPair(const XmlElement& e, std::u16string_view first, std::u16string_vie
 
 // "wkpt:bios" and "wkpt:ec": exactly one "wkpt:version".
 bool ReadVersionOnly(const XmlElement& e, std::u16string& version) {
-  if (e.children.size() != 1 || !SameNameIgnoringCase(e.children[0].name, u"wkpt:version")) return false;
+  if (e.children.size() != 1 || !text::EqualsNoCase(e.children[0].name, u"wkpt:version")) return false;
   version = e.children[0].text;
   return true;
 }
@@ -125,35 +117,35 @@ std::optional<FeedItem> ReadItem(const XmlElement& e) {
   if (const std::u16string* update = Attribute(e, u"wkpt:update")) item.updateButton = LeadingInt(*update) != 0;
 
   for (const XmlElement& c : e.children) {
-    if (SameNameIgnoringCase(c.name, u"title")) {
+    if (text::EqualsNoCase(c.name, u"title")) {
       item.title = c.text;
-    } else if (SameNameIgnoringCase(c.name, u"link")) {
+    } else if (text::EqualsNoCase(c.name, u"link")) {
       item.link = c.text;
-    } else if (SameNameIgnoringCase(c.name, u"description")) {
+    } else if (text::EqualsNoCase(c.name, u"description")) {
       item.description = c.text;
-    } else if (SameNameIgnoringCase(c.name, u"dc:date")) {
+    } else if (text::EqualsNoCase(c.name, u"dc:date")) {
       item.date = c.text;
-    } else if (SameNameIgnoringCase(c.name, u"dc:identifier")) {
+    } else if (text::EqualsNoCase(c.name, u"dc:identifier")) {
       item.id = LeadingInt(c.text);
-    } else if (SameNameIgnoringCase(c.name, u"wkpt:file")) {
+    } else if (text::EqualsNoCase(c.name, u"wkpt:file")) {
       FileCondition f;
       if (ReadPair(c, u"wkpt:name", u"wkpt:date", f.path, f.date)) {
         f.options = OptionalAttribute(c, u"wkpt:options");
         item.files.push_back(std::move(f));
       }
-    } else if (SameNameIgnoringCase(c.name, u"wkpt:driver")) {
+    } else if (text::EqualsNoCase(c.name, u"wkpt:driver")) {
       DriverCondition d;
       if (ReadPair(c, u"wkpt:name", u"wkpt:version", d.name, d.version)) {
         d.options = OptionalAttribute(c, u"wkpt:options");
         item.drivers.push_back(std::move(d));
       }
-    } else if (SameNameIgnoringCase(c.name, u"wkpt:bios")) {
+    } else if (text::EqualsNoCase(c.name, u"wkpt:bios")) {
       std::u16string v;
       if (ReadVersionOnly(c, v)) {
         item.bios = std::move(v);
         item.biosOptions = OptionalAttribute(c, u"wkpt:options");
       }
-    } else if (SameNameIgnoringCase(c.name, u"wkpt:ec")) {
+    } else if (text::EqualsNoCase(c.name, u"wkpt:ec")) {
       std::u16string v;
       if (ReadVersionOnly(c, v)) {
         item.ec = std::move(v);
@@ -169,7 +161,7 @@ bool IsWebAddress(const std::u16string& location) {
   auto starts = [&](std::u16string_view scheme) {
     if (location.size() < scheme.size()) return false;
     for (std::size_t i = 0; i < scheme.size(); ++i)
-      if (Lower(location[i]) != scheme[i]) return false;
+      if (text::AsciiLower(location[i]) != scheme[i]) return false;
     return true;
   };
   return starts(u"http:") || starts(u"https:");
