@@ -19,6 +19,7 @@ Misbehaviour on request, by a path prefix /fault/MODE/... or a query fault=MODE:
   short        Content-Length larger than the body, then the connection closes
   slow         nothing for delay=SECONDS (default 30), then the file
   drop         the connection closes without an answer
+  trickle      the file in blocks of 64 KiB, one every half second (a download to cancel)
 Offer definition files (*.def) have "@HERE@" replaced by the address of their folder on this
 server. Other paths: /echo answers with the request line and headers as text; /proxy.pac is a proxy
 configuration script that names the forwarding proxy. Requests are logged to DIR/requests.log,
@@ -110,6 +111,26 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
         self.path = path
         if path.endswith(".def") and not mode:
             self._send_definition(path)
+            return
+        if mode == "trickle":
+            try:
+                with open(self.translate_path(path), "rb") as f:
+                    body = f.read()
+            except OSError:
+                self.send_error(404)
+                return
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            try:
+                for at in range(0, len(body), 65536):
+                    self.wfile.write(body[at:at + 65536])
+                    self.wfile.flush()
+                    time.sleep(0.5)
+            except OSError:  # the client gave up
+                pass
+            self.close_connection = True
             return
         if mode == "short":
             file_path = self.translate_path(path)
