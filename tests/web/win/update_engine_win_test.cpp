@@ -226,7 +226,7 @@ void Installs(Engine& t) {
 }
 
 // Packages that are not the maker's, downloaded or planted at the right size: refused,
-// deleted, and nothing of them runs.
+// deleted, and nothing of them runs; then the same run without a server, as on Windows XP.
 void Refusals(Engine& t) {
   std::vector<FeedItem> entries = {t.Entry(1, L"updates/package-unsigned.exe", u"INST#x#'setup.exe' -s;"),
                                    t.Entry(2, L"updates/package-foreign.exe", u"INST#x#'setup.exe' -s;"),
@@ -244,6 +244,21 @@ void Refusals(Engine& t) {
   EXPECT_EQ(o.bar, o.barEnd);
   for (const FeedItem& e : entries) EXPECT_FALSE(Exists(Engine::W(e.downloads[0].localPath))) << "deleted";
   EXPECT_EQ(t.Record(), "") << "something of a refused package ran";
+
+  // Windows XP's way, without a server: the same checks and starts in this process.
+  t.setup_.access = web::ServerAccess::None;
+  std::vector<FeedItem> local = {t.Entry(5, L"updates/package.exe", u"INST#x#'setup.exe' -s;"),
+                                 t.Entry(6, L"updates/package-unsigned.exe", u"INST#x#'setup.exe' -s;"),
+                                 t.Entry(7, L"updates/package-broken.exe", u"INST#x#'setup.exe' -s;")};
+  const Outcome l = t.Run(local);
+  EXPECT_EQ(l.labels, (std::vector<std::wstring>{kDone, kRefused, kInstallFailed}));
+  EXPECT_EQ(l.bar, l.barEnd);
+  const std::string record = t.Record();
+  EXPECT_EQ(Count(record, "\\5\\setup.exe [-s] exit 0"), 1u) << record;
+  EXPECT_EQ(Count(record, "setup "), 1u) << record;
+  EXPECT_EQ(Count(record, "extraction failed"), 1u) << record;
+  EXPECT_FALSE(Exists(t.Folder(6) + L"\\package-unsigned.exe"));
+  EXPECT_TRUE(Exists(t.Folder(7) + L"\\package-broken.exe"));
 }
 
 // A download cut short, a 404, a failing installer and a failing extraction; then a cancel
