@@ -67,14 +67,20 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def _read(self, path):
+        """The served file's bytes; None (and a 404 sent) when there is none."""
+        try:
+            with open(self.translate_path(path), "rb") as f:
+                return f.read()
+        except OSError:
+            self.send_error(404)
+            return None
+
     def _send_definition(self, path):
         """An offer definition file: "@HERE@" stands for the address of its own folder on this
         server, so that the image addresses in it work on whatever port the server got."""
-        try:
-            with open(self.translate_path(path), "rb") as f:
-                body = f.read()
-        except OSError:
-            self.send_error(404)
+        body = self._read(path)
+        if body is None:
             return
         here = "%s://%s%s" % (self.server.scheme, self.headers.get("Host", "127.0.0.1"), posixpath.dirname(path))
         self._send(200, body.replace(b"@HERE@", here.encode("ascii", "replace")), "text/plain")
@@ -113,11 +119,8 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
             self._send_definition(path)
             return
         if mode == "trickle":
-            try:
-                with open(self.translate_path(path), "rb") as f:
-                    body = f.read()
-            except OSError:
-                self.send_error(404)
+            body = self._read(path)
+            if body is None:
                 return
             self.send_response(200)
             self.send_header("Content-Type", "application/octet-stream")
@@ -133,12 +136,8 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
             self.close_connection = True
             return
         if mode == "short":
-            file_path = self.translate_path(path)
-            try:
-                with open(file_path, "rb") as f:
-                    body = f.read()
-            except OSError:
-                self.send_error(404)
+            body = self._read(path)
+            if body is None:
                 return
             self._send(200, body[: len(body) // 2], "application/octet-stream", length=len(body))
             self.close_connection = True
