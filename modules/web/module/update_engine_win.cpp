@@ -141,7 +141,8 @@ void UpdateWorker(ProgressWork& work) {
   }
   ComPtr<Iwkptcom> server;
   const HRESULT made =
-      setup->access == ServerAccess::Elevated
+      setup->makeServer ? setup->makeServer(work.dialog, server.out())
+      : setup->access == ServerAccess::Elevated
           ? CreateElevatedServer(work.dialog, IID_Iwkptcom, reinterpret_cast<void**>(server.out()))
           : CoCreateInstance(CLSID_Cwkptcom, nullptr, CLSCTX_INPROC_SERVER, IID_Iwkptcom,
                              reinterpret_cast<void**>(server.out()));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/win/http_fetcher.h"
+#include "modules/updatesvr/module/svr_ids.h"
 #include "modules/web/module/web_update_win.h"
 
 namespace web {
@@ -25,6 +26,8 @@ struct EngineSetup {
   std::wstring downloadRoot;    // the download folders, without a trailing "\"
   std::wstring updater;         // the module's wkptupdate.exe
   ServerAccess access = ServerAccess::Elevated;
+  // A server made otherwise (tests); none: as `access` says.
+  HRESULT (*makeServer)(HWND owner, Iwkptcom** server) = nullptr;
 };
 
 void UpdateWorker(ProgressWork& work);

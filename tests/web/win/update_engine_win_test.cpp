@@ -80,6 +80,47 @@ bool RecordRestart() {
   return true;
 }
 
+// A server that is had, but for a user who is no administrator: it counts its references
+// and every call beyond IsAdmin.
+struct NoAdminServer : Iwkptcom {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_Iwkptcom ? this : nullptr;
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
+  ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&refs); }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE ExpandArchive(BSTR) override { return Called(); }
+  HRESULT STDMETHODCALLTYPE ExecAndWait(BSTR) override { return Called(); }
+  HRESULT STDMETHODCALLTYPE ExecAndWaitEx(BSTR, ULONG*) override { return Called(); }
+  HRESULT STDMETHODCALLTYPE ExecAndNoWait(BSTR) override { return Called(); }
+  HRESULT STDMETHODCALLTYPE FindWindowAndPostMessage(BSTR, BSTR, ULONG, ULONG_PTR, LONG_PTR) override { return Called(); }
+  HRESULT STDMETHODCALLTYPE IsAdmin() override { return E_ACCESSDENIED; }
+  HRESULT Called() {
+    ++calls;
+    return E_UNEXPECTED;
+  }
+  LONG refs = 0;
+  int calls = 0;
+};
+NoAdminServer g_noAdmin;
+HRESULT g_made = S_OK;  // what making the server answers
+
+HRESULT MakeServer(HWND, Iwkptcom** server) {
+  *server = nullptr;
+  if (FAILED(g_made)) return g_made;
+  g_noAdmin.AddRef();
+  *server = &g_noAdmin;
+  return S_OK;
+}
+
 int Regsvr32(const std::wstring& options) {
   std::string output;
   return wintest::RunProgram(L"regsvr32.exe " + options + L" \"" + WinePath(WKPTSVR_DLL) + L"\"", output);
@@ -319,6 +360,31 @@ void Faults(Engine& t) {
     }
     EXPECT_EQ(moniker, MK_E_CANTOPENFILE) << "Wine has no elevation moniker: it takes the name for a file";
   }
+  // A user who is no administrator, a declined elevation, a policy: each message, or none,
+  // and the server released.
+  t.setup_.makeServer = MakeServer;
+  const struct {
+    HRESULT made;
+    const wchar_t* message;
+  } refusals[] = {
+      {S_OK, L"管理者権限のユーザーで実行してください。"},
+      {HRESULT_FROM_WIN32(ERROR_CANCELLED), nullptr},
+      {HRESULT_FROM_WIN32(ERROR_ACCESS_DISABLED_BY_POLICY), L"続行できません"},
+  };
+  for (const auto& r : refusals) {
+    g_made = r.made;
+    std::vector<FeedItem> entries = {t.Entry(8, L"updates/package.exe", u"INST#x#'setup.exe' -s;")};
+    std::unique_ptr<wintest::BoxAnswer> box(r.message ? new wintest::BoxAnswer(L"Tellwick", IDOK) : nullptr);
+    const Outcome o = t.Run(entries);
+    EXPECT_EQ(o.result, -1) << std::hex << r.made;
+    if (box) {
+      EXPECT_EQ(box->Text().rfind(r.message, 0), 0u) << Narrow(box->Text());
+    }
+    EXPECT_TRUE(o.labels.empty());
+  }
+  EXPECT_EQ(g_noAdmin.refs, 0) << "the server is released when its user is no administrator";
+  EXPECT_EQ(g_noAdmin.calls, 0);
+  EXPECT_EQ(t.Record(), "");
 }
 
 TEST_P(Engine, Runs) {
