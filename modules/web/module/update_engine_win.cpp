@@ -27,7 +27,9 @@ class DialogReport : public IEngineReport {
   }
   void Init() override { SendMessageW(dialog_, kDlInit, 0, 0); }
   void Progress(uint64_t bytes, int row) override {
-    SendMessageW(dialog_, kDlProgress, static_cast<WPARAM>(bytes), row);
+    // A WPARAM holds 32 bits in the 32-bit build; a row of two files may pass that.
+    for (; bytes > 0xFFFFFFFFu; bytes -= 0xFFFFFFFFu) SendMessageW(dialog_, kDlProgress, 0xFFFFFFFFu, row);
+    if (bytes) SendMessageW(dialog_, kDlProgress, static_cast<WPARAM>(bytes), row);
   }
   void SetState(int row, int state) override { SendMessageW(dialog_, kDlSetState, static_cast<WPARAM>(state), row); }
   void DownloadsDone() override { SendMessageW(dialog_, kDlDownloadsDone, 0, 0); }
