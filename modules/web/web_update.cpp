@@ -54,6 +54,7 @@ std::u16string RowLabel(int state, int percent) {
     case kInstalled: return u"インストール成功";
     case kInstallFailed: return u"インストール失敗";
     case kExtracting: return u"展開中";
+    case kVerifyFailed: return u"署名確認失敗";
     default: return u"";
   }
 }

@@ -21,6 +21,7 @@ constexpr uint32_t kMgrDownloadCheck = 0x800A, kMgrInstallCheck = 0x800B, kMgrMa
 enum RowState : int {
   kWaitingDownload = 0, kDownloading = 1, kDownloaded = 2, kDownloadFailed = 3, kWaitingInstall = 4,
   kInstalling = 5, kInstalled = 6, kInstallFailed = 7, kExtracting = 8,
+  kVerifyFailed = 9,  // the package is not the maker's: deleted, nothing of it ran
 };
 // The row's label; `percent` for the downloading state.
 std::u16string RowLabel(int state, int percent);

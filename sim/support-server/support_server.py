@@ -19,6 +19,7 @@ Misbehaviour on request, by a path prefix /fault/MODE/... or a query fault=MODE:
   short        Content-Length larger than the body, then the connection closes
   slow         nothing for delay=SECONDS (default 30), then the file
   drop         the connection closes without an answer
+  trickle      the file in blocks of 64 KiB, one every half second (a download to cancel)
 Offer definition files (*.def) have "@HERE@" replaced by the address of their folder on this
 server. Other paths: /echo answers with the request line and headers as text; /proxy.pac is a proxy
 configuration script that names the forwarding proxy. Requests are logged to DIR/requests.log,
@@ -66,14 +67,20 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def _read(self, path):
+        """The served file's bytes; None (and a 404 sent) when there is none."""
+        try:
+            with open(self.translate_path(path), "rb") as f:
+                return f.read()
+        except OSError:
+            self.send_error(404)
+            return None
+
     def _send_definition(self, path):
         """An offer definition file: "@HERE@" stands for the address of its own folder on this
         server, so that the image addresses in it work on whatever port the server got."""
-        try:
-            with open(self.translate_path(path), "rb") as f:
-                body = f.read()
-        except OSError:
-            self.send_error(404)
+        body = self._read(path)
+        if body is None:
             return
         here = "%s://%s%s" % (self.server.scheme, self.headers.get("Host", "127.0.0.1"), posixpath.dirname(path))
         self._send(200, body.replace(b"@HERE@", here.encode("ascii", "replace")), "text/plain")
@@ -111,13 +118,26 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
         if path.endswith(".def") and not mode:
             self._send_definition(path)
             return
-        if mode == "short":
-            file_path = self.translate_path(path)
+        if mode == "trickle":
+            body = self._read(path)
+            if body is None:
+                return
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
             try:
-                with open(file_path, "rb") as f:
-                    body = f.read()
-            except OSError:
-                self.send_error(404)
+                for at in range(0, len(body), 65536):
+                    self.wfile.write(body[at:at + 65536])
+                    self.wfile.flush()
+                    time.sleep(0.5)
+            except OSError:  # the client gave up
+                pass
+            self.close_connection = True
+            return
+        if mode == "short":
+            body = self._read(path)
+            if body is None:
                 return
             self._send(200, body[: len(body) // 2], "application/octet-stream", length=len(body))
             self.close_connection = True

@@ -122,6 +122,7 @@ TEST(UpdateProgress, TextsAtTheirBoundaries) {
   EXPECT_EQ(web::RemainingText(86400, 1, 2), u"推定残り時間: 計算中...(1バイト/2バイト)");
   EXPECT_EQ(web::RowLabel(web::kDownloading, 42), u"42% ダウンロード済み");
   EXPECT_EQ(web::RowLabel(web::kExtracting, 0), u"展開中");
+  EXPECT_EQ(web::RowLabel(web::kVerifyFailed, 0), u"署名確認失敗");
 }
 
 TEST(UpdateProgress, LargeDownloadsKeepRightPercentagesAndEstimates) {

@@ -3,17 +3,15 @@
 #include <windows.h>
 #include <oleauto.h>
 #include <shlobj.h>
-#include <wintrust.h>
 
 #include <new>
 #include <string>
 
 #include "common/win/authority.h"
 #include "common/win/com_ptr.h"
-#include "common/win/package_verifier.h"
-#include "common/win/unique_handle.h"
 #include "modules/updatesvr/module/svr_ids.h"
 #include "modules/updatesvr/module/svr_server.h"
+#include "modules/updatesvr/module/svr_start.h"
 #include "modules/updatesvr/svr_rules.h"
 
 namespace updsvr {
@@ -43,45 +41,8 @@ std::u16string DownloadRoot() {
   return reinterpret_cast<const char16_t*>(path) + std::u16string(u"\\Velmorant");
 }
 
-HRESULT Refusal(pkgsig::Verdict v) {
-  switch (v) {
-    case pkgsig::Verdict::Trusted: return S_OK;
-    case pkgsig::Verdict::Unreadable: return TRUST_E_SUBJECT_FORM_UNKNOWN;
-    case pkgsig::Verdict::Unsigned: return TRUST_E_NOSIGNATURE;
-    case pkgsig::Verdict::Tampered: return TRUST_E_BAD_DIGEST;
-    case pkgsig::Verdict::BadSignature: return TRUST_E_CERT_SIGNATURE;
-    case pkgsig::Verdict::ForeignSigner: return WKPTSVR_E_FOREIGN_SIGNER;
-    case pkgsig::Verdict::NotAllowed: break;
-  }
-  return WKPTSVR_E_NOT_ALLOWED;
-}
-
-// Starts `line` when its program, named by quoted full path, lies in the caller's download
-// folders and carries the maker's valid signature. The program stays locked from the check
-// until it has started, and it is started by that path, never looked up. With `exitCode`
-// the call waits for the program and keeps its exit code.
-HRESULT Start(const std::u16string& line, DWORD* exitCode) {
-  const auto parts = SplitCommandLine(line);
-  if (!parts) return E_INVALIDARG;
-  const std::u16string root = DownloadRoot();
-  if (root.empty() || !IsInsideFolder(parts->program, root)) return WKPTSVR_E_NOT_ALLOWED;
-  const UniqueHandle locked = OpenLocked(W(parts->program));
-  if (!locked) return LastError();
-  const HRESULT trust = Refusal(PackageVerifier(ReadMakerThumbprint()).Verify(locked.get(), W(parts->program)));
-  if (FAILED(trust)) return trust;
-
-  std::wstring mutableLine(W(line));
-  STARTUPINFOW si = {sizeof si};
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(W(parts->program), &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return LastError();
-  UniqueHandle process(pi.hProcess);
-  UniqueHandle thread(pi.hThread);
-  if (!exitCode) return S_OK;
-  if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0) return LastError();
-  if (!GetExitCodeProcess(process.get(), exitCode)) return LastError();
-  return S_OK;
-}
+// Starts `line` when its program lies in the caller's download folders and is the maker's.
+HRESULT Start(const std::u16string& line, DWORD* exitCode) { return StartVerified(line, DownloadRoot(), exitCode); }
 
 template <class F>
 HRESULT Guarded(F f) {

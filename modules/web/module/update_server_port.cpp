@@ -2,10 +2,14 @@
 
 #include "common/win/authority.h"
 #include "common/win/com_ptr.h"
+#include "modules/kit/module/kit_win.h"
+#include "modules/updatesvr/module/svr_start.h"
+#include "modules/updatesvr/svr_rules.h"
 
 namespace web {
 namespace {
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
 
 bool KeyExists(const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
@@ -50,5 +54,21 @@ bool ServerInstallPort::PostHandOff() {
 bool ServerInstallPort::Pause() { return WaitForSingleObject(cancel_, 1000) == WAIT_TIMEOUT; }
 
 void ServerInstallPort::CloseHost() { PostMessageW(host_, WM_CLOSE, 0, 0); }
+
+bool LocalInstallPort::RunAndWait(const std::u16string& commandLine, uint32_t& exitCode) {
+  DWORD code = 0;
+  if (FAILED(updsvr::StartVerified(commandLine, kit::U16(downloadRoot_.c_str()), &code))) return false;
+  exitCode = code;
+  return true;
+}
+
+bool LocalInstallPort::Start(const std::u16string& commandLine) {
+  return SUCCEEDED(updsvr::StartVerified(commandLine, kit::U16(downloadRoot_.c_str()), nullptr));
+}
+
+bool LocalInstallPort::PostHandOff() {
+  HWND updater = FindWindowW(W(updsvr::kUpdaterClass), W(updsvr::kUpdaterTitle));
+  return updater && PostMessageW(updater, updsvr::kUpdaterHandOff, GetCurrentProcessId(), 0);
+}
 
 }  // namespace web

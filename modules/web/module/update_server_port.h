@@ -27,11 +27,24 @@ class ServerInstallPort : public IInstallPort {
   bool Pause() override;
   void CloseHost() override;
 
- private:
+ protected:
   Iwkptcom* server_;
   std::wstring downloadRoot_, updater_;
+
+ private:
   HANDLE cancel_;
   HWND host_;
+};
+
+// Windows XP has no elevation: the server's three calls made in this process, under the
+// server's own rules (a verified program inside the download folders, the one hand-off).
+class LocalInstallPort : public ServerInstallPort {
+ public:
+  LocalInstallPort(std::wstring downloadRoot, std::wstring updater, HANDLE cancel, HWND host)
+      : ServerInstallPort(nullptr, std::move(downloadRoot), std::move(updater), cancel, host) {}
+  bool RunAndWait(const std::u16string& commandLine, uint32_t& exitCode) override;
+  bool Start(const std::u16string& commandLine) override;
+  bool PostHandOff() override;
 };
 
 }  // namespace web

@@ -179,7 +179,7 @@ void Start(HWND dialog, ManagerState& s) {
       return;
   }
   if (!AcceptLicence(dialog, entries)) return;
-  if (RunProgress(dialog, entries, SelectedCount(entries), s.setup.worker, s.setup.context) != -255) Refresh(dialog, s);
+  if (RunProgress(dialog, entries, SelectedCount(entries), s.setup.worker, s.setup.context, s.setup.restart) != -255) Refresh(dialog, s);
 }
 
 void ManualInstall(HWND dialog, ManagerState& s, std::size_t index) {
@@ -293,7 +293,7 @@ INT_PTR CALLBACK ManagerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
       ManualInstall(dialog, *s, wParam);
       return Answer(dialog, 0);
     case kMgrSelfUpdate:
-      if (SelectSelfUpdate(s->catalogue.entries) > 0) RunProgress(dialog, s->catalogue.entries, 1, s->setup.worker, s->setup.context);
+      if (SelectSelfUpdate(s->catalogue.entries) > 0) RunProgress(dialog, s->catalogue.entries, 1, s->setup.worker, s->setup.context, s->setup.restart);
       EndDialog(dialog, 0);
       return TRUE;
     case WM_NOTIFY: {

@@ -18,6 +18,7 @@ struct ManagerSetup {
   ISettingsStore* store = nullptr;  // "OpenUpdateOnNextBoot"
   ProgressWorker worker = nullptr;  // the download and install work of a run
   void* context = nullptr;
+  RestartPort restart = nullptr;  // none: Windows' own restart
 };
 
 // Runs the manager modally on the calling thread; false when one is already open (the flag

@@ -3,4 +3,6 @@
 
 namespace web {
 const OperatorSettings& ShellOperatorSettings() { return DefaultOperatorSettings(); }
+ServerAccess ShellServerAccess() { return ServerAccess::Elevated; }
+RestartPort ShellRestart() { return nullptr; }
 }  // namespace web

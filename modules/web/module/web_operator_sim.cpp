@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "modules/web/module/web_shell.h"
+#include "sim/updates/sim_record.h"
 
 namespace web {
 const OperatorSettings& ShellOperatorSettings() {
@@ -17,5 +18,12 @@ const OperatorSettings& ShellOperatorSettings() {
     return s;
   }();
   return settings;
+}
+ServerAccess ShellServerAccess() { return ServerAccess::Direct; }
+RestartPort ShellRestart() {
+  return [] {
+    SimRecord(L"restart requested");
+    return true;
+  };
 }
 }  // namespace web

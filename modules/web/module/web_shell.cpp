@@ -9,6 +9,7 @@
 #include "common/win/audit.h"
 #include "common/win/reg.h"
 #include "common/win/unique_handle.h"
+#include "common/win/winversion.h"
 
 namespace web {
 namespace {
@@ -127,6 +128,15 @@ Shell::ManagerRun::ManagerRun(Shell& s)
   setup.ports = &ports;
   setup.store = &s.store;
   setup.worker = s.updateWorker;
+  setup.context = &engine;
+  setup.restart = ShellRestart();
+  engine.fetcher = s.fetcher.get();
+  engine.host = s.host;
+  engine.downloadRoot = Wide(s.disk.DownloadRoot());
+  if (!engine.downloadRoot.empty() && engine.downloadRoot.back() == L'\\') engine.downloadRoot.pop_back();
+  const std::u16string module = kit::ModulePath();
+  engine.updater = Wide(module.substr(0, module.find_last_of(u'\\') + 1) + u"wkptupdate.exe");
+  engine.access = CWinVersion().GetOsType() == WINVER_XP ? ServerAccess::None : ShellServerAccess();
 }
 
 void WinDesktop::OpenUpdateManager() {

@@ -13,6 +13,7 @@
 #include "modules/web/module/web_catalogue_win.h"
 #include "modules/web/module/web_manager_win.h"
 #include "modules/web/module/web_platform.h"
+#include "modules/web/module/update_engine_win.h"
 #include "modules/web/web_identity.h"
 #include "modules/web/web_module.h"
 
@@ -89,6 +90,11 @@ class WinDesktop : public IDesktop {
 // The support server of this variant: the shipped one, or in the sim variant the local
 // stand-in named by TELLWICK_SUPPORT_HOST.
 const OperatorSettings& ShellOperatorSettings();
+// How the update server is had: through the elevation moniker as shipped, or created in
+// process in the sim variant (Wine has no elevation moniker).
+ServerAccess ShellServerAccess();
+// The restart an install asks for: Windows' own (none), or in the sim variant only a record.
+RestartPort ShellRestart();
 
 // Everything the entry points share, created by WickpostInitialize.
 struct Shell {
@@ -118,9 +124,8 @@ struct Shell {
   WinCatalogueFiles catalogueFiles;
   PortableAnchors anchors{catalogueFiles, codePage};
   WinDownloadDisk disk;
-  // The download and install work of the progress dialog; none until the engine is built in,
-  // and then the progress dialog ends at once as a worker that could not start.
-  ProgressWorker updateWorker = nullptr;
+  // The download and install work of the progress dialog.
+  ProgressWorker updateWorker = UpdateWorker;
 
   // The manager's ports and source over this shell, for one run.
   struct ManagerRun {
@@ -128,6 +133,7 @@ struct Shell {
     FilterPorts filter;
     CataloguePorts ports;
     ManagerSetup setup;
+    EngineSetup engine;
   };
 };
 

@@ -13,8 +13,8 @@ using kit::Wide;
 const wchar_t kCaption[] = L"Tellwick";
 
 struct ProgressState {
-  ProgressState(std::vector<FeedItem>& e, std::size_t capacity, ProgressWorker w, void* c)
-      : progress(capacity), worker(w) {
+  ProgressState(std::vector<FeedItem>& e, std::size_t capacity, ProgressWorker w, void* c, RestartPort r)
+      : progress(capacity), worker(w), restart(r) {
     work.entries = &e;
     work.context = c;
   }
@@ -24,6 +24,7 @@ struct ProgressState {
   }
   Progress progress;
   ProgressWorker worker;
+  RestartPort restart;
   ProgressWork work;
   HANDLE thread = nullptr;
   bool running = true, cancelled = false;
@@ -71,7 +72,7 @@ void Close(HWND dialog, ProgressState& s) {
       MessageBoxW(dialog,
                   L"インストールを完了するには、コンピュータを再起動する必要があります。\n\n今すぐコンピュータを再起動しますか？",
                   kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES &&
-      Restart()) {
+      (s.restart ? s.restart() : Restart())) {
     EndDialog(dialog, -255);
     return;
   }
@@ -220,10 +221,11 @@ bool AcceptLicence(HWND owner, const std::vector<FeedItem>& entries) {
                          reinterpret_cast<LPARAM>(&entries)) == IDYES;
 }
 
-INT_PTR RunProgress(HWND owner, std::vector<FeedItem>& entries, std::size_t capacity, ProgressWorker worker, void* context) {
+INT_PTR RunProgress(HWND owner, std::vector<FeedItem>& entries, std::size_t capacity, ProgressWorker worker, void* context,
+                    RestartPort restart) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  auto state = std::make_unique<ProgressState>(entries, capacity, worker, context);
+  auto state = std::make_unique<ProgressState>(entries, capacity, worker, context, restart);
   const INT_PTR result = DialogBoxParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(kDialogProgress), owner, ProgressProc,
                                          reinterpret_cast<LPARAM>(state.get()));
   // The worker ends on its own (finished, or told to stop); it still holds the state until then.

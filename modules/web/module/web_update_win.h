@@ -1,6 +1,6 @@
 // The update manager's licence and progress dialogs (templates 141 and 140). The progress
-// dialog runs a worker on its own thread and follows it through the WM_DL_* messages; until
-// the download engine exists the worker is whatever the caller passes (tests pass their own).
+// dialog runs a worker on its own thread (the download engine, or a test's) and follows it
+// through the WM_DL_* messages.
 #pragma once
 #include <windows.h>
 
@@ -18,14 +18,16 @@ struct ProgressWork {
   void* context = nullptr;
 };
 using ProgressWorker = void (*)(ProgressWork& work);
+// Restarts Windows; true when the restart is under way.
+using RestartPort = bool (*)();
 
 // The licence for the entries ticked for install: true when accepted (at once when none is).
 bool AcceptLicence(HWND owner, const std::vector<FeedItem>& entries);
 
 // Runs the progress dialog: 0 done, -1 cancelled, -2 the worker could not start, -255 Windows
-// is restarting.
+// is restarting. The restart an install asks for goes through `restart` (none: Windows').
 INT_PTR RunProgress(HWND owner, std::vector<FeedItem>& entries, std::size_t capacity, ProgressWorker worker,
-                    void* context = nullptr);
+                    void* context = nullptr, RestartPort restart = nullptr);
 
 constexpr int kDialogProgress = 140, kDialogLicence = 141;
 constexpr int kProgressHeading = 1079, kProgressBar = 1077, kProgressList = 1007, kProgressRemaining = 1008;
