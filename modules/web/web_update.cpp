@@ -1,5 +1,7 @@
 #include "modules/web/web_update.h"
 
+#include "common/core/winversion_rules.h"
+
 namespace web {
 namespace {
 
@@ -71,6 +73,8 @@ LoadOutcome AfterLoad(int result, const std::vector<FeedItem>& entries) {
   if (rows || o.offerSelfUpdate) o.show = LoadOutcome::Show::Catalogue;
   return o;
 }
+
+bool ManagerMayRun(IUserRights& rights) { return rights.WindowsRelease() != WINVER_XP || rights.IsAdministrator(); }
 
 std::u16string TotalSizeText(const std::vector<FeedItem>& entries) {
   uint64_t sum = 0;

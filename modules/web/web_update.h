@@ -35,6 +35,17 @@ struct LoadOutcome {
 // needed self-update offers it even when it has no row to show.
 LoadOutcome AfterLoad(int result, const std::vector<FeedItem>& entries);
 
+// Who the user is, as far as the manager cares.
+class IUserRights {
+ public:
+  virtual ~IUserRights() = default;
+  virtual uint16_t WindowsRelease() = 0;  // WINVER_*
+  virtual bool IsAdministrator() = 0;
+};
+// Windows XP has no elevation to ask for, so there the manager runs only for an administrator;
+// elsewhere the engine asks for its rights itself and the user is not asked about.
+bool ManagerMayRun(IUserRights& rights);
+
 // "合計サイズ: ..." over the missing bytes of the entries ticked for download; " " for none.
 std::u16string TotalSizeText(const std::vector<FeedItem>& entries);
 

@@ -2,6 +2,7 @@
 // progress list with its estimate, and the end-of-session question.
 #include <gtest/gtest.h>
 
+#include "common/core/winversion_rules.h"
 #include "modules/web/web_update.h"
 
 using web::FeedItem;
@@ -50,6 +51,33 @@ TEST(UpdateLoad, WhatTheManagerShows) {
     const auto o = web::AfterLoad(c.result, c.entries);
     EXPECT_EQ(o.show, c.show) << c.result;
     EXPECT_EQ(o.offerSelfUpdate, c.offer) << c.result;
+  }
+}
+
+struct Rights : web::IUserRights {
+  uint16_t release;
+  bool admin;
+  int asked = 0;
+  Rights(uint16_t r, bool a) : release(r), admin(a) {}
+  uint16_t WindowsRelease() override { return release; }
+  bool IsAdministrator() override {
+    ++asked;
+    return admin;
+  }
+};
+
+TEST(UpdateRights, OnlyXpNeedsAnAdministrator) {
+  const struct {
+    uint16_t release;
+    bool admin, runs, asked;
+  } cases[] = {
+      {WINVER_XP, false, false, true}, {WINVER_XP, true, true, true},       {WINVER_VISTA, false, true, false},
+      {WINVER_7, false, true, false},  {WINVER_2000, false, true, false}, {WINVER_UNKNOWN, false, true, false},
+  };
+  for (const auto& c : cases) {
+    Rights rights(c.release, c.admin);
+    EXPECT_EQ(web::ManagerMayRun(rights), c.runs) << c.release << " " << c.admin;
+    EXPECT_EQ(rights.asked > 0, c.asked) << c.release;
   }
 }
 

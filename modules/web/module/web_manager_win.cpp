@@ -7,6 +7,8 @@
 #include <atomic>
 #include <memory>
 
+#include "common/win/authority.h"
+#include "common/win/winversion.h"
 #include "modules/kit/module/kit_win.h"
 #include "modules/web/module/web_resource_ids.h"
 #include "modules/web/web_update.h"
@@ -218,7 +220,17 @@ void EndSession(HWND dialog, ManagerState& s) {
     s.setup.store->WriteUserDword(u"OpenUpdateOnNextBoot", 0);
 }
 
+// False when the dialog closes at once: on XP only an administrator may run it.
+bool MayRun(HWND dialog, ManagerState& s) {
+  WinUserRights own;
+  if (ManagerMayRun(s.setup.rights ? *s.setup.rights : own)) return true;
+  Say(dialog, L"管理者権限のユーザーで実行してください。", MB_OK | MB_ICONWARNING);
+  EndDialog(dialog, -1);
+  return false;
+}
+
 void Init(HWND dialog, ManagerState& s) {
+  if (!MayRun(dialog, s)) return;
   HWND list = GetDlgItem(dialog, kManagerList);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   const struct {
@@ -327,6 +339,10 @@ INT_PTR CALLBACK ManagerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
   }
 }
 }  // namespace
+
+uint16_t WinUserRights::WindowsRelease() { return CWinVersion().GetOsType(); }
+
+bool WinUserRights::IsAdministrator() { return CAuthority().IsAdministrator(); }
 
 bool RunManager(HWND owner, ManagerSetup& setup) {
   if (!setup.ports || g_open.exchange(true)) return false;

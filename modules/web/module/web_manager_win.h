@@ -7,9 +7,17 @@
 
 #include "modules/web/module/web_update_win.h"
 #include "modules/web/web_catalogue.h"
+#include "modules/web/web_update.h"
 #include "modules/web/web_settings.h"
 
 namespace web {
+
+// This computer's release (CWinVersion) and the user's membership of Administrators (CAuthority).
+class WinUserRights : public IUserRights {
+ public:
+  uint16_t WindowsRelease() override;
+  bool IsAdministrator() override;
+};
 
 struct ManagerSetup {
   CatalogueSource source;
@@ -18,6 +26,7 @@ struct ManagerSetup {
   ISettingsStore* store = nullptr;  // "OpenUpdateOnNextBoot"
   ProgressWorker worker = nullptr;  // the download and install work of a run
   void* context = nullptr;
+  IUserRights* rights = nullptr;  // none: WinUserRights
 };
 
 // Runs the manager modally on the calling thread; false when one is already open (the flag
