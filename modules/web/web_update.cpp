@@ -74,6 +74,18 @@ LoadOutcome AfterLoad(int result, const std::vector<FeedItem>& entries) {
   return o;
 }
 
+std::optional<PageAction> ManagerPageClick(const kit::PageClick& click, std::size_t count) {
+  std::u16string tag = click.tag;
+  for (char16_t& c : tag)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  if (click.type != u"click" || tag != u"img") return std::nullopt;
+  const bool on = click.src.find(u"check_off") == std::u16string::npos;
+  if (const auto i = PageEntryIndex(click.id, u"installbutton_", count)) return PageAction{kMgrManualInstall, *i, false, false};
+  if (const auto i = PageEntryIndex(click.id, u"download_", count)) return PageAction{kMgrDownloadCheck, *i, on, true};
+  if (const auto i = PageEntryIndex(click.id, u"install_", count)) return PageAction{kMgrInstallCheck, *i, on, true};
+  return std::nullopt;
+}
+
 bool ManagerMayRun(IUserRights& rights) { return rights.WindowsRelease() != WINVER_XP || rights.IsAdministrator(); }
 
 std::u16string TotalSizeText(const std::vector<FeedItem>& entries) {

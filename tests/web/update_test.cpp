@@ -81,6 +81,38 @@ TEST(UpdateRights, OnlyXpNeedsAnAdministrator) {
   }
 }
 
+TEST(UpdatePage, ClicksOnTheBoxesAndButtons) {
+  const struct {
+    const char16_t *type, *tag, *id, *src;
+    uint32_t message;  // 0: none
+    std::size_t index;
+    bool checked, proceed;
+  } cases[] = {
+      {u"click", u"IMG", u"download_2", u"file:///C:/m/sysglance_check_on_n.png", web::kMgrDownloadCheck, 2, true, true},
+      {u"click", u"img", u"download_0", u"sysglance_check_off_n.png", web::kMgrDownloadCheck, 0, false, true},
+      {u"click", u"img", u"install_1", u"sysglance_check_on_n.png", web::kMgrInstallCheck, 1, true, true},
+      {u"click", u"img", u"installbutton_1", u"sysglance_install_on_blue.png", web::kMgrManualInstall, 1, false, false},
+      {u"click", u"img", u"download_3", u"check_on", 0, 0, false, true},   // no such entry
+      {u"click", u"img", u"download_x", u"check_on", 0, 0, false, true},
+      {u"click", u"a", u"download_1", u"check_on", 0, 0, false, true},     // only the images count
+      {u"mouseover", u"img", u"download_1", u"check_on", 0, 0, false, true},
+  };
+  for (const auto& c : cases) {
+    kit::PageClick click;
+    click.type = c.type;
+    click.tag = c.tag;
+    click.id = c.id;
+    click.src = c.src;
+    const auto action = web::ManagerPageClick(click, 3);
+    ASSERT_EQ(action.has_value(), c.message != 0) << "case " << (&c - cases);
+    if (!action) continue;
+    EXPECT_EQ(action->message, c.message);
+    EXPECT_EQ(action->index, c.index);
+    EXPECT_EQ(action->checked, c.checked);
+    EXPECT_EQ(action->proceed, c.proceed);
+  }
+}
+
 TEST(UpdateSelection, BoxesIdsAndTotalSize) {
   std::vector<FeedItem> e = {Entry({3u << 20, 1u << 20}), Entry({2048}), InformationOnly(), Entry({5}, 1, false)};
   EXPECT_EQ(web::TotalSizeText(e), u" ");
