@@ -330,21 +330,24 @@ class CallInThread {
   std::atomic<bool> done_{false};
 };
 
+struct WindowSearch {
+  const wchar_t* caption;
+  int count;
+};
+
+BOOL CALLBACK CountWindow(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<WindowSearch*>(p);
+  wchar_t text[128] = {};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid == GetCurrentProcessId() && GetWindowTextW(w, text, 128) && wcscmp(text, s->caption) == 0) ++s->count;
+  return TRUE;
+}
+
+// This process's top-level windows with this caption.
 int CountWindows(const wchar_t* caption) {
-  struct Search {
-    const wchar_t* caption;
-    int count;
-  } search{caption, 0};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        wchar_t text[128] = {};
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId() && GetWindowTextW(w, text, 128) && wcscmp(text, s->caption) == 0) ++s->count;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{caption, 0};
+  EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&search));
   return search.count;
 }
 
