@@ -15,18 +15,6 @@ PopupPlacement PlacePopup(const WorkArea& work, int width, int height, int offse
   return {Edge(work.right, width, offsetX), Edge(work.bottom, height, offsetY), width, height};
 }
 
-DocumentEventAnswer AnswerDocumentEvent(int32_t dispid) {
-  if (dispid == kDispidClick) return DocumentEventAnswer::AskListener;
-  if (dispid == kDispidContextMenu) return DocumentEventAnswer::Cancel;
-  return DocumentEventAnswer::NotHandled;
-}
-
-std::optional<int32_t> RaisedZoom(int32_t current) {
-  constexpr int32_t kMedium = 2;
-  if (current < kMedium) return kMedium;
-  return std::nullopt;
-}
-
 bool HandsOffKey(uint32_t message, uintptr_t key) {
   constexpr uint32_t kFirstKeyMessage = 0x100, kLastKeyMessage = 0x109;
   constexpr uintptr_t kBackspace = 0x08, kPageUp = 0x21, kPageDown = 0x22, kLeft = 0x25, kDown = 0x28;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/core/browser_events.h"
+
 namespace host {
 
 struct WorkArea {
@@ -26,23 +28,17 @@ inline bool TimerClosesPopup(uintptr_t timerId, uintptr_t runningTimer, uint32_t
   return timerId != 0 && timerId == runningTimer && timeoutMs != 0;
 }
 
-constexpr int32_t kDispidClick = -600;
-constexpr int32_t kDispidContextMenu = 1023;
-
-enum class DocumentEventAnswer {
-  AskListener,  // a click: the owner decides whether its default action goes on
-  Cancel,       // the context menu: handled, and never shown
-  NotHandled,   // everything else: left to the document
-};
-DocumentEventAnswer AnswerDocumentEvent(int32_t dispid);
+// The browser control's document events, answered as in every window that hosts one.
+using browser::AnswerDocumentEvent;
+using browser::DocumentEventAnswer;
+using browser::kDispidClick;
+using browser::kDispidContextMenu;
+using browser::RaisedZoom;
 
 // The popup's side of a click report: the owner answers 0 to let the click go on.
 inline bool ClickProceeds(bool hasOwner, intptr_t ownerAnswer) { return hasOwner && ownerAnswer == 0; }
 // The host's side: 0 when the module lets the click go on, -1 to cancel it.
 inline intptr_t ClickReportAnswer(bool moduleLetsItGo) { return moduleLetsItGo ? 0 : -1; }
-
-// Pages are never shown smaller than the medium text size (2).
-std::optional<int32_t> RaisedZoom(int32_t current);
 
 // Keyboard messages the message loop hands to the popup first: the keyboard range, except
 // the keys the browser moves with by itself.

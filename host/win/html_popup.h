@@ -9,9 +9,13 @@
 #include <string>
 
 #include "host/core/popup_rules.h"
-#include "host/win/ole_site.h"
+#include "common/win/ole_site.h"
 
 namespace host {
+using browser::CDocSink;
+using browser::CIESink;
+using browser::IHTMLPopupEventListener;
+using browser::OleSite;
 
 // The host side of a close: whether a page is current, and what follows its closing.
 class IPopupCloseHandler {

@@ -1,5 +1,7 @@
 #include "modules/web/web_update.h"
 
+#include "common/core/winversion_rules.h"
+
 namespace web {
 namespace {
 
@@ -72,6 +74,20 @@ LoadOutcome AfterLoad(int result, const std::vector<FeedItem>& entries) {
   if (rows || o.offerSelfUpdate) o.show = LoadOutcome::Show::Catalogue;
   return o;
 }
+
+std::optional<PageAction> ManagerPageClick(const kit::PageClick& click, std::size_t count) {
+  std::u16string tag = click.tag;
+  for (char16_t& c : tag)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  if (click.type != u"click" || tag != u"img") return std::nullopt;
+  const bool on = click.src.find(u"check_off") == std::u16string::npos;
+  if (const auto i = PageEntryIndex(click.id, u"installbutton_", count)) return PageAction{kMgrManualInstall, *i, false, false};
+  if (const auto i = PageEntryIndex(click.id, u"download_", count)) return PageAction{kMgrDownloadCheck, *i, on, true};
+  if (const auto i = PageEntryIndex(click.id, u"install_", count)) return PageAction{kMgrInstallCheck, *i, on, true};
+  return std::nullopt;
+}
+
+bool ManagerMayRun(IUserRights& rights) { return rights.WindowsRelease() != WINVER_XP || rights.IsAdministrator(); }
 
 std::u16string TotalSizeText(const std::vector<FeedItem>& entries) {
   uint64_t sum = 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "modules/kit/page_click.h"
 #include "modules/web/web_catalogue.h"
 
 namespace web {
@@ -36,11 +37,32 @@ struct LoadOutcome {
 // needed self-update offers it even when it has no row to show.
 LoadOutcome AfterLoad(int result, const std::vector<FeedItem>& entries);
 
+// Who the user is, as far as the manager cares.
+class IUserRights {
+ public:
+  virtual ~IUserRights() = default;
+  virtual uint16_t WindowsRelease() = 0;  // WINVER_*
+  virtual bool IsAdministrator() = 0;
+};
+// Windows XP has no elevation to ask for, so there the manager runs only for an administrator;
+// elsewhere the engine asks for its rights itself and the user is not asked about.
+bool ManagerMayRun(IUserRights& rights);
+
 // "合計サイズ: ..." over the missing bytes of the entries ticked for download; " " for none.
 std::u16string TotalSizeText(const std::vector<FeedItem>& entries);
 
 // The entry index in a page element's id ("download_3"), only when it names an entry.
 std::optional<std::size_t> PageEntryIndex(const std::u16string& id, const std::u16string& prefix, std::size_t count);
+
+// A click in the catalogue page as the manager acts on it: one of its messages for the entry,
+// with the box's new state (the page's script has swapped the image before the click).
+struct PageAction {
+  uint32_t message = 0;  // kMgrDownloadCheck, kMgrInstallCheck or kMgrManualInstall
+  std::size_t index = 0;
+  bool checked = false;
+  bool proceed = true;  // the click's default action goes on
+};
+std::optional<PageAction> ManagerPageClick(const kit::PageClick& click, std::size_t count);
 
 // The page's boxes: the download box carries the install box with it.
 bool SetDownloadChecked(std::vector<FeedItem>& entries, std::size_t index, bool checked);

@@ -2,6 +2,7 @@
 // progress list with its estimate, and the end-of-session question.
 #include <gtest/gtest.h>
 
+#include "common/core/winversion_rules.h"
 #include "modules/web/web_update.h"
 
 using web::FeedItem;
@@ -50,6 +51,65 @@ TEST(UpdateLoad, WhatTheManagerShows) {
     const auto o = web::AfterLoad(c.result, c.entries);
     EXPECT_EQ(o.show, c.show) << c.result;
     EXPECT_EQ(o.offerSelfUpdate, c.offer) << c.result;
+  }
+}
+
+struct Rights : web::IUserRights {
+  uint16_t release;
+  bool admin;
+  int asked = 0;
+  Rights(uint16_t r, bool a) : release(r), admin(a) {}
+  uint16_t WindowsRelease() override { return release; }
+  bool IsAdministrator() override {
+    ++asked;
+    return admin;
+  }
+};
+
+TEST(UpdateRights, OnlyXpNeedsAnAdministrator) {
+  const struct {
+    uint16_t release;
+    bool admin, runs, asked;
+  } cases[] = {
+      {WINVER_XP, false, false, true}, {WINVER_XP, true, true, true},       {WINVER_VISTA, false, true, false},
+      {WINVER_7, false, true, false},  {WINVER_2000, false, true, false}, {WINVER_UNKNOWN, false, true, false},
+  };
+  for (const auto& c : cases) {
+    Rights rights(c.release, c.admin);
+    EXPECT_EQ(web::ManagerMayRun(rights), c.runs) << c.release << " " << c.admin;
+    EXPECT_EQ(rights.asked > 0, c.asked) << c.release;
+  }
+}
+
+TEST(UpdatePage, ClicksOnTheBoxesAndButtons) {
+  const struct {
+    const char16_t *type, *tag, *id, *src;
+    uint32_t message;  // 0: none
+    std::size_t index;
+    bool checked, proceed;
+  } cases[] = {
+      {u"click", u"IMG", u"download_2", u"file:///C:/m/sysglance_check_on_n.png", web::kMgrDownloadCheck, 2, true, true},
+      {u"click", u"img", u"download_0", u"sysglance_check_off_n.png", web::kMgrDownloadCheck, 0, false, true},
+      {u"click", u"img", u"install_1", u"sysglance_check_on_n.png", web::kMgrInstallCheck, 1, true, true},
+      {u"click", u"img", u"installbutton_1", u"sysglance_install_on_blue.png", web::kMgrManualInstall, 1, false, false},
+      {u"click", u"img", u"download_3", u"check_on", 0, 0, false, true},   // no such entry
+      {u"click", u"img", u"download_x", u"check_on", 0, 0, false, true},
+      {u"click", u"a", u"download_1", u"check_on", 0, 0, false, true},     // only the images count
+      {u"mouseover", u"img", u"download_1", u"check_on", 0, 0, false, true},
+  };
+  for (const auto& c : cases) {
+    kit::PageClick click;
+    click.type = c.type;
+    click.tag = c.tag;
+    click.id = c.id;
+    click.src = c.src;
+    const auto action = web::ManagerPageClick(click, 3);
+    ASSERT_EQ(action.has_value(), c.message != 0) << "case " << (&c - cases);
+    if (!action) continue;
+    EXPECT_EQ(action->message, c.message);
+    EXPECT_EQ(action->index, c.index);
+    EXPECT_EQ(action->checked, c.checked);
+    EXPECT_EQ(action->proceed, c.proceed);
   }
 }
 

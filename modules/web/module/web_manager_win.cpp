@@ -6,7 +6,12 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 
+#include "common/win/authority.h"
+#include "common/win/ole_site.h"
+#include "common/win/winversion.h"
+#include "modules/kit/module/kit_click.h"
 #include "modules/kit/module/kit_win.h"
 #include "modules/web/module/web_resource_ids.h"
 #include "modules/web/web_update.h"
@@ -20,8 +25,95 @@ namespace {
 using kit::Wide;
 
 std::atomic<bool> g_open{false};
-const UINT_PTR kLoadTimer = 1;
+const UINT_PTR kLoadTimer = 1, kPageTimer = 2;
+const int kPageTicks = 300;  // 30 s for the page to load
 const int kColumnDownload = 0, kColumnInstall = 1;
+
+// The catalogue page in the browser control, in a child window over the list's place; its
+// clicks become the manager's messages. Where the control cannot be made or cannot navigate
+// (no HTML engine), the list stands in.
+class PageBrowser final : public browser::IHTMLPopupEventListener {
+ public:
+  PageBrowser(HWND dialog, std::size_t count) : dialog_(dialog), count_(count) {}
+  ~PageBrowser() { Close(); }
+  PageBrowser(const PageBrowser&) = delete;
+  PageBrowser& operator=(const PageBrowser&) = delete;
+
+  bool Open(const RECT& area, const std::u16string& page) {
+    pane_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_CLIPCHILDREN, area.left, area.top, area.right - area.left,
+                            area.bottom - area.top, dialog_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kManagerPage)),
+                            kit::ModuleInstance(), nullptr);
+    auto* site = pane_ ? new (std::nothrow) browser::OleSite(pane_) : nullptr;
+    if (!site) return Fail();
+    site_.attach(site);
+    RECT client = {};
+    GetClientRect(pane_, &client);
+    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(control_.out()))) ||
+        FAILED(control_->SetClientSite(site)) ||
+        FAILED(control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, pane_, &client)) ||
+        FAILED(control_.As(&browser_)))
+      return Fail();
+    auto* sink = new (std::nothrow) browser::CIESink(this);
+    if (!sink) return Fail();
+    sink_.attach(sink);
+    if (FAILED(sink_->Connect(browser_.get()))) return Fail();
+    browser_->put_Silent(VARIANT_TRUE);
+    return Navigate(page) || Fail();
+  }
+  // The page's document has loaded (its events are connected).
+  bool Loaded() const { return sink_ && sink_->documentHooked(); }
+  bool Navigate(const std::u16string& page) {
+    const std::wstring url = L"file:///" + std::wstring(Wide(page));
+    Bstr address(url.c_str());
+    VARIANT target, none;
+    VariantInit(&target);
+    VariantInit(&none);
+    target.vt = VT_BSTR;
+    target.bstrVal = address.get();
+    return browser_ && address.get() && SUCCEEDED(browser_->Navigate2(&target, &none, &none, &none, &none));
+  }
+  void Show(bool on) { ShowWindow(pane_, on ? SW_SHOW : SW_HIDE); }
+  void Print() {
+    if (browser_) browser_->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_PROMPTUSER, nullptr, nullptr);
+  }
+  void Close() {
+    if (sink_) sink_->Disconnect();
+    sink_.reset();
+    browser_.reset();
+    if (control_) {
+      control_->Close(OLECLOSE_NOSAVE);
+      control_->SetClientSite(nullptr);
+    }
+    control_.reset();
+    if (site_) site_->Detach();
+    site_.reset();
+    if (pane_) DestroyWindow(pane_);
+    pane_ = nullptr;
+  }
+
+  bool OnDocumentEvent(DISPID, IHTMLEventObj* event) override {
+    kit::PageClick click;
+    ComPtr<IHTMLElement> element;
+    if (!event || !kit::ReadClick(event, click, element)) return true;
+    const std::optional<PageAction> action = ManagerPageClick(click, count_);
+    if (!action) return true;
+    SendMessageW(dialog_, action->message, action->index, action->checked ? 1 : 0);
+    return action->proceed;
+  }
+
+ private:
+  bool Fail() {
+    Close();
+    return false;
+  }
+  HWND dialog_;
+  std::size_t count_;
+  HWND pane_ = nullptr;
+  ComPtr<browser::OleSite> site_;
+  ComPtr<IOleObject> control_;
+  ComPtr<IWebBrowser2> browser_;
+  ComPtr<browser::CIESink> sink_;
+};
 
 struct ManagerState {
   explicit ManagerState(ManagerSetup& s) : setup(s) {}
@@ -33,6 +125,8 @@ struct ManagerState {
   std::u16string page;
   HBRUSH brush = nullptr;
   bool refreshing = false;
+  std::unique_ptr<PageBrowser> browser;  // none: the list shows the catalogue
+  int pageTicks = 0;
 };
 
 std::wstring Caption() { return kit::LoadText(IDS_APP_TITLE); }
@@ -102,6 +196,37 @@ void UpdateRow(HWND dialog, ManagerState& s, std::size_t index) {
   if (row >= 0) ShowBoxes(list, row, s.catalogue.entries[index]);
 }
 
+// The list shows the catalogue until the browser's page has loaded; a page that has not
+// loaded in time (no HTML engine) leaves the list for good.
+void AwaitPage(HWND dialog, ManagerState& s) {
+  ShowWindow(GetDlgItem(dialog, kManagerList), SW_SHOW);
+  if (!s.browser) return;
+  s.browser->Show(false);
+  s.pageTicks = 0;
+  SetTimer(dialog, kPageTimer, 100, nullptr);
+}
+
+void PageTick(HWND dialog, ManagerState& s) {
+  if (s.browser && s.browser->Loaded()) {
+    KillTimer(dialog, kPageTimer);
+    ShowWindow(GetDlgItem(dialog, kManagerList), SW_HIDE);
+    s.browser->Show(true);
+  } else if (!s.browser || ++s.pageTicks >= kPageTicks) {
+    KillTimer(dialog, kPageTimer);
+    s.browser.reset();
+  }
+}
+
+void OpenPage(HWND dialog, ManagerState& s) {
+  HWND list = GetDlgItem(dialog, kManagerList);
+  RECT area = {};
+  GetWindowRect(list, &area);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+  s.browser = std::make_unique<PageBrowser>(dialog, s.catalogue.entries.size());
+  if (!s.browser->Open(area, s.page)) s.browser.reset();
+  AwaitPage(dialog, s);
+}
+
 void Load(HWND dialog, ManagerState& s) {
   HCURSOR old = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
   const int result = LoadCatalogue(s.setup.source, s.setup.machine, *s.setup.ports, s.catalogue, s.page);
@@ -124,7 +249,7 @@ void Load(HWND dialog, ManagerState& s) {
   }
   FillList(dialog, s);
   ShowWindow(GetDlgItem(dialog, kManagerWait), SW_HIDE);
-  ShowWindow(GetDlgItem(dialog, kManagerList), SW_SHOW);
+  OpenPage(dialog, s);
   if (outcome.offerSelfUpdate &&
       Say(dialog,
           L"Tellwickのアップデートプログラムが公開されています。\n\n今すぐアップデートプログラムをダウンロードして、\nTellwickをアップデートしますか？",
@@ -139,11 +264,13 @@ void Refresh(HWND dialog, ManagerState& s) {
   s.refreshing = true;
   HWND list = GetDlgItem(dialog, kManagerList);
   ShowWindow(list, SW_HIDE);
+  if (s.browser) s.browser->Show(false);
   SetDlgItemTextW(dialog, kManagerTotal, L" ");
   RefreshCatalogue(s.catalogue, s.setup.machine, *s.setup.ports, s.page, s.setup.source.modulePath, true);
   FillList(dialog, s);
   ShowTotal(dialog, s);
-  ShowWindow(list, SW_SHOW);
+  if (s.browser && !s.browser->Navigate(s.page)) s.browser.reset();
+  AwaitPage(dialog, s);
   s.refreshing = false;
 }
 
@@ -218,7 +345,17 @@ void EndSession(HWND dialog, ManagerState& s) {
     s.setup.store->WriteUserDword(u"OpenUpdateOnNextBoot", 0);
 }
 
+// False when the dialog closes at once: on XP only an administrator may run it.
+bool MayRun(HWND dialog, ManagerState& s) {
+  WinUserRights own;
+  if (ManagerMayRun(s.setup.rights ? *s.setup.rights : own)) return true;
+  Say(dialog, L"管理者権限のユーザーで実行してください。", MB_OK | MB_ICONWARNING);
+  EndDialog(dialog, -1);
+  return false;
+}
+
 void Init(HWND dialog, ManagerState& s) {
+  if (!MayRun(dialog, s)) return;
   HWND list = GetDlgItem(dialog, kManagerList);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   const struct {
@@ -276,6 +413,10 @@ INT_PTR CALLBACK ManagerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
   if (!s) return FALSE;
   switch (message) {
     case WM_TIMER:
+      if (wParam == kPageTimer) {
+        PageTick(dialog, *s);
+        return TRUE;
+      }
       if (wParam != kLoadTimer) return FALSE;
       KillTimer(dialog, kLoadTimer);
       Load(dialog, *s);
@@ -313,7 +454,12 @@ INT_PTR CALLBACK ManagerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
       switch (LOWORD(wParam)) {
         case kManagerStart: Start(dialog, *s); break;
         case kManagerRefresh: Refresh(dialog, *s); break;
-        case kManagerPrint: ShellExecuteW(dialog, L"print", Wide(s->page), nullptr, nullptr, SW_SHOWNORMAL); break;
+        case kManagerPrint:
+          if (s->browser)
+            s->browser->Print();
+          else
+            ShellExecuteW(dialog, L"print", Wide(s->page), nullptr, nullptr, SW_SHOWNORMAL);
+          break;
         case kManagerHelp: Help(dialog); break;
         case IDCANCEL: EndDialog(dialog, 0); break;
         default: break;
@@ -322,11 +468,18 @@ INT_PTR CALLBACK ManagerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
       EndDialog(dialog, 0);
       return TRUE;
+    case WM_DESTROY:
+      s->browser.reset();  // the control goes before its window
+      return FALSE;
     default:
       return FALSE;
   }
 }
 }  // namespace
+
+uint16_t WinUserRights::WindowsRelease() { return CWinVersion().GetOsType(); }
+
+bool WinUserRights::IsAdministrator() { return CAuthority().IsAdministrator(); }
 
 bool RunManager(HWND owner, ManagerSetup& setup) {
   if (!setup.ports || g_open.exchange(true)) return false;

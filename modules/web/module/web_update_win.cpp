@@ -199,7 +199,9 @@ INT_PTR CALLBACK LicenceProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
       SendDlgItemMessageW(dialog, kLicenceTitles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(title)));
     }
     SetDlgItemTextW(dialog, kLicenceText, kit::LoadText(kLicenceTextId).c_str());
-    return TRUE;
+    // The answer buttons take the focus, not the text, which would show all selected.
+    SetFocus(GetDlgItem(dialog, IDYES));
+    return FALSE;
   }
   if (message == WM_COMMAND && (LOWORD(wParam) == IDYES || LOWORD(wParam) == IDNO || LOWORD(wParam) == IDCANCEL)) {
     EndDialog(dialog, LOWORD(wParam) == IDYES ? IDYES : IDNO);

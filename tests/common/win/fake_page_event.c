@@ -97,7 +97,10 @@ static HRESULT STDMETHODCALLTYPE ElAttribute(IHTMLElement* p, BSTR name, LONG fl
   Fake* f = FROM(Fake, p, element);
   (void)flags;
   VariantInit(out);
-  const wchar_t* value = lstrcmpiW(name, L"href") == 0 ? f->click.href : lstrcmpiW(name, L"src") == 0 ? f->click.src : NULL;
+  const wchar_t* value = lstrcmpiW(name, L"href") == 0    ? f->click.href
+                         : lstrcmpiW(name, L"src") == 0   ? f->click.src
+                         : lstrcmpiW(name, L"value") == 0 ? f->click.value
+                                                          : NULL;
   if (!value) {
     V_VT(out) = VT_NULL;
     return S_OK;

@@ -17,6 +17,7 @@ typedef struct FakeClick {
   BOOL disabled;
   long selectedIndex;
   const wchar_t* src;  // null: no src attribute
+  const wchar_t* value;  // null: no value attribute (a button's value, as the page wrote it)
 } FakeClick;
 // A new event (one reference); release it with ->Release().
 struct IHTMLEventObj* FakePageEvent(const FakeClick* click);

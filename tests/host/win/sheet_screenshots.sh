@@ -13,15 +13,10 @@ printf '[probe]\r\nsetup=300\r\n' >"$work/wkpthdd.ini"
 wine reg add 'HKCU\Software\Wine\AppDefaults\Wickpost.exe' /v Version /d win2008r2 /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v InitialDlgShown /t REG_DWORD /d 1 /f >/dev/null 2>&1
 for view in 32 64; do wine reg add 'HKLM\Software\Velmorant\WICKPOST' /v Version /d 'V7.01L10 M00' /reg:$view /f >/dev/null 2>&1; done
-# Wine draws the captions itself, so that they show without a window manager.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+source "$(dirname "$0")/../../../scripts/lib/window_shots.sh"
+tw_shots_decorate
 
-shot() { xwd -id "$1" -silent | convert xwd:- "$out/$2-$tag.png"; echo "$out/$2-$tag.png"; }
-wait_window() {
-  local w
-  for _ in $(seq 100); do w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) && [ -n "$w" ] && break; sleep 0.1; done
-  echo "$w"
-}
+shot() { tw_shot_window "$1" "$out/$2-$tag.png"; }
 
 # Ends this prefix's hosts (by their ids), not anyone else's.
 stop_hosts() {
@@ -57,7 +52,7 @@ sleep 0.5
 sleep 1
 LC_ALL=$locale wine Wickpost.exe /SETTING >/dev/null 2>&1
 sleep 2
-sheet=$(wait_window ' - Tellwick$')
+sheet=$(tw_shot_wait_window ' - Tellwick$')
 shot "$sheet" sheet-general
 xdotool mousemove --window "$sheet" 95 36 click 1   # the second tab
 sleep 1

@@ -10,6 +10,8 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,8 +127,9 @@ class Wkptrss : public testing::Test {
     page_.resize(wcsnlen(page_.c_str(), WICKPOST_CHECK_BUFFER));
     return r;
   }
-  int Click(const wchar_t* tag, const wchar_t* id, const wchar_t* href = nullptr, BOOL checked = TRUE) {
-    const FakeClick click{L"click", tag, id, href, checked, FALSE, -1};
+  int Click(const wchar_t* tag, const wchar_t* id, const wchar_t* href = nullptr, BOOL checked = TRUE,
+            const wchar_t* value = nullptr) {
+    const FakeClick click{L"click", tag, id, href, checked, FALSE, -1, nullptr, value};
     IHTMLEventObj* event = FakePageEvent(&click);
     const int r = Get<WickpostHTMLOnClickFn>("WickpostHTMLOnClick")(event);
     event->Release();
@@ -299,6 +302,94 @@ TEST_F(Wkptrss, TrayItemOpensTheUpdateManager) {
   Get<WickpostIconMenuFn>("WickpostIconMenu")(2);
   user.join();
   EXPECT_EQ(rows, 5) << "the rows of the page: all but the hidden one";
+}
+
+// Runs a call on the thread that made it, from inside whatever message loop that thread is in
+// (as the popup's document sink does, in the host's thread, while a module's dialog runs).
+class CallInThread {
+ public:
+  explicit CallInThread(std::function<void()> call) : call_(std::move(call)) {
+    window_ = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+  }
+  ~CallInThread() { DestroyWindow(window_); }
+  void Post() { PostMessageW(window_, WM_APP, 0, 0); }
+  bool done() const { return done_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<CallInThread*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    if (message != WM_APP || !self) return DefWindowProcW(w, message, wParam, lParam);
+    self->call_();
+    self->done_ = true;
+    return 0;
+  }
+  std::function<void()> call_;
+  HWND window_ = nullptr;
+  std::atomic<bool> done_{false};
+};
+
+struct WindowSearch {
+  const wchar_t* caption;
+  int count;
+};
+
+BOOL CALLBACK CountWindow(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<WindowSearch*>(p);
+  wchar_t text[128] = {};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid == GetCurrentProcessId() && GetWindowTextW(w, text, 128) && wcscmp(text, s->caption) == 0) ++s->count;
+  return TRUE;
+}
+
+// This process's top-level windows with this caption.
+int CountWindows(const wchar_t* caption) {
+  WindowSearch search{caption, 0};
+  EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&search));
+  return search.count;
+}
+
+// The notice page's update button, clicked as the popup reports it, opens the manager; a
+// second click while it is open, reported in the same thread from inside the dialog's loop,
+// opens no second one.
+TEST_F(Wkptrss, UpdateButtonOpensTheManagerOnce) {
+  const wchar_t kManager[] = L"アップデートプログラムのダウンロードとインストール - Tellwick";
+  ASSERT_EQ(Start(), 0);
+  ASSERT_EQ(Check(), static_cast<CheckResult>(CHECK_PAGE));
+  ASSERT_NE(ReadAnsi(page_).find(L"<button type=\"button\" name=\"update\" value=\"update\">"), std::wstring::npos)
+      << "the BIOS notice offers the update";
+  Get<WickpostHTMLOnShowFn>("WickpostHTMLOnShow")();
+  int again = -1;
+  CallInThread secondClick([&] { again = Click(L"BUTTON", L"", nullptr, FALSE, L"update"); });
+  int rows = -1, managers = -1;
+  bool secondReturned = false;
+  std::thread user([&] {
+    HWND m = nullptr;
+    for (int i = 0; i < 3000 && !(m && IsWindowVisible(GetDlgItem(m, 1030))); ++i, Sleep(10))
+      m = FindWindowW(L"#32770", kManager);
+    ASSERT_TRUE(m);
+    rows = static_cast<int>(SendDlgItemMessageW(m, 1030, LVM_GETITEMCOUNT, 0, 0));
+    secondClick.Post();
+    for (int i = 0; i < 3000 && !secondClick.done(); ++i) Sleep(10);
+    secondReturned = secondClick.done();
+    managers = CountWindows(kManager);
+    // Every manager that came up goes, so that a fault ends the test instead of holding it.
+    for (HWND w; (w = FindWindowW(L"#32770", kManager)) != nullptr;) {
+      SendMessageW(w, WM_COMMAND, IDCANCEL, 0);
+      for (int i = 0; i < 3000 && IsWindow(w); ++i) Sleep(10);
+      if (IsWindow(w)) break;
+    }
+  });
+  const int first = Click(L"BUTTON", L"", nullptr, FALSE, L"update");
+  user.join();
+  EXPECT_EQ(first, 1) << "the button's own action goes on";
+  EXPECT_EQ(rows, 5) << "the manager over the stand-in's catalogue";
+  EXPECT_TRUE(secondReturned) << "the second click came back while the manager was open";
+  EXPECT_EQ(again, 1);
+  EXPECT_EQ(managers, 1);
+  Close();
 }
 
 TEST_F(Wkptrss, SettingsPageSavesToTheUserKeyOnly) {

@@ -1,5 +1,5 @@
-// The small OLE container around the browser control: one site object for the popup window,
-// the browser's event sink (CIESink) and the loaded document's event sink (CDocSink).
+// The small OLE container around the browser control: one site object for the window that
+// hosts it, the browser's event sink (CIESink) and the loaded document's event sink (CDocSink).
 #pragma once
 #include <windows.h>
 #include <exdisp.h>
@@ -8,7 +8,7 @@
 
 #include "common/win/com_ptr.h"
 
-namespace host {
+namespace browser {
 
 // Told of every click in the page; answers whether its default action may go on.
 class IHTMLPopupEventListener {
@@ -49,7 +49,7 @@ class EventConnection {
   DWORD cookie_ = 0;
 };
 
-// Client site, in-place site and in-place frame of the control, all in the popup window.
+// Client site, in-place site and in-place frame of the control, all in the window that hosts it.
 class OleSite final : public RefCounted, public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
  public:
   explicit OleSite(HWND window) : window_(window) {}
@@ -125,7 +125,7 @@ class CDocSink final : public EventSink {
   ComPtr<IHTMLDocument2> document_;
 };
 
-// DWebBrowserEvents2 of the popup's browser: hooks each top-level document as it completes.
+// DWebBrowserEvents2 of a browser: hooks each top-level document as it completes.
 class CIESink final : public EventSink {
  public:
   explicit CIESink(IHTMLPopupEventListener* listener);
@@ -148,4 +148,4 @@ class CIESink final : public EventSink {
   EventConnection documentEvents_;
 };
 
-}  // namespace host
+}  // namespace browser

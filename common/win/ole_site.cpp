@@ -1,4 +1,4 @@
-#include "host/win/ole_site.h"
+#include "common/win/ole_site.h"
 
 #include <exdispid.h>
 #include <mshtmdid.h>
@@ -6,9 +6,9 @@
 
 #include <new>
 
-#include "host/core/popup_rules.h"
+#include "common/core/browser_events.h"
 
-namespace host {
+namespace browser {
 namespace {
 // The import library lacks this dispinterface's identifier.
 constexpr IID kHTMLDocumentEvents = {0x3050F260, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
@@ -228,4 +228,4 @@ STDMETHODIMP CIESink::Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* para
   return DISP_E_MEMBERNOTFOUND;
 }
 
-}  // namespace host
+}  // namespace browser
