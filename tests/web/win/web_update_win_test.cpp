@@ -13,6 +13,7 @@
 #include "modules/web/module/web_platform.h"
 #include "modules/web/module/web_update_win.h"
 #include "tests/common/win/win_test_support.h"
+#include "tests/web/win/win_catalogue_ports.h"
 
 namespace {
 using web::FeedItem;
@@ -169,10 +170,6 @@ TEST(UpdateDialogs, CancelDuringTheDownloads) {
   EXPECT_FALSE(entries[0].installed);
 }
 
-struct NoBatteries : web::IBatteryPacks {
-  std::vector<web::BatteryPack> Packs() override { return {}; }
-};
-
 // Keeps the writes of the user's settings.
 struct RecordingStore : web::ISettingsStore {
   std::optional<uint32_t> UserDword(const char16_t*) override { return std::nullopt; }
@@ -224,19 +221,8 @@ TEST(UpdateManager, SelectionLicenceProgressAndTheEndOfTheSession) {
   ASSERT_NE(port, 0) << "the support server fixture is not running";
   const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/default/";
   auto fetcher = std::make_unique<http::CHttpFetcher>(L"PT-15KB3456CS", L"9K123 4567");
-  web::WinFeedDownload download(fetcher, L"WDS");
-  web::MsxmlDocument xml;
-  web::WinCatalogueFiles files;
-  kit::CodePage932 sjis;
-  web::PortableAnchors anchors(files, sjis);
-  web::WinDownloadDisk disk;
-  web::WinWindows windows;
-  web::WinMachineRegistry registry;
-  web::WinFileSystem fileSystem;
-  web::SetupApiDrivers drivers;
-  NoBatteries batteries;
-  web::FilterPorts filter{windows, registry, fileSystem, drivers, batteries};
-  web::CataloguePorts ports{xml, download, files, anchors, disk, sjis, filter};
+  wintest::WinCataloguePorts windowsPorts(fetcher);
+  web::CataloguePorts& ports = windowsPorts.ports;
   RecordingStore store;
   Script script;
   web::ManagerSetup setup;
