@@ -4,6 +4,8 @@
 (faq/docs/NAME), in Shift_JIS as the site serves them. Run after editing the tables below:
 
   make_catalogue.py scenarios/default
+  make_catalogue.py --updates DIR       the updates scenario, in the build's folder of signed
+                                        test packages (with their sizes) and its feed s/wkpt.xml
 """
 import os
 import sys
@@ -63,6 +65,35 @@ DOCUMENTS = [
 """),
 ]
 
+# The updates scenario: name, title, install script, package, further markers. Served from
+# the packages' own folder, so the links name it; every entry is needed on the default notebook
+# (its BIOS is older than V1.24L45A).
+UPDATES = [
+    ("d2001", "無線 LAN ドライバ", "INST#x#'setup.exe' -s;", "package.exe", ""),
+    ("d2002", "BIOS アップデート", "INST#x#'setup.exe' -restart;", "package.exe", '<!-- RB="1" -->'),
+    ("d2003", "サウンドドライバ", "INST#x#'setup.exe' -s;", "package-tampered.exe", ""),
+    ("d2004", "Tellwick アップデート", "SELF##'C:\\Program Files\\Tellwick\\Wickpost.exe';", "package.exe", ""),
+]
+
+UPDATE_MARKERS = """
+<!-- PP="4.0" -->
+<!-- BV="V1.24L45A" -->
+<!-- IS="{script}" -->
+<!-- AU="4.0" -->
+{more}
+<a href="@SERVER@/{scenario}/{package}" class="button" id="update">ダウンロード</a>
+<!-- US -->{size:,}<!-- /US --><!-- UF -->{package}<!-- /UF -->
+"""
+
+FEED = """<?xml version="1.0" encoding="UTF-8"?>
+<rss version="2.0" xmlns:wkpt="http://support.velmorant.example/wkpt/">
+  <channel>
+    <title>Velmorant support notices</title>
+    <wkpt:machines><wkpt:machine wkpt:machine="PT-\\d\\dKB.*">PT15KB</wkpt:machine></wkpt:machines>
+  </channel>
+</rss>
+"""
+
 DOCUMENT = """<html><head><meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">
 <title>{title}</title></head><body>
 <h1>{title}</h1>
@@ -73,15 +104,26 @@ DOCUMENT = """<html><head><meta http-equiv="Content-Type" content="text/html; ch
 """
 
 
-def main(folder):
+def update_documents(folder):
+    scenario = os.path.basename(os.path.normpath(folder))
+    os.makedirs(os.path.join(folder, "s"), exist_ok=True)
+    with open(os.path.join(folder, "s", "wkpt.xml"), "w", encoding="utf-8") as f:
+        f.write(FEED)
+    return [(name, title, UPDATE_MARKERS.format(script=script, more=more, scenario=scenario, package=package,
+                                                size=os.path.getsize(os.path.join(folder, package))))
+            for name, title, script, package, more in UPDATES]
+
+
+def main(folder, documents=DOCUMENTS):
     docs = os.path.join(folder, "faq", "docs")
     search = os.path.join(folder, "faq", "dl")
     os.makedirs(docs, exist_ok=True)
     os.makedirs(search, exist_ok=True)
+    scenario = os.path.basename(os.path.normpath(folder))
     items = []
-    for i, (name, title, markers) in enumerate(DOCUMENTS):
+    for i, (name, title, markers) in enumerate(documents):
         escaped = title.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-        items.append('<li><a href="/default/faq/docs/%s">%s</a></li>' % (name, escaped))
+        items.append('<li><a href="/%s/faq/docs/%s">%s</a></li>' % (scenario, name, escaped))
         text = DOCUMENT.format(title=escaped, day=i + 1, number=int(name[1:]), markers=markers.strip())
         with open(os.path.join(docs, name), "wb") as f:
             f.write(text.replace("\n", "\r\n").encode("cp932"))
@@ -91,4 +133,6 @@ def main(folder):
 
 
 if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "--updates":
+        sys.exit(main(sys.argv[2], update_documents(sys.argv[2])))
     sys.exit(main(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "scenarios", "default")))

@@ -20,8 +20,10 @@ Misbehaviour on request, by a path prefix /fault/MODE/... or a query fault=MODE:
   slow         nothing for delay=SECONDS (default 30), then the file
   drop         the connection closes without an answer
   trickle      the file in blocks of 64 KiB, one every half second (a download to cancel)
-Offer definition files (*.def) have "@HERE@" replaced by the address of their folder on this
-server. Other paths: /echo answers with the request line and headers as text; /proxy.pac is a proxy
+Offer definition files (*.def) and catalogue documents (faq/docs/NAME) have "@HERE@" replaced by
+the address of their folder on this server and "@SERVER@" by the server's own address
+("http://127.0.0.1:PORT"), so that the addresses in them work on whatever port the server got.
+Other paths: /echo answers with the request line and headers as text; /proxy.pac is a proxy
 configuration script that names the forwarding proxy. Requests are logged to DIR/requests.log,
 the proxy's to DIR/proxy.log.
 """
@@ -76,14 +78,15 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
             self.send_error(404)
             return None
 
-    def _send_definition(self, path):
-        """An offer definition file: "@HERE@" stands for the address of its own folder on this
-        server, so that the image addresses in it work on whatever port the server got."""
+    def _send_addressed(self, path, content_type):
+        """A file that names addresses on this server (see the module's notes)."""
         body = self._read(path)
         if body is None:
             return
-        here = "%s://%s%s" % (self.server.scheme, self.headers.get("Host", "127.0.0.1"), posixpath.dirname(path))
-        self._send(200, body.replace(b"@HERE@", here.encode("ascii", "replace")), "text/plain")
+        server = "%s://%s" % (self.server.scheme, self.headers.get("Host", "127.0.0.1"))
+        here = server + posixpath.dirname(path)
+        body = body.replace(b"@HERE@", here.encode("ascii", "replace")).replace(b"@SERVER@", server.encode("ascii", "replace"))
+        self._send(200, body, content_type)
 
     def do_GET(self):
         self._log()
@@ -116,7 +119,10 @@ class SupportHandler(http.server.SimpleHTTPRequestHandler):
             return
         self.path = path
         if path.endswith(".def") and not mode:
-            self._send_definition(path)
+            self._send_addressed(path, "text/plain")
+            return
+        if "/faq/docs/" in path and not mode:
+            self._send_addressed(path, self.guess_type(path))
             return
         if mode == "trickle":
             body = self._read(path)

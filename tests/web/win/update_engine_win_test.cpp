@@ -1,6 +1,7 @@
 // The download-and-install engine under Wine, end to end: the progress dialog with the real
 // worker, the signed test packages from a support server stand-in, and the update server
-// created directly from its registration (Wine has no elevation moniker). The installers'
+// created directly from its registration (Wine has no elevation moniker); then the same from
+// the update manager over the stand-in's catalogue of those packages. The installers'
 // records show what ran.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,14 +15,17 @@
 
 #include "host/module_contract.h"
 #include "modules/web/module/update_engine_win.h"
+#include "modules/web/module/web_manager_win.h"
 #include "modules/web/module/web_update_win.h"
 #include "tests/common/win/win_test_support.h"
+#include "tests/web/win/win_catalogue_ports.h"
 
 namespace {
 using web::FeedItem;
 using wintest::WinePath;
 
 const wchar_t kProgressCaption[] = L"アップデートプログラムのダウンロード・インストール";
+const wchar_t kManagerCaption[] = L"アップデートプログラムのダウンロードとインストール - Tellwick";
 
 // Waits up to 60 s for a condition, looking at the state the test watches.
 bool WaitFor(const std::function<bool()>& condition) {
@@ -32,15 +36,24 @@ bool WaitFor(const std::function<bool()>& condition) {
   return false;
 }
 
-std::wstring Label(HWND dialog, int row) {
-  wchar_t text[64] = {};
+HWND WaitDialog(const wchar_t* caption) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindWindowW(L"#32770", caption)) && IsWindowVisible(found); });
+  return found;
+}
+
+std::wstring Cell(HWND list, int row, int column) {
+  wchar_t text[256] = {};
   LVITEMW item = {};
-  item.iSubItem = 1;
+  item.iSubItem = column;
   item.pszText = text;
-  item.cchTextMax = 64;
-  SendDlgItemMessageW(dialog, web::kProgressList, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  item.cchTextMax = 256;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
   return text;
 }
+
+// The progress list's state column.
+std::wstring Label(HWND dialog, int row) { return Cell(GetDlgItem(dialog, web::kProgressList), row, 1); }
 
 std::wstring Text(HWND w) {
   wchar_t text[256] = {};
@@ -200,28 +213,33 @@ class Engine : public ::testing::TestWithParam<std::string> {
   // and a restart question, if one comes, answered with `restart`.
   Outcome Run(std::vector<FeedItem>& entries, const std::function<void(HWND)>& during = {}, int restart = 0) {
     Outcome o;
-    std::thread user([&] {
-      HWND d = nullptr;
-      ASSERT_TRUE(WaitFor([&] { return (d = FindWindowW(L"#32770", kProgressCaption)) && IsWindowVisible(d); }));
-      if (during) during(d);
-      ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(d, IDOK)) != 0; }));
-      const int rows = static_cast<int>(SendDlgItemMessageW(d, web::kProgressList, LVM_GETITEMCOUNT, 0, 0));
-      for (int row = 0; row < rows; ++row) o.labels.push_back(Label(d, row));
-      o.heading = Text(GetDlgItem(d, web::kProgressHeading));
-      o.bar = static_cast<int>(SendDlgItemMessageW(d, web::kProgressBar, PBM_GETPOS, 0, 0));
-      o.barEnd = static_cast<int>(SendDlgItemMessageW(d, web::kProgressBar, PBM_GETRANGE, FALSE, 0));
-      PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-      if (restart) {
-        HWND box = nullptr;
-        ASSERT_TRUE(WaitFor([&] { return (box = FindWindowW(L"#32770", L"Tellwick")) && IsWindowVisible(box); }));
-        SendMessageW(GetDlgItem(box, restart), BM_CLICK, 0, 0);
-      }
-    });
+    std::thread user([&] { Finish(o, during, restart); });
     o.result = web::RunProgress(nullptr, entries, entries.size(), web::UpdateWorker, &setup_, RecordRestart);
     user.join();
     MSG msg;
     while (PeekMessageW(&msg, host_, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     return o;
+  }
+
+  // As the user: waits for the progress dialog's end, notes it, presses OK and answers a
+  // restart question.
+  static void Finish(Outcome& o, const std::function<void(HWND)>& during, int restart) {
+    HWND d = WaitDialog(kProgressCaption);
+    ASSERT_TRUE(d);
+    if (during) during(d);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(d, IDOK)) != 0; }));
+    const int rows = static_cast<int>(SendDlgItemMessageW(d, web::kProgressList, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) o.labels.push_back(Label(d, row));
+    o.heading = Text(GetDlgItem(d, web::kProgressHeading));
+    o.bar = static_cast<int>(SendDlgItemMessageW(d, web::kProgressBar, PBM_GETPOS, 0, 0));
+    o.barEnd = static_cast<int>(SendDlgItemMessageW(d, web::kProgressBar, PBM_GETRANGE, FALSE, 0));
+    PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (restart) {
+      HWND box = WaitDialog(L"Tellwick");
+      ASSERT_TRUE(box);
+      SendMessageW(GetDlgItem(box, restart), BM_CLICK, 0, 0);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(d); }));
   }
 
   wintest::ScopedKey setting_{HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", KEY_WOW64_64KEY};
@@ -387,14 +405,94 @@ void Faults(Engine& t) {
   EXPECT_EQ(t.Record(), "");
 }
 
+// From the update manager over the stand-in's catalogue of the signed packages (served beside
+// them): the product's own update declined at first, the three listed entries run as ticked,
+// the licence accepted, a restart wanted; then the manager opened again and its update taken.
+void Manager(Engine& t) {
+  const std::wstring numbers[] = {L"2001", L"2002", L"2003", L"2004"};
+  for (const std::wstring& n : numbers) wintest::RemoveFolder(t.root_ + L"\\" + n);
+  wintest::WinCataloguePorts ports(t.fetcher_);
+  web::ManagerSetup setup;
+  const std::wstring base = t.base_ + L"updates/";
+  setup.source = {Engine::U(base + L"s/wkpt.xml"), Narrow(base), web::kDefaultSearchFormat, u"C:\\Tellwick\\wkptrss.dll"};
+  setup.machine = {u"PT-15KB3456CS", u"9K1234567", *web::ReadFirmwareVersion(u"V1.23L45A M67"),
+                   *web::ReadFirmwareVersion(u"V2.10L05")};
+  setup.ports = &ports.ports;
+  setup.worker = web::UpdateWorker;
+  setup.context = &t.setup_;
+  setup.restart = RecordRestart;
+
+  std::vector<std::wstring> rows;
+  std::wstring licence;
+  Outcome first, self;
+  std::thread user([&] {
+    HWND m = WaitDialog(kManagerCaption);
+    ASSERT_TRUE(m);
+    HWND offer = WaitDialog(L"Tellwick");  // the product's own update: not now
+    ASSERT_TRUE(offer);
+    SendMessageW(GetDlgItem(offer, IDNO), BM_CLICK, 0, 0);
+    HWND list = GetDlgItem(m, web::kManagerList);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(list) && IsWindowEnabled(GetDlgItem(m, web::kManagerStart)); }));
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row)
+      rows.push_back(Cell(list, row, 0) + Cell(list, row, 1) + L" " + Cell(list, row, 2) + L" " + Cell(list, row, 3));
+    PostMessageW(m, WM_COMMAND, MAKEWPARAM(web::kManagerStart, BN_CLICKED), 0);
+    HWND l = WaitDialog(L"使用許諾契約");
+    ASSERT_TRUE(l);
+    licence = std::to_wstring(SendDlgItemMessageW(l, web::kLicenceTitles, LB_GETCOUNT, 0, 0));
+    SendMessageW(GetDlgItem(l, IDYES), BM_CLICK, 0, 0);
+    Engine::Finish(first, {}, IDYES);
+    SendMessageW(GetDlgItem(m, IDCANCEL), BM_CLICK, 0, 0);
+
+    m = WaitDialog(kManagerCaption);
+    ASSERT_TRUE(m);
+    offer = WaitDialog(L"Tellwick");  // now
+    ASSERT_TRUE(offer);
+    SendMessageW(GetDlgItem(offer, IDYES), BM_CLICK, 0, 0);
+    Engine::Finish(self, {}, 0);
+  });
+  EXPECT_TRUE(web::RunManager(nullptr, setup));
+  EXPECT_TRUE(web::RunManager(nullptr, setup));
+  user.join();
+  MSG msg;
+  while (PeekMessageW(&msg, t.host_, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+
+  EXPECT_EQ(rows, (std::vector<std::wstring>{L"■■ 無線 LAN ドライバ 不要", L"■■ BIOS アップデート 要", L"■■ サウンドドライバ 不要"}))
+      << "the product's own update is no row of the list";
+  EXPECT_EQ(licence, L"3");
+  EXPECT_EQ(first.labels, (std::vector<std::wstring>{kDone, kDone, kRefused}));
+  EXPECT_EQ(first.heading, L"完了");
+  EXPECT_EQ(first.bar, first.barEnd);
+  EXPECT_EQ(g_restarts, 1) << "the restart question was answered through the manager's port";
+  EXPECT_EQ(self.labels, std::vector<std::wstring>{kDone});
+  ASSERT_TRUE(WaitFor([&] { return t.Record().find("updater hand-off") != std::string::npos; })) << t.Record();
+  const std::string record = t.Record();
+  EXPECT_EQ(Count(record, "\\2001\\setup.exe [-s] exit 0"), 1u) << record;
+  EXPECT_EQ(Count(record, "\\2002\\setup.exe [-restart] exit 3010"), 1u) << record;
+  EXPECT_EQ(Count(record, "setup "), 2u) << record;
+  EXPECT_EQ(Count(record, "extracted"), 3u) << record;
+  EXPECT_EQ(Count(record, "\\2003\\"), 0u) << "something of the tampered package ran: " << record;
+  EXPECT_EQ(Count(record, "updater hand-off host " + std::to_string(GetCurrentProcessId()) +
+                              " folder [C:\\Program Files\\Tellwick]"),
+            1u)
+      << record;
+  EXPECT_FALSE(Exists(t.root_ + L"\\2001\\package.exe"));
+  EXPECT_FALSE(Exists(t.root_ + L"\\2002\\package.exe"));
+  EXPECT_FALSE(Exists(t.root_ + L"\\2003\\package-tampered.exe")) << "refused: deleted";
+  EXPECT_FALSE(Exists(t.root_ + L"\\2004\\package.exe"));
+  EXPECT_EQ(Count(g_host, "close"), 1u) << g_host;
+  for (const std::wstring& n : numbers) wintest::RemoveFolder(t.root_ + L"\\" + n);
+}
+
 TEST_P(Engine, Runs) {
   const std::string which = GetParam();
   if (which == "install") Installs(*this);
   if (which == "refused") Refusals(*this);
   if (which == "faults") Faults(*this);
+  if (which == "manager") Manager(*this);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Engine, ::testing::Values("install", "refused", "faults"),
+INSTANTIATE_TEST_SUITE_P(Cases, Engine, ::testing::Values("install", "refused", "faults", "manager"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 }  // namespace

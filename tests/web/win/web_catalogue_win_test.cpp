@@ -12,12 +12,9 @@
 #include "modules/web/module/web_catalogue_win.h"
 #include "modules/web/module/web_platform.h"
 #include "tests/common/win/win_test_support.h"
+#include "tests/web/win/win_catalogue_ports.h"
 
 namespace {
-struct NoBatteries : web::IBatteryPacks {
-  std::vector<web::BatteryPack> Packs() override { return {}; }
-};
-
 std::u16string U(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 TEST(CatalogueOnWindows, DefaultNotebookFromTheSupportServer) {
@@ -26,19 +23,10 @@ TEST(CatalogueOnWindows, DefaultNotebookFromTheSupportServer) {
   const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/default/";
 
   auto fetcher = std::make_unique<http::CHttpFetcher>(L"PT-15KB3456CS", L"9K123 4567");
-  web::WinFeedDownload download(fetcher, L"WDS");
-  web::MsxmlDocument xml;
-  web::WinCatalogueFiles files;
-  kit::CodePage932 sjis;
-  web::PortableAnchors anchors(files, sjis);
-  web::WinDownloadDisk disk;
-  web::WinWindows windows;
-  web::WinMachineRegistry registry;
-  web::WinFileSystem fileSystem;
-  web::SetupApiDrivers drivers;
-  NoBatteries batteries;
-  web::FilterPorts filter{windows, registry, fileSystem, drivers, batteries};
-  web::CataloguePorts ports{xml, download, files, anchors, disk, sjis, filter};
+  wintest::WinCataloguePorts windowsPorts(fetcher);
+  web::CataloguePorts& ports = windowsPorts.ports;
+  web::WinCatalogueFiles& files = windowsPorts.files;
+  kit::CodePage932& sjis = windowsPorts.sjis;
   web::Machine machine{u"PT-15KB3456CS", u"9K1234567", *web::ReadFirmwareVersion(u"V1.23L45A M67"),
                        *web::ReadFirmwareVersion(u"V2.10L05")};
   const web::SearchSettings search = web::ReadSearchSettings(U(base));

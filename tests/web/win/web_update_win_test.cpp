@@ -16,6 +16,7 @@
 #include "modules/web/module/web_platform.h"
 #include "modules/web/module/web_update_win.h"
 #include "tests/common/win/win_test_support.h"
+#include "tests/web/win/win_catalogue_ports.h"
 
 namespace {
 using web::FeedItem;
@@ -187,10 +188,6 @@ TEST(UpdateDialogs, CancelDuringTheDownloads) {
   EXPECT_FALSE(entries[0].installed);
 }
 
-struct NoBatteries : web::IBatteryPacks {
-  std::vector<web::BatteryPack> Packs() override { return {}; }
-};
-
 // Keeps the writes of the user's settings.
 struct RecordingStore : web::ISettingsStore {
   std::optional<uint32_t> UserDword(const char16_t*) override { return std::nullopt; }
@@ -240,23 +237,11 @@ struct DefaultNotebook {
     setup.source = {U(base + "s/wkpt.xml"), base, web::kDefaultSearchFormat, u"C:\\Tellwick\\wkptrss.dll"};
     setup.machine = {u"PT-15KB3456CS", u"9K1234567", *web::ReadFirmwareVersion(u"V1.23L45A M67"),
                      *web::ReadFirmwareVersion(u"V2.10L05")};
-    setup.ports = &ports;
+    setup.ports = &windowsPorts.ports;
   }
   const std::string base;
   std::unique_ptr<http::CHttpFetcher> fetcher = std::make_unique<http::CHttpFetcher>(L"PT-15KB3456CS", L"9K123 4567");
-  web::WinFeedDownload download{fetcher, L"WDS"};
-  web::MsxmlDocument xml;
-  web::WinCatalogueFiles files;
-  kit::CodePage932 sjis;
-  web::PortableAnchors anchors{files, sjis};
-  web::WinDownloadDisk disk;
-  web::WinWindows windows;
-  web::WinMachineRegistry registry;
-  web::WinFileSystem fileSystem;
-  web::SetupApiDrivers drivers;
-  NoBatteries batteries;
-  web::FilterPorts filter{windows, registry, fileSystem, drivers, batteries};
-  web::CataloguePorts ports{xml, download, files, anchors, disk, sjis, filter};
+  wintest::WinCataloguePorts windowsPorts{fetcher};
   web::ManagerSetup setup;
 };
 
