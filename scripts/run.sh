@@ -24,6 +24,7 @@ for preset in win32 win64; do
 done
 
 source scripts/lib/notebook.sh
+source scripts/lib/render.sh
 tw_wine_up
 # The maker's support server: the local stand-in, serving sim/support-server/scenarios/default.
 tw_support_up
@@ -71,7 +72,13 @@ for preset in win32 win64; do
     printf '[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = VEL0A01 cea VelmorantTV0\n' >> "$plugged/scenario.ini"
     wine "$out/displaychange.exe" 1280 720 32 >/dev/null 2>&1 || true
     echo "plugged: the maker's Full-HD television on HDMI"
+    # Its notice is the last line to come; a moment more for the popup to take it.
+    tw_wait_page "$temp_dir" WHM >/dev/null || true
+    sleep 1
   fi
+  # The mini popup with a line per notice, before the anomaly's page (shown at once) replaces it.
+  xwd -root -display "$DISPLAY" -silent | convert xwd:- "$shots/wickpost-mini-$preset.png" 2>/dev/null &&
+    echo "screenshot: $shots/wickpost-mini-$preset.png (the mini popup)"
   # The embedded controller finds the battery failing and announces it (sim/README.md).
   printf '[anomaly]\nbattery = red\n' >> "$plugged/scenario.ini"
   wine "$out/ec_event.exe" 0xC0 >/dev/null 2>&1 && echo "event: the embedded controller reports a battery fault"
