@@ -1,9 +1,8 @@
 // Stands in for the user at the tray menu: posts one of the host's menu commands to the
 // running Wickpost ("checknow", "settings", "exit"), opens the About box and prints its
 // product line ("about"), or prints the running host's program file ("running"). For the
-// scripts that watch the host: "hidepage" hides its page window (a shown page covers the mini
-// popup), "usage" prints its private commit in KiB, handle count and GDI and USER object
-// counts ("n/a" where the system does not tell). Exit status 0 when the host (and for "about"
+// scripts that watch the host, "usage" prints its private commit in KiB, handle count and GDI
+// and USER object counts ("n/a" where the system does not tell). Exit status 0 when the host (and for "about"
 // its box) was found.
 #include <windows.h>
 #include <psapi.h>
@@ -68,17 +67,6 @@ int Running(HWND host) {
   char utf8[3 * MAX_PATH] = {};
   WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof utf8, nullptr, nullptr);
   std::printf("%s\n", utf8);
-  return 0;
-}
-
-int HidePage(HWND host) {
-  const DWORD pid = HostPid(host);
-  for (HWND w = FindWindowExW(nullptr, nullptr, L"HTMLPopupClass", nullptr); w;
-       w = FindWindowExW(nullptr, w, L"HTMLPopupClass", nullptr)) {
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    if (owner == pid) ShowWindow(w, SW_HIDE);
-  }
   return 0;
 }
 
@@ -161,14 +149,12 @@ int main(int argc, char** argv) {
   if (!std::strcmp(argv[1], "checknow")) command = IDM_CHECKNOW;
   else if (!std::strcmp(argv[1], "settings")) command = IDM_SETTINGS;
   else if (!std::strcmp(argv[1], "exit")) command = IDM_EXIT;
-  else if (std::strcmp(argv[1], "about") && std::strcmp(argv[1], "running") && std::strcmp(argv[1], "hidepage") &&
-           std::strcmp(argv[1], "usage"))
+  else if (std::strcmp(argv[1], "about") && std::strcmp(argv[1], "running") && std::strcmp(argv[1], "usage"))
     return 64;
   const HWND host = WaitHost();
   if (!host) return 1;
   if (!std::strcmp(argv[1], "about")) return About(host);
   if (!std::strcmp(argv[1], "running")) return Running(host);
-  if (!std::strcmp(argv[1], "hidepage")) return HidePage(host);
   if (!std::strcmp(argv[1], "usage")) return Usage(host);
   return PostMessageW(host, WM_COMMAND, command, 0) ? 0 : 1;
 }
