@@ -62,6 +62,20 @@ function(tw_fuzz name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
 endfunction()
 
+# tw_split_debug(target): a delivered Windows program keeps only a link to its debug
+# information, which moves to <file>.debug beside it. The linker gives the debug sections
+# addresses in the image, so a loader maps them with the code: ten megabytes or more per module
+# in the memory of every process that loads it. Call before any step that copies the file.
+function(tw_split_debug target)
+  if(NOT WIN32)
+    return()
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug $<TARGET_FILE:${target}>
+    VERBATIM)
+endfunction()
+
 # tw_variant_executable(name SOURCES ... [DEPS ...] [CONSOLE])
 # One program, linked twice in Windows builds: out/release/<name>.exe with the real device
 # and out/sim/<name>.exe with the simulated notebook. Native builds make the sim one only.
@@ -85,6 +99,7 @@ function(tw_variant_executable name)
     add_executable(${target} ${A_SOURCES} ${TW_APP_MANIFEST})
     target_link_libraries(${target} PRIVATE tw_options ${A_DEPS} tw_device_${variant})
     set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${outdir})
+    tw_split_debug(${target})
   endforeach()
 endfunction()
 
@@ -144,6 +159,7 @@ function(tw_module name)
     list(GET outdirs 0 outdir)
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${outdir}
       ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${variant})
+    tw_split_debug(${target})
     foreach(dir IN LISTS outdirs)
       if(NOT dir STREQUAL outdir)
         add_custom_command(TARGET ${target} POST_BUILD

@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 preset=win64
 { cmake --preset $preset && cmake --build --preset $preset --target Wickpost_sim wkptanm_sim tray_command; } >/dev/null
 source scripts/lib/wine-env.sh
+source scripts/lib/render.sh
+source scripts/lib/notebook.sh
 tw_wine_up
 work=$(mktemp -d)
 trap 'tw_wine_down; rm -rf "$work"' EXIT
@@ -21,24 +23,15 @@ wine reg add 'HKLM\SOFTWARE\Velmorant\Common' /v DisableFutureOSWarning /t REG_D
 wine reg add 'HKLM\SOFTWARE\Velmorant\Repair\TestApp' /v Name /t REG_SZ /d 'Velmorant <Test> App' /f >/dev/null 2>&1
 wine reg add 'HKLM\SOFTWARE\Velmorant\Repair\TestApp' /v InstallKey /t REG_SZ /d 'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\VelmorantTestApp' /f >/dev/null 2>&1
 wine reg add 'HKLM\SOFTWARE\Velmorant\Repair\TestApp' /v InstallCmd /t REG_SZ /d 'C:\Repair\setup.exe /s' /f >/dev/null 2>&1
-temp_dir="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Temp"
-[ -d "$temp_dir" ] || temp_dir=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -name Temp | head -n 1)
+temp_dir=$(tw_prefix_temp)
 for lang in en_US ja_JP; do
   rm -f "$temp_dir"/WAM*.tmp
   LANG=$lang.UTF-8 LC_ALL=$lang.UTF-8 TELLWICK_SCENARIO="$scenario" wine "$out/Wickpost.exe" >/dev/null 2>&1 &
   host=$!
   # The module's first check, right after it loads, finds the faults.
-  page=
-  for _ in $(seq 1 300); do page=$(ls "$temp_dir"/WAM*.tmp 2>/dev/null | head -n 1 || true); [ -n "$page" ] && [ -s "$page" ] && break; sleep 0.1; done
-  [ -n "$page" ] || { echo "no page for $lang" >&2; exit 1; }
-  sed "s|<base href=\"[^\"]*\">|<base href=\"file://$(realpath "$out")/\">|" "$page" > "$pages/$lang.html"
+  page=$(tw_wait_page "$temp_dir" WAM)
+  tw_page_copy "$page" "$out" "$pages/$lang.html"
   wine "$out/tray_command.exe" exit || true
   wait "$host" 2>/dev/null || true
-  shot=$pages/$lang.png
-  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
-    --disable-component-update --disable-sync --user-data-dir="$pages/profile" --hide-scrollbars \
-    --screenshot="$shot" --window-size=380,1400 "file://$(realpath "$pages/$lang.html")" >/dev/null 2>&1
-  [ -s "$shot" ] || { echo "no screenshot for $lang" >&2; exit 1; }
-  convert "$shot" -strip -colors 64 "docs/screenshots/anomaly-${lang%_*}.png"
-  echo "rendered: docs/screenshots/anomaly-${lang%_*}.png ($(grep -o '<html lang="[^"]*"' "$pages/$lang.html"))"
+  tw_render "$pages/$lang.html" 380,1400 "$pages/$lang.png" "anomaly-${lang%_*}"
 done

@@ -4,6 +4,7 @@
 # web-popup.png and web-history.png, and smaller copies in docs/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/render.sh
 preset=${TW_RENDER_PRESET:-native}
 { cmake --preset "$preset" && cmake --build "build/$preset" --target bat_render_pages web_render_pages; } >/dev/null
 
@@ -17,16 +18,9 @@ done
 "build/$preset/tests/battery/bat_render_pages" "$(realpath "$pages")"
 
 for name in recal halfcapa nocapa two-packs; do
-  shot=$shots/battery-$name.png
-  rm -f "$shot"
   # The popup is 380 px wide and 450 px high for one condition (it scrolls); taller here to show it all.
   height=450; [ "$name" = recal ] && height=640; [ "$name" = two-packs ] && height=900
-  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
-    --disable-component-update --disable-sync --user-data-dir="$pages/profile" --hide-scrollbars \
-    --screenshot="$shot" --window-size=380,$height "file://$(realpath "$pages/$name.html")" >/dev/null 2>&1
-  [ -s "$shot" ] || { echo "no screenshot for $name" >&2; exit 1; }
-  convert "$shot" -strip -colors 64 "docs/screenshots/battery-$name.png"
-  echo "rendered: $shot"
+  tw_render "$pages/$name.html" 380,$height "$shots/battery-$name.png" "battery-$name"
 done
 
 # The web notices: the popup page with its three sections, and the history view's frameset.
@@ -40,14 +34,7 @@ done
 "build/$preset/tests/web/web_render_pages" "$(realpath "$web")"
 for page in popup:popup.html:380,640 history:wkptrshs1.htm:760,420; do
   IFS=: read -r name file size <<<"$page"
-  shot=$shots/web-$name.png
-  rm -f "$shot"
-  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
-    --disable-component-update --disable-sync --user-data-dir="$web/profile" --hide-scrollbars \
-    --screenshot="$shot" --window-size="$size" "file://$(realpath "$web/$file")" >/dev/null 2>&1
-  [ -s "$shot" ] || { echo "no screenshot for web $name" >&2; exit 1; }
-  convert "$shot" -strip -colors 64 "docs/screenshots/web-$name.png"
-  echo "rendered: $shot"
+  tw_render "$web/$file" "$size" "$shots/web-$name.png" "web-$name"
 done
 
 # The update manager's catalogue page as the win64 Wine test wrote it (web_catalogue_win_test),
@@ -58,14 +45,7 @@ if [ -s "$catalogue" ]; then
   dl=build/catalogue-page && rm -rf "$dl" && mkdir -p "$dl"
   cp resources/registration/style.css resources/web/local.css resources/web/sysglance_*.png "$dl/"
   sed 's|<base href="[^"]*">||' "$catalogue" > "$dl/wkptrsdl.htm"
-  shot=$shots/web-catalogue.png
-  rm -f "$shot"
-  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
-    --disable-component-update --disable-sync --user-data-dir="$dl/profile" --hide-scrollbars \
-    --screenshot="$shot" --window-size=693,379 "file://$(realpath "$dl/wkptrsdl.htm")" >/dev/null 2>&1
-  [ -s "$shot" ] || { echo "no screenshot for the catalogue" >&2; exit 1; }
-  convert "$shot" -strip -colors 64 docs/screenshots/web-catalogue.png
-  echo "rendered: $shot"
+  tw_render "$dl/wkptrsdl.htm" 693,379 "$shots/web-catalogue.png" web-catalogue
 else
   echo "catalogue page: not rendered (run web_catalogue_win_test in the win64 preset first)"
 fi

@@ -23,16 +23,16 @@ for preset in win32 win64; do
   { cmake --preset "$preset" && cmake --build --preset "$preset"; } >/dev/null
 done
 
+source scripts/lib/notebook.sh
+source scripts/lib/render.sh
 tw_wine_up
 # The maker's support server: the local stand-in, serving sim/support-server/scenarios/default.
-support_state=$(mktemp -d /tmp/tellwick-support.XXXXXX)
-python3 sim/support-server/support_server.py start --root sim/support-server/scenarios --state "$support_state" >/dev/null
-export TELLWICK_SUPPORT_HOST="127.0.0.1:$(awk '$1 == "http" {print $2}' "$support_state/ports")/default"
+tw_support_up
 # The notebook runs from a copy of its scenario: halfway through, the maker's Full-HD television
 # is plugged in (a [display] section added, and the display change announced), unless the
 # scenario describes its own displays.
 plugged=$(mktemp -d)
-trap 'python3 sim/support-server/support_server.py stop --state "$support_state" >/dev/null 2>&1; rm -rf "$support_state" "$plugged"; tw_wine_down' EXIT
+trap 'tw_support_down; rm -rf "$plugged"; tw_wine_down' EXIT
 cp "${scenario:-sim/scenarios/default.ini}" "$plugged/scenario.ini"
 export TELLWICK_SCENARIO="Z:$(echo "$plugged/scenario.ini" | tr / '\\')"
 export TELLWICK_GFX_LOG="Z:$(echo "$plugged/graphics.log" | tr / '\\')"
@@ -41,22 +41,9 @@ cp "$plugged/scenario.ini" "$plugged/unplugged.ini"
 shots=build/screenshots
 mkdir -p "$shots"
 
-# A quick clock, no first-run question, and no question about Wine reporting a newer Windows.
-wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v ClockSpeed /t REG_DWORD /d 50 /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v InitialDlgShown /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine reg add 'HKLM\SOFTWARE\Velmorant\Common' /v DisableFutureOSWarning /t REG_DWORD /d 1 /f /reg:64 >/dev/null 2>&1
-# The battery module checks on its own, as after a "yes" to the first-run question.
-wine reg add 'HKCU\Software\Velmorant\WICKPOST\WKPTBAT' /v InitialAutoCheck /t REG_DWORD /d 1 /f >/dev/null 2>&1
-# The maker's image switches the web notices on; they check on connection, here every other minute.
-wine reg add 'HKLM\Software\Velmorant\WICKPOST\WKPTRSS' /v Enable /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine reg add 'HKLM\Software\Velmorant\WICKPOST\WKPTRSS' /v SetupEnable /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Velmorant\WICKPOST\WKPTRSS' /v CheckMethod /t REG_DWORD /d 1 /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Velmorant\WICKPOST\WKPTRSS' /v SuppressAutoCheckMinute /t REG_DWORD /d 1 /f >/dev/null 2>&1
-# The notebook was first used today (the PC-information viewer's record), unless the scenario says otherwise.
-wine reg add 'HKLM\Software\Velmorant\Sysglance' /v FirstLogin /t REG_SZ /d "$(date +%m/%d/%Y)" /f /reg:64 >/dev/null 2>&1
-
-temp_dir="$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local/Temp"
-[ -d "$temp_dir" ] || temp_dir=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -name Temp | head -n 1)
+# A quick clock and the settings of an unattended run (scripts/lib/notebook.sh).
+tw_notebook_settings 50
+temp_dir=$(tw_prefix_temp)
 
 for preset in win32 win64; do
   if [ "$preset" = win32 ] && [ "$TW_WINE32" != 1 ]; then
@@ -70,17 +57,12 @@ for preset in win32 win64; do
   rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp" "$temp_dir"/EWI*.png
   cp "$plugged/unplugged.ini" "$plugged/scenario.ini"
   : > "$plugged/graphics.log"
-  # The graphics driver's control object, played by the sim's COM server; the 32-bit module
-  # reaches it through the 64-bit helper and server.
-  wine regsvr32 /s "Z:$PWD/$out/igfxsim.dll" || echo "(the graphics object could not be registered)"
+  # The 32-bit graphics module reaches the graphics object through the 64-bit helper and server.
   if [ "$preset" = win32 ]; then
     cp build/win64/out/sim/vidassist.exe "$out/"
     wine regsvr32 /s "Z:$PWD/build/win64/out/sim/igfxsim.dll" || echo "(the 64-bit graphics object could not be registered)"
   fi
-  # The disk viewer's services and history, from the same notebook (sim/README.md).
-  viewer_scenario=${scenario:-$PWD/sim/scenarios/default.ini}
-  wine "$out/sysglance_sim.exe" install "Z:$(echo "$viewer_scenario" | tr / '\\')" 'C:\windows\temp\sysglance.log' ||
-    echo "(the disk viewer's stand-in could not be installed)"
+  tw_notebook_devices "$out" "${scenario:-$PWD/sim/scenarios/default.ini}"
   wine "$out/Wickpost.exe" >/dev/null 2>&1 &
   host=$!
   # The hard-disk module checks by itself only in the first minutes of an hour: "Check now".
@@ -90,7 +72,13 @@ for preset in win32 win64; do
     printf '[display]\ndisplay0 = 0x1001 1280 720 32 hdmi\ndisplay0.monitor = VEL0A01 cea VelmorantTV0\n' >> "$plugged/scenario.ini"
     wine "$out/displaychange.exe" 1280 720 32 >/dev/null 2>&1 || true
     echo "plugged: the maker's Full-HD television on HDMI"
+    # Its notice is the last line to come; a moment more for the popup to take it.
+    tw_wait_page "$temp_dir" WHM >/dev/null || true
+    sleep 1
   fi
+  # The mini popup with a line per notice, before the anomaly's page (shown at once) replaces it.
+  xwd -root -display "$DISPLAY" -silent | convert xwd:- "$shots/wickpost-mini-$preset.png" 2>/dev/null &&
+    echo "screenshot: $shots/wickpost-mini-$preset.png (the mini popup)"
   # The embedded controller finds the battery failing and announces it (sim/README.md).
   printf '[anomaly]\nbattery = red\n' >> "$plugged/scenario.ini"
   wine "$out/ec_event.exe" 0xC0 >/dev/null 2>&1 && echo "event: the embedded controller reports a battery fault"

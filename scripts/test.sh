@@ -34,6 +34,10 @@ run_ctest() {
   return 0
 }
 
+# The README's table of operator settings is the one the installers' list gives.
+echo "== documentation"
+python3 scripts/settings_table.py --check README.md || failed=1
+
 for preset in native-asan win32 win64; do build "$preset"; done
 [ "$fuzz_seconds" -gt 0 ] && build fuzz
 

@@ -1,11 +1,15 @@
 // Stands in for the user at the tray menu: posts one of the host's menu commands to the
 // running Wickpost ("checknow", "settings", "exit"), opens the About box and prints its
-// product line ("about"), or prints the running host's program file ("running"). Exit status 0
-// when the host (and for "about" its box) was found.
+// product line ("about"), or prints the running host's program file ("running"). For the
+// scripts that watch the host, "usage" prints its private commit in KiB, handle count and GDI
+// and USER object counts ("n/a" where the system does not tell). Exit status 0 when the host (and for "about"
+// its box) was found.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "host/module_contract.h"
 #include "resources/host/resource.h"
@@ -46,10 +50,14 @@ int About(HWND host) {
   return 0;
 }
 
-int Running(HWND host) {
+DWORD HostPid(HWND host) {
   DWORD pid = 0;
   GetWindowThreadProcessId(host, &pid);
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  return pid;
+}
+
+int Running(HWND host) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, HostPid(host));
   if (!process) return 1;
   wchar_t path[MAX_PATH] = {};
   DWORD size = MAX_PATH;
@@ -62,6 +70,77 @@ int Running(HWND host) {
   return 0;
 }
 
+// The handles of `pid` from the system's handle table, where the process's own count is not
+// told (Wine answers 0 for another process). False when the table cannot be read.
+bool CountHandlesInTable(DWORD pid, DWORD* count) {
+  struct Entry {
+    USHORT process, creatorBackTrace;
+    UCHAR type, attributes;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+  };
+  struct Table {
+    ULONG count;
+    Entry entries[1];
+  };
+  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return false;
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+  std::vector<unsigned char> buffer(1 << 16);
+  LONG status = kLengthMismatch;
+  for (int tries = 0; tries < 8 && status == kLengthMismatch; ++tries) {
+    ULONG needed = 0;
+    status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == kLengthMismatch) buffer.resize(needed > buffer.size() ? needed + 4096 : buffer.size() * 2);
+  }
+  if (status < 0) return false;
+  const auto* table = reinterpret_cast<const Table*>(buffer.data());
+  DWORD n = 0;
+  for (ULONG i = 0; i < table->count; ++i)
+    if (table->entries[i].process == static_cast<USHORT>(pid)) ++n;
+  *count = n;
+  return true;
+}
+
+void PrintCount(const char* name, DWORD count, bool known) {
+  if (known) std::printf(" %s=%lu", name, count);
+  else std::printf(" %s=n/a", name);
+}
+
+int Usage(HWND host) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, HostPid(host));
+  if (!process) return 1;
+  PROCESS_MEMORY_COUNTERS_EX pmc = {};
+  pmc.cb = sizeof pmc;
+  const bool memory = GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
+  DWORD handles = 0;
+  // A live process has handles: 0 is "not told".
+  const bool handlesKnown = (GetProcessHandleCount(process, &handles) && handles != 0) ||
+                            CountHandlesInTable(HostPid(host), &handles);
+  // 0 with an error set is "not told" (Wine answers so); a live GUI process has objects.
+  SetLastError(0);
+  const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+  const bool gdiKnown = gdi != 0 || GetLastError() == 0;
+  SetLastError(0);
+  const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
+  const bool userKnown = user != 0 || GetLastError() == 0;
+  CloseHandle(process);
+  // Wine leaves PrivateUsage at 0; its commit charge is the same private commit.
+  const SIZE_T commit = pmc.PrivateUsage ? pmc.PrivateUsage : pmc.PagefileUsage;
+  std::printf("private_kib=");
+  if (memory) std::printf("%lu", static_cast<unsigned long>(commit / 1024));
+  else std::printf("n/a");
+  PrintCount("handles", handles, handlesKnown);
+  PrintCount("gdi", gdi, gdiKnown);
+  PrintCount("user", user, userKnown);
+  std::printf("\n");
+  return memory ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,10 +149,12 @@ int main(int argc, char** argv) {
   if (!std::strcmp(argv[1], "checknow")) command = IDM_CHECKNOW;
   else if (!std::strcmp(argv[1], "settings")) command = IDM_SETTINGS;
   else if (!std::strcmp(argv[1], "exit")) command = IDM_EXIT;
-  else if (std::strcmp(argv[1], "about") && std::strcmp(argv[1], "running")) return 64;
+  else if (std::strcmp(argv[1], "about") && std::strcmp(argv[1], "running") && std::strcmp(argv[1], "usage"))
+    return 64;
   const HWND host = WaitHost();
   if (!host) return 1;
   if (!std::strcmp(argv[1], "about")) return About(host);
   if (!std::strcmp(argv[1], "running")) return Running(host);
+  if (!std::strcmp(argv[1], "usage")) return Usage(host);
   return PostMessageW(host, WM_COMMAND, command, 0) ? 0 : 1;
 }

@@ -1,8 +1,12 @@
 // Idle cost of Wickpost against a tray-only baseline, under Wine: private memory, CPU per
-// idle clock tick with all eight slots filled by do-nothing modules, and the time from
-// process start until the tray icon exists. Prints the figures and the ratios.
+// idle clock tick and the time from process start until the tray icon exists. Prints the
+// figures and the ratios.
 //
-//   host_bench [--smoke]   --smoke: one run with a short idle window, to show it still works
+//   host_bench [--smoke] [--product]
+//     --smoke: one run with a short idle window, to show it still works
+//     --product: the host in its own folder with the seven delivered modules (the sim build,
+//                on the notebook the environment names), at the normal one-second clock;
+//                otherwise all eight slots hold do-nothing modules on a 50 ms clock
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -17,7 +21,8 @@
 
 namespace {
 const wchar_t* const kNames[] = {L"wkpthdd", L"wkptrss", L"wkptreg", L"wkptbat", L"wkptrcvr", L"wkpthdmi", L"wkptanm", L"wkptxwpk"};
-constexpr DWORD kClockMs = 50;
+constexpr DWORD kFastClockMs = 50;
+constexpr DWORD kProductClockMs = 1000;
 constexpr DWORD kIdleMs = 5000;
 constexpr DWORD kSmokeIdleMs = 1000;
 constexpr int kRuns = 5;
@@ -38,7 +43,24 @@ void SetDword(HKEY root, const wchar_t* key, const wchar_t* name, DWORD value) {
 
 struct Sample {
   double startMs = -1, privateKb = 0, cpuUs = 0;
+  std::wstring modules;  // the slot modules loaded once idle, by name
 };
+
+// Which of the host's slot modules `process` has loaded: a module whose start-up failed is
+// unloaded again, and would make the figures look lighter than the product is.
+std::wstring LoadedSlots(HANDLE process) {
+  HMODULE loaded[512];
+  DWORD bytes = 0;
+  std::wstring names;
+  if (!EnumProcessModules(process, loaded, sizeof loaded, &bytes)) return L"(cannot list)";
+  for (DWORD i = 0; i < std::min<DWORD>(bytes / sizeof(HMODULE), 512); ++i) {
+    wchar_t name[MAX_PATH] = {};
+    if (!GetModuleBaseNameW(process, loaded[i], name, MAX_PATH)) continue;
+    for (const wchar_t* slot : kNames)
+      if (!lstrcmpiW(name, (std::wstring(slot) + L".dll").c_str())) names += (names.empty() ? L"" : L" ") + std::wstring(slot);
+  }
+  return names;
+}
 
 double Now() {
   LARGE_INTEGER f, c;
@@ -111,7 +133,7 @@ struct Program {
 
 // One start of `program` from `dir`: the time to its tray icon, then, once it waits for input,
 // its CPU over `idleMs` and its private commit. Fills `error` when the program does not get there.
-Sample Measure(const Program& program, const std::wstring& dir, DWORD idleMs, std::string& error) {
+Sample Measure(const Program& program, const std::wstring& dir, DWORD idleMs, DWORD clockMs, std::string& error) {
   Sample s;
   const std::wstring exe = dir + L"\\" + program.exeName;
   std::wstring line = L"\"" + exe + L"\"";
@@ -145,10 +167,11 @@ Sample Measure(const Program& program, const std::wstring& dir, DWORD idleMs, st
     const double cpu0 = LinuxCpuUs(program.exeName);
     // The measuring window itself: idle time is what is measured.
     Sleep(idleMs);
-    s.cpuUs = (LinuxCpuUs(program.exeName) - cpu0) / (idleMs / kClockMs);
+    s.cpuUs = (LinuxCpuUs(program.exeName) - cpu0) / (idleMs / clockMs);
     PROCESS_MEMORY_COUNTERS_EX pmc = {sizeof pmc};
     GetProcessMemoryInfo(pi.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
     s.privateKb = pmc.PagefileUsage / 1024.0;  // the private commit; Wine leaves PrivateUsage at 0
+    s.modules = LoadedSlots(pi.hProcess);
   }
   if (window) PostMessageW(window, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
@@ -164,13 +187,20 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool smoke = argc > 1 && std::string(argv[1]) == "--smoke";
-  if (argc > 2 || (argc == 2 && !smoke)) {
-    std::printf("usage: host_bench [--smoke]\n");
+  bool smoke = false, product = false, bad = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--smoke") smoke = true;
+    else if (arg == "--product") product = true;
+    else bad = true;
+  }
+  if (bad) {
+    std::printf("usage: host_bench [--smoke] [--product]\n");
     return 2;
   }
   const int runs = smoke ? 1 : kRuns;
   const DWORD idleMs = smoke ? kSmokeIdleMs : kIdleMs;
+  const DWORD clockMs = product ? kProductClockMs : kFastClockMs;
   // A second host would only show its "already running" box.
   if (FindWindowW(L"WICKPOST", nullptr)) {
     std::printf("a Wickpost is running already: end it first\n");
@@ -180,24 +210,33 @@ int main(int argc, char** argv) {
   GetTempPathW(MAX_PATH, temp);
   const std::wstring dir = std::wstring(temp) + L"wkpt-bench";
   CreateDirectoryW(dir.c_str(), nullptr);
-  CopyFileW(WinePath(HOST_EXE).c_str(), (dir + L"\\Wickpost.exe").c_str(), FALSE);
   CopyFileW(WinePath(BASELINE_EXE).c_str(), (dir + L"\\tray_baseline.exe").c_str(), FALSE);
-  for (const wchar_t* name : kNames) CopyFileW(WinePath(IDLE_DLL).c_str(), (dir + L"\\" + name + L".dll").c_str(), FALSE);
-  // Windows 7 for the host (no toast bridge here), a 50 ms clock, the first-run question answered.
+  std::wstring hostDir = dir;
+  if (product) {
+    // The delivered set as built: the host beside its modules, their pages and helpers.
+    hostDir = WinePath(HOST_EXE);
+    hostDir.resize(hostDir.find_last_of(L'\\'));
+  } else {
+    CopyFileW(WinePath(HOST_EXE).c_str(), (dir + L"\\Wickpost.exe").c_str(), FALSE);
+    for (const wchar_t* name : kNames) CopyFileW(WinePath(IDLE_DLL).c_str(), (dir + L"\\" + name + L".dll").c_str(), FALSE);
+  }
+  // Windows 7 for the host (no toast bridge here), the clock, the first-run question answered.
   HKEY h = nullptr;
   RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\Wickpost.exe", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr);
   RegSetValueExW(h, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"win2008r2"), 20);
   RegCloseKey(h);
-  SetDword(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST", L"ClockSpeed", kClockMs);
+  SetDword(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST", L"ClockSpeed", clockMs);
   SetDword(HKEY_CURRENT_USER, L"Software\\Velmorant\\WICKPOST", L"InitialDlgShown", 1);
 
   const Program programs[2] = {{L"tray_baseline.exe", kBaselineClass, kBaselineIconId},
                                {L"Wickpost.exe", L"WICKPOST", host::CNotifyIcon::kId}};
+  const std::wstring dirs[2] = {dir, hostDir};
   std::vector<double> start[2], memory[2], cpu[2];
+  std::wstring slots;
   for (int run = 0; run < runs; ++run) {
     for (int i = 0; i < 2; ++i) {
       std::string error;
-      const Sample s = Measure(programs[i], dir, idleMs, error);
+      const Sample s = Measure(programs[i], dirs[i], idleMs, clockMs, error);
       if (!error.empty()) {
         std::printf("run %d, %ls: %s\n", run + 1, programs[i].exeName, error.c_str());
         return 1;
@@ -205,10 +244,13 @@ int main(int argc, char** argv) {
       start[i].push_back(s.startMs);
       memory[i].push_back(s.privateKb);
       cpu[i].push_back(s.cpuUs);
+      if (i == 1) slots = s.modules;
     }
   }
-  std::printf("%s of %d run%s, %s build, clock %lu ms, idle window %lu ms, 8 idle modules\n", runs > 1 ? "medians" : "smoke run: figures",
-              runs, runs > 1 ? "s" : "", sizeof(void*) == 8 ? "64-bit" : "32-bit", kClockMs, idleMs);
+  std::printf("%s of %d run%s, %s build, clock %lu ms, idle window %lu ms, %s\n", runs > 1 ? "medians" : "smoke run: figures",
+              runs, runs > 1 ? "s" : "", sizeof(void*) == 8 ? "64-bit" : "32-bit", clockMs, idleMs,
+              product ? "the delivered modules" : "8 idle modules");
+  std::printf("modules loaded: %ls\n", slots.empty() ? L"none" : slots.c_str());
   std::printf("%-28s %12s %12s %8s\n", "", "baseline", "Wickpost", "ratio");
   std::printf("%-28s %12.0f %12.0f %8.2f\n", "private commit (KiB)", Median(memory[0]), Median(memory[1]), Median(memory[1]) / Median(memory[0]));
   std::printf("%-28s %12.1f %12.1f %8.2f\n", "start to tray icon (ms)", Median(start[0]), Median(start[1]), Median(start[1]) / Median(start[0]));
