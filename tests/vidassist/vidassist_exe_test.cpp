@@ -28,48 +28,9 @@ std::string ReadWhole(const std::wstring& path) {
   return text;
 }
 
-struct Handle {
-  HANDLE h = nullptr;
-  ~Handle() { Close(); }
-  void Close() {
-    if (h) CloseHandle(h);
-    h = nullptr;
-  }
-};
-
-// Starts the program with piped standard input and output, writes `input`, closes it and
-// reads everything until the program ends.
+// Runs the program with `input` as its standard input and everything it writes as `output`.
 int Converse(const std::wstring& exe, const std::string& input, std::string& output) {
-  SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  Handle inRead, inWrite, outRead, outWrite;
-  if (!CreatePipe(&inRead.h, &inWrite.h, &sa, 1 << 16) || !CreatePipe(&outRead.h, &outWrite.h, &sa, 1 << 16))
-    return -1000;
-  SetHandleInformation(inWrite.h, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(outRead.h, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si = {sizeof si};
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = inRead.h;
-  si.hStdOutput = outWrite.h;
-  si.hStdError = outWrite.h;
-  PROCESS_INFORMATION pi = {};
-  std::wstring line = L"\"" + exe + L"\"";
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &si, &pi))
-    return -1001;
-  inRead.Close();
-  outWrite.Close();
-  DWORD written = 0;
-  WriteFile(inWrite.h, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-  inWrite.Close();
-  output.clear();
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(outRead.h, buffer, sizeof buffer, &got, nullptr) && got) output.append(buffer, got);
-  WaitForSingleObject(pi.hProcess, 30000);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  return static_cast<int>(code);
+  return wintest::RunWithInput(L"\"" + exe + L"\"", input, output, 30000);
 }
 
 std::string WinPath(const char* unixPath) {

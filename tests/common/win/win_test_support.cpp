@@ -73,25 +73,45 @@ std::string ReadAll(const std::wstring& path) {
   return out;
 }
 
-int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs) {
+namespace {
+struct OwnedHandle {
+  HANDLE h = nullptr;
+  ~OwnedHandle() { Close(); }
+  void Close() {
+    if (h) CloseHandle(h);
+    h = nullptr;
+  }
+};
+
+// Runs a command line with its output piped back; `input`, when given, is written to its
+// standard input, which is then closed. The output as written, carriage returns included.
+int RunPiped(const std::wstring& commandLine, const std::string* input, DWORD flags, std::string& output,
+             DWORD timeoutMs) {
   output.clear();
   SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return -1;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  OwnedHandle inRead, inWrite, outRead, outWrite;
+  if (!CreatePipe(&outRead.h, &outWrite.h, &sa, 1 << 16)) return -1;
+  SetHandleInformation(outRead.h, HANDLE_FLAG_INHERIT, 0);
+  if (input) {
+    if (!CreatePipe(&inRead.h, &inWrite.h, &sa, 1 << 16)) return -1;
+    SetHandleInformation(inWrite.h, HANDLE_FLAG_INHERIT, 0);
+  }
   STARTUPINFOW si = {sizeof si};
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = writeEnd;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = outWrite.h;
+  si.hStdError = outWrite.h;
+  si.hStdInput = input ? inRead.h : GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION pi = {};
   std::vector<wchar_t> cmd(commandLine.begin(), commandLine.end());
   cmd.push_back(0);
-  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(writeEnd);
-  if (!started) {
-    CloseHandle(readEnd);
-    return -1;
+  const BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &si, &pi);
+  outWrite.Close();
+  inRead.Close();
+  if (!started) return -1;
+  if (input) {
+    DWORD written = 0;
+    WriteFile(inWrite.h, input->data(), static_cast<DWORD>(input->size()), &written, nullptr);
+    inWrite.Close();
   }
   // Read until the process ends, not until the pipe closes: a process it starts (Wine's
   // desktop, say) may inherit the pipe and keep it open.
@@ -100,10 +120,10 @@ int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeo
   for (bool exited = false; !exited;) {
     exited = WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0;
     DWORD available = 0;
-    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available) {
+    while (PeekNamedPipe(outRead.h, nullptr, 0, nullptr, &available, nullptr) && available) {
       char buffer[4096];
       DWORD got = 0;
-      if (!ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) || !got) break;
+      if (!ReadFile(outRead.h, buffer, sizeof buffer, &got, nullptr) || !got) break;
       output.append(buffer, got);
     }
     if (!exited && GetTickCount() - start > timeoutMs) {
@@ -112,14 +132,23 @@ int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeo
     }
   }
   GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(readEnd);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
+  return static_cast<int>(code);
+}
+}  // namespace
+
+int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs) {
+  const int code = RunPiped(commandLine, nullptr, 0, output, timeoutMs);
   std::string clean;
   for (char c : output)
     if (c != '\r') clean.push_back(c);
   output = clean;
-  return static_cast<int>(code);
+  return code;
+}
+
+int RunWithInput(const std::wstring& commandLine, const std::string& input, std::string& output, DWORD timeoutMs) {
+  return RunPiped(commandLine, &input, DETACHED_PROCESS, output, timeoutMs);
 }
 
 ScopedKey::ScopedKey(HKEY root, std::wstring path, REGSAM view) : root_(root), path_(std::move(path)), view_(view) {

@@ -19,6 +19,10 @@ std::string ReadAll(const std::wstring& path);
 std::map<std::string, int> SupportServerPorts(const std::wstring& stateDir);
 
 int RunProgram(const std::wstring& commandLine, std::string& output, DWORD timeoutMs = 60000);
+// Runs a console program without a console, with `input` as its whole standard input; its
+// exit code (or -1) and its output as written.
+int RunWithInput(const std::wstring& commandLine, const std::string& input, std::string& output,
+                 DWORD timeoutMs = 60000);
 // Deletes a folder with everything in it; true when it is gone.
 bool RemoveFolder(const std::wstring& folder);
 // The web module's history folder of this user (what its notices left behind).
