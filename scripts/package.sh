@@ -23,8 +23,9 @@ for arch in x86 x64; do
   preset=win32; [ "$arch" = x64 ] && preset=win64
   stage=$out/stage-$arch
   rm -rf "$stage" && mkdir -p "$stage"
-  # The release set, without the developer's tools; the display helper is always the 64-bit one.
-  find "build/$preset/out/release" -maxdepth 1 -type f ! -name 'wickinfo.exe' -exec cp {} "$stage/" \;
+  # The release set, without the developer's tools or the debug information kept beside each
+  # program; the display helper is always the 64-bit one.
+  find "build/$preset/out/release" -maxdepth 1 -type f ! -name 'wickinfo.exe' ! -name '*.debug' -exec cp {} "$stage/" \;
   cp build/win64/out/release/vidassist.exe "$stage/"
   for f in "$stage"/*.exe "$stage"/*.dll; do tw_sign "$f" "$signing"; done
   msi="$out/Tellwick-${version%% *}-$arch.msi"

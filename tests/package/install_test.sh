@@ -34,6 +34,7 @@ signed_all() {
   done
 }
 check "osslsigncode verify: the package and each of its $(find "$unpacked" -type f \( -name '*.exe' -o -name '*.dll' \) | wc -l) programs" signed_all
+check "no debug information in the package" test -z "$(find "$unpacked" -type f -name '*.debug')"
 
 tw_wine_up 2>/dev/null
 programs='C:\Program Files\Velmorant\Tellwick'
