@@ -228,4 +228,48 @@ STDMETHODIMP CIESink::Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* para
   return DISP_E_MEMBERNOTFOUND;
 }
 
+bool BrowserControl::Create(HWND window, IHTMLPopupEventListener* listener) {
+  OleSite* site = new (std::nothrow) OleSite(window);
+  if (!site) return false;
+  site_.attach(site);
+  RECT client = {};
+  GetClientRect(window, &client);
+  if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(control_.out()))) ||
+      FAILED(control_->SetClientSite(site)) ||
+      FAILED(control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, window, &client)) ||
+      FAILED(control_.As(&browser_)))
+    return false;
+  CIESink* sink = new (std::nothrow) CIESink(listener);
+  if (!sink) return false;
+  sink_.attach(sink);
+  if (FAILED(sink_->Connect(browser_.get()))) return false;
+  browser_->put_Silent(VARIANT_TRUE);  // no script-error boxes over the notebook's desktop
+  return true;
+}
+
+HRESULT BrowserControl::Navigate(const wchar_t* url) {
+  if (!browser_) return E_UNEXPECTED;
+  Bstr address(url);
+  if (!address.get()) return E_OUTOFMEMORY;
+  VARIANT target, none;
+  VariantInit(&target);
+  VariantInit(&none);
+  target.vt = VT_BSTR;
+  target.bstrVal = address.get();
+  return browser_->Navigate2(&target, &none, &none, &none, &none);
+}
+
+void BrowserControl::Release() {
+  if (sink_) sink_->Disconnect();
+  sink_.reset();
+  browser_.reset();
+  if (control_) {
+    control_->Close(OLECLOSE_NOSAVE);
+    control_->SetClientSite(nullptr);
+  }
+  control_.reset();
+  if (site_) site_->Detach();
+  site_.reset();
+}
+
 }  // namespace browser

@@ -148,4 +148,30 @@ class CIESink final : public EventSink {
   EventConnection documentEvents_;
 };
 
+// The browser control filling a window: its site, the control, the browser and its event
+// sink, made together and released in the reverse order.
+class BrowserControl {
+ public:
+  BrowserControl() = default;
+  ~BrowserControl() { Release(); }
+  BrowserControl(const BrowserControl&) = delete;
+  BrowserControl& operator=(const BrowserControl&) = delete;
+
+  // False when any part cannot be made; what was made is released by Release.
+  bool Create(HWND window, IHTMLPopupEventListener* listener);
+  HRESULT Navigate(const wchar_t* url);
+  void Release();
+
+  IOleObject* control() const { return control_.get(); }
+  IWebBrowser2* browser() const { return browser_.get(); }
+  // The loaded page's document events are connected.
+  bool documentHooked() const { return sink_ && sink_->documentHooked(); }
+
+ private:
+  ComPtr<OleSite> site_;
+  ComPtr<IOleObject> control_;
+  ComPtr<IWebBrowser2> browser_;
+  ComPtr<CIESink> sink_;
+};
+
 }  // namespace browser

@@ -114,52 +114,19 @@ void CHTMLPopupWindow::RestartTimer(bool userHere) {
 // ---- The browser control
 
 bool CHTMLPopupWindow::CreateBrowser(HWND window) {
-  OleSite* site = new (std::nothrow) OleSite(window);
-  if (!site) return false;
-  site_.attach(site);
-  RECT client = {};
-  GetClientRect(window, &client);
-  if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(control_.out()))) ||
-      FAILED(control_->SetClientSite(site)) ||
-      FAILED(control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, window, &client)) ||
-      FAILED(control_.As(&browser_)))
-    return false;
-  CIESink* sink = new (std::nothrow) CIESink(this);
-  if (!sink) return false;
-  ieSink_.attach(sink);
-  if (FAILED(ieSink_->Connect(browser_.get()))) return false;
-  browser_->put_Silent(VARIANT_TRUE);  // no script-error boxes over the notebook's desktop
+  if (!browser_.Create(window, this)) return false;
   SetForegroundWindow(window);
   return SUCCEEDED(Navigate());
 }
 
-void CHTMLPopupWindow::ReleaseBrowser() {
-  if (ieSink_) ieSink_->Disconnect();
-  ieSink_.reset();
-  browser_.reset();
-  if (control_) {
-    control_->Close(OLECLOSE_NOSAVE);
-    control_->SetClientSite(nullptr);
-  }
-  control_.reset();
-  if (site_) site_->Detach();
-  site_.reset();
-}
+void CHTMLPopupWindow::ReleaseBrowser() { browser_.Release(); }
 
-HRESULT CHTMLPopupWindow::Navigate() {
-  if (!browser_) return E_UNEXPECTED;
-  Bstr url(page_.c_str());
-  VARIANT address, none;
-  VariantInit(&address);
-  VariantInit(&none);
-  address.vt = VT_BSTR;
-  address.bstrVal = url.get();
-  return browser_->Navigate2(&address, &none, &none, &none, &none);
-}
+HRESULT CHTMLPopupWindow::Navigate() { return browser_.Navigate(page_.c_str()); }
 
 void CHTMLPopupWindow::FitBrowser(HWND window) {
   ComPtr<IOleInPlaceObject> inPlace;
-  if (!control_ || FAILED(control_.As(&inPlace))) return;
+  IOleObject* control = browser_.control();
+  if (!control || FAILED(control->QueryInterface(IID_PPV_ARGS(inPlace.out())))) return;
   RECT client = {};
   GetClientRect(window, &client);
   inPlace->SetObjectRects(&client, &client);
@@ -167,7 +134,8 @@ void CHTMLPopupWindow::FitBrowser(HWND window) {
 
 void CHTMLPopupWindow::PassKey(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   ComPtr<IOleInPlaceActiveObject> active;
-  if (!browser_ || FAILED(browser_.As(&active))) return;
+  IWebBrowser2* browser = browser_.browser();
+  if (!browser || FAILED(browser->QueryInterface(IID_PPV_ARGS(active.out())))) return;
   MSG msg = {window, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
   active->TranslateAccelerator(&msg);
 }

@@ -56,7 +56,7 @@ class CHTMLPopupWindow final : public IHTMLPopupEventListener {
   bool visible() const { return visible_; }
   bool timerRunning() const { return timer_ != 0; }
   const std::wstring& page() const { return page_; }
-  IWebBrowser2* browser() const { return browser_.get(); }
+  IWebBrowser2* browser() const { return browser_.browser(); }
 
   bool OnDocumentEvent(DISPID dispid, IHTMLEventObj* eventObject) override;
 
@@ -85,10 +85,7 @@ class CHTMLPopupWindow final : public IHTMLPopupEventListener {
   PageSerial serial_;
   IHTMLEventObj* sending_ = nullptr;
   IPopupCloseHandler* closeHandler_ = nullptr;
-  ComPtr<OleSite> site_;
-  ComPtr<IOleObject> control_;
-  ComPtr<IWebBrowser2> browser_;
-  ComPtr<CIESink> ieSink_;
+  browser::BrowserControl browser_;
 };
 
 // The owner's answer to a click report: 0 lets the click go on, -1 cancels it. The report's

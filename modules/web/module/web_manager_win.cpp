@@ -43,50 +43,22 @@ class PageBrowser final : public browser::IHTMLPopupEventListener {
     pane_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_CLIPCHILDREN, area.left, area.top, area.right - area.left,
                             area.bottom - area.top, dialog_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kManagerPage)),
                             kit::ModuleInstance(), nullptr);
-    auto* site = pane_ ? new (std::nothrow) browser::OleSite(pane_) : nullptr;
-    if (!site) return Fail();
-    site_.attach(site);
-    RECT client = {};
-    GetClientRect(pane_, &client);
-    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(control_.out()))) ||
-        FAILED(control_->SetClientSite(site)) ||
-        FAILED(control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, pane_, &client)) ||
-        FAILED(control_.As(&browser_)))
-      return Fail();
-    auto* sink = new (std::nothrow) browser::CIESink(this);
-    if (!sink) return Fail();
-    sink_.attach(sink);
-    if (FAILED(sink_->Connect(browser_.get()))) return Fail();
-    browser_->put_Silent(VARIANT_TRUE);
+    if (!pane_ || !browser_.Create(pane_, this)) return Fail();
     return Navigate(page) || Fail();
   }
   // The page's document has loaded (its events are connected).
-  bool Loaded() const { return sink_ && sink_->documentHooked(); }
+  bool Loaded() const { return browser_.documentHooked(); }
   bool Navigate(const std::u16string& page) {
     const std::wstring url = L"file:///" + std::wstring(Wide(page));
-    Bstr address(url.c_str());
-    VARIANT target, none;
-    VariantInit(&target);
-    VariantInit(&none);
-    target.vt = VT_BSTR;
-    target.bstrVal = address.get();
-    return browser_ && address.get() && SUCCEEDED(browser_->Navigate2(&target, &none, &none, &none, &none));
+    return SUCCEEDED(browser_.Navigate(url.c_str()));
   }
   void Show(bool on) { ShowWindow(pane_, on ? SW_SHOW : SW_HIDE); }
   void Print() {
-    if (browser_) browser_->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_PROMPTUSER, nullptr, nullptr);
+    if (IWebBrowser2* browser = browser_.browser())
+      browser->ExecWB(OLECMDID_PRINT, OLECMDEXECOPT_PROMPTUSER, nullptr, nullptr);
   }
   void Close() {
-    if (sink_) sink_->Disconnect();
-    sink_.reset();
-    browser_.reset();
-    if (control_) {
-      control_->Close(OLECLOSE_NOSAVE);
-      control_->SetClientSite(nullptr);
-    }
-    control_.reset();
-    if (site_) site_->Detach();
-    site_.reset();
+    browser_.Release();
     if (pane_) DestroyWindow(pane_);
     pane_ = nullptr;
   }
@@ -109,10 +81,7 @@ class PageBrowser final : public browser::IHTMLPopupEventListener {
   HWND dialog_;
   std::size_t count_;
   HWND pane_ = nullptr;
-  ComPtr<browser::OleSite> site_;
-  ComPtr<IOleObject> control_;
-  ComPtr<IWebBrowser2> browser_;
-  ComPtr<browser::CIESink> sink_;
+  browser::BrowserControl browser_;
 };
 
 struct ManagerState {
