@@ -38,6 +38,18 @@ bool WriteWhole(const std::wstring& path, const std::string& text) {
   return ok && written == text.size();
 }
 
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10))
+    if (condition()) return true;
+  return condition();
+}
+
+HWND WaitDialog(const wchar_t* caption, DWORD timeoutMs) {
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindWindowW(L"#32770", caption)) && IsWindowVisible(found); }, timeoutMs);
+  return found;
+}
+
 std::wstring FirstLoginDaysAgo(int days) {
   SYSTEMTIME now;
   GetLocalTime(&now);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -38,6 +39,10 @@ std::wstring TempFile(const wchar_t* prefix);
 // Today's local date `days` days back, as the PC-information viewer writes "FirstLogin"
 // ("%02d/%02d/%04d": month, day, year).
 std::wstring FirstLoginDaysAgo(int days);
+// Waits until `condition` holds, looking every 10 ms, for at most `timeoutMs`.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
+// The dialog with this caption once it is visible; null when it does not show in `timeoutMs`.
+HWND WaitDialog(const wchar_t* caption, DWORD timeoutMs = 30000);
 // Deletes a registry tree when the test ends.
 class ScopedKey {
  public:

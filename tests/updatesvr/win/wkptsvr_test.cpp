@@ -280,14 +280,7 @@ TEST_F(Server, RunsNothingThatIsNotTheMakersOrLiesOutsideTheDownloadFolders) {
   DeleteFileW(outside.c_str());
 }
 
-// Waits until `done` holds, looking every 50 ms, for at most 30 s.
-bool WaitFor(const std::function<bool()>& done) {
-  for (int i = 0; i < 600; ++i) {
-    if (done()) return true;
-    Sleep(50);
-  }
-  return done();
-}
+using wintest::WaitFor;
 
 TEST_F(Server, TheUpdaterTakesTheHandOffThroughTheServer) {
   const std::wstring updater = folder_ + L"wkptupdate.exe";

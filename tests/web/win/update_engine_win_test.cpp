@@ -27,20 +27,9 @@ using wintest::WinePath;
 const wchar_t kProgressCaption[] = L"アップデートプログラムのダウンロード・インストール";
 const wchar_t kManagerCaption[] = L"アップデートプログラムのダウンロードとインストール - Tellwick";
 
-// Waits up to 60 s for a condition, looking at the state the test watches.
-bool WaitFor(const std::function<bool()>& condition) {
-  for (int i = 0; i < 6000; ++i) {
-    if (condition()) return true;
-    Sleep(10);
-  }
-  return false;
-}
-
-HWND WaitDialog(const wchar_t* caption) {
-  HWND found = nullptr;
-  WaitFor([&] { return (found = FindWindowW(L"#32770", caption)) && IsWindowVisible(found); });
-  return found;
-}
+// Downloads and installs take their time under Wine: up to a minute for each wait.
+bool WaitFor(const std::function<bool()>& condition) { return wintest::WaitFor(condition, 60000); }
+HWND WaitDialog(const wchar_t* caption) { return wintest::WaitDialog(caption, 60000); }
 
 std::wstring Cell(HWND list, int row, int column) {
   wchar_t text[256] = {};

@@ -39,20 +39,8 @@ std::wstring Text(HWND w) {
   return buffer;
 }
 
-// Waits up to 30 s for a condition, polling the window state the test watches.
-bool WaitFor(const std::function<bool()>& condition) {
-  for (int i = 0; i < 3000; ++i) {
-    if (condition()) return true;
-    Sleep(10);
-  }
-  return false;
-}
-
-HWND WaitDialog(const wchar_t* caption) {
-  HWND found = nullptr;
-  WaitFor([&] { return (found = FindWindowW(L"#32770", caption)) && IsWindowVisible(found); });
-  return found;
-}
+using wintest::WaitDialog;
+using wintest::WaitFor;
 
 // With TELLWICK_SHOTS naming a folder (scripts/web_manager_screenshots.sh), the dialog's
 // picture is taken while the test holds: NAME.ready is written there, and the test goes on
