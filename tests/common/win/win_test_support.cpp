@@ -1,5 +1,7 @@
 #include "tests/common/win/win_test_support.h"
 
+#include <commctrl.h>
+
 #include <cwchar>
 #include <sstream>
 #include <vector>
@@ -48,6 +50,16 @@ HWND WaitDialog(const wchar_t* caption, DWORD timeoutMs) {
   HWND found = nullptr;
   WaitFor([&] { return (found = FindWindowW(L"#32770", caption)) && IsWindowVisible(found); }, timeoutMs);
   return found;
+}
+
+std::wstring Cell(HWND list, int row, int column) {
+  wchar_t text[256] = {};
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 256;
+  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return text;
 }
 
 std::wstring FirstLoginDaysAgo(int days) {

@@ -43,6 +43,8 @@ std::wstring FirstLoginDaysAgo(int days);
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
 // The dialog with this caption once it is visible; null when it does not show in `timeoutMs`.
 HWND WaitDialog(const wchar_t* caption, DWORD timeoutMs = 30000);
+// The text of a list view's cell (up to 255 characters).
+std::wstring Cell(HWND list, int row, int column);
 // Deletes a registry tree when the test ends.
 class ScopedKey {
  public:

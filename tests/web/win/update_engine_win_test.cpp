@@ -31,15 +31,7 @@ const wchar_t kManagerCaption[] = L"アップデートプログラムのダウ�
 bool WaitFor(const std::function<bool()>& condition) { return wintest::WaitFor(condition, 60000); }
 HWND WaitDialog(const wchar_t* caption) { return wintest::WaitDialog(caption, 60000); }
 
-std::wstring Cell(HWND list, int row, int column) {
-  wchar_t text[256] = {};
-  LVITEMW item = {};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = 256;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
-}
+using wintest::Cell;
 
 // The progress list's state column.
 std::wstring Label(HWND dialog, int row) { return Cell(GetDlgItem(dialog, web::kProgressList), row, 1); }

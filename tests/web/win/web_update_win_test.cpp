@@ -190,15 +190,7 @@ struct RecordingStore : web::ISettingsStore {
 
 std::u16string U(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
-std::wstring Cell(HWND list, int row, int column) {
-  wchar_t text[256] = {};
-  LVITEMW item = {};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = 256;
-  SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-  return text;
-}
+using wintest::Cell;
 
 int RowOf(HWND list, std::size_t entry) {
   LVFINDINFOW find = {LVFI_PARAM};
