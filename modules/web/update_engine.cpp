@@ -48,38 +48,34 @@ bool DownloadRow(Row& row, IEngineReport& report, IUpdateMachine& machine) {
   return ok;
 }
 
-// A package that is not the maker's is deleted before anything of it can run.
-bool PackageTrusted(FeedItem& entry, IUpdateMachine& machine) {
-  if (entry.downloads.empty()) return false;
-  DownloadFile& package = entry.downloads[0];
-  if (machine.Verify(package.localPath)) return true;
+// The package leaves the folder, and its entry counts it as not downloaded.
+void DropPackage(DownloadFile& package, IUpdateMachine& machine) {
   machine.Delete(package.localPath);
   package.done = false;
   package.present = 0;
+}
+
+// A package that is not the maker's is deleted before anything of it can run.
+bool PackageTrusted(FeedItem& entry, IUpdateMachine& machine) {
+  if (entry.downloads.empty()) return false;
+  if (machine.Verify(entry.downloads[0].localPath)) return true;
+  DropPackage(entry.downloads[0], machine);
   return false;
 }
 
 // One entry of the install phase; reports its two steps whatever happens.
 void InstallEntry(Row& row, IEngineReport& report, IUpdateMachine& machine, IInstallPort& installer) {
   FeedItem& e = *row.entry;
+  const auto fail = [&](int state) {
+    report.SetState(row.index, state);
+    report.InstallStep(2);
+  };
   const auto steps = ParseInstallScript(e.installScript.value_or(u""));
-  if (!steps || e.downloads.empty()) {
-    report.SetState(row.index, kInstallFailed);
-    report.InstallStep(2);
-    return;
-  }
-  if (!PackageTrusted(e, machine)) {
-    report.SetState(row.index, kVerifyFailed);
-    report.InstallStep(2);
-    return;
-  }
+  if (!steps || e.downloads.empty()) return fail(kInstallFailed);
+  if (!PackageTrusted(e, machine)) return fail(kVerifyFailed);
   DownloadFile& package = e.downloads[0];
   report.SetState(row.index, kExtracting);
-  if (!machine.Extract(package.localPath)) {
-    report.SetState(row.index, kInstallFailed);
-    report.InstallStep(2);
-    return;
-  }
+  if (!machine.Extract(package.localPath)) return fail(kInstallFailed);
   if (machine.Cancelled()) return;
   report.SetState(row.index, kInstalling);
   report.InstallStep(1);
@@ -87,9 +83,7 @@ void InstallEntry(Row& row, IEngineReport& report, IUpdateMachine& machine, IIns
   if (result.ok) {
     e.installed = true;
     if (result.restartNeeded) e.rebootRequired = true;
-    machine.Delete(package.localPath);
-    package.done = false;
-    package.present = 0;
+    DropPackage(package, machine);
   }
   report.SetState(row.index, result.ok ? kInstalled : kInstallFailed);
   report.InstallStep(1);
