@@ -1,5 +1,6 @@
 // Cryptographic primitives the core needs. The Windows build uses CryptoAPI
-// ("Microsoft Enhanced Cryptographic Provider v1.0"); native tests link OpenSSL.
+// ("Microsoft Enhanced Cryptographic Provider v1.0"); native tests link OpenSSL. Base64 is
+// the core's own (base64.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -20,15 +20,6 @@ bool Md5(const uint8_t* data, size_t n, uint8_t out[kMd5Size]) {
   return EVP_Digest(data, n, out, &len, EVP_md5(), nullptr) == 1 && len == kMd5Size;
 }
 
-bool Base64(const uint8_t* data, size_t n, std::string& out) {
-  std::string text(4 * ((n + 2) / 3) + 1, '\0');
-  const int len = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&text[0]), data, static_cast<int>(n));
-  if (len < 0) return false;
-  text.resize(static_cast<size_t>(len));
-  out.swap(text);
-  return true;
-}
-
 namespace {
 class OpensslDes3 : public Des3Cbc {
  public:

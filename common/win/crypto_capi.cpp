@@ -113,20 +113,6 @@ bool Md5(const uint8_t* data, size_t n, uint8_t out[kMd5Size]) {
          CryptGetHashParam(hash.get(), HP_HASHVAL, out, &size, 0) && size == kMd5Size;
 }
 
-bool Base64(const uint8_t* data, size_t n, std::string& out) {
-  // XP's crypt32 has no CRYPT_STRING_NOCRLF, so the line breaks it adds are taken out here.
-  DWORD size = 0;
-  if (!CryptBinaryToStringA(data, static_cast<DWORD>(n), CRYPT_STRING_BASE64, nullptr, &size) || !size) return false;
-  std::string text(size, '\0');
-  if (!CryptBinaryToStringA(data, static_cast<DWORD>(n), CRYPT_STRING_BASE64, &text[0], &size)) return false;
-  text.resize(size);
-  std::string oneLine;
-  for (char c : text)
-    if (c != '\r' && c != '\n' && c != ' ' && c != '\t' && c != '\0') oneLine += c;
-  out.swap(oneLine);
-  return true;
-}
-
 std::unique_ptr<Des3Cbc> Des3Cbc::Create(const uint8_t key[kDes3KeySize]) {
   std::unique_ptr<CapiDes3> des(new CapiDes3(key));
   if (!des->ok()) return nullptr;
