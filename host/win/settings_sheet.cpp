@@ -137,6 +137,8 @@ HPROPSHEETPAGE CreatePage(HINSTANCE instance, uint16_t templateId, DLGPROC proc,
 }  // namespace
 
 bool ShowSettingsSheet(const SettingsSheet& sheet, const std::vector<ModulePage>& modulePages) {
+  // The common controls load here, at the first sheet, rather than with the resident host.
+  InitCommonControls();
   GeneralPage general{&sheet};
   std::vector<HPROPSHEETPAGE> pages;
   HPROPSHEETPAGE first = CreatePage(sheet.instance, IDD_GENERAL, GeneralPageProc, reinterpret_cast<LPARAM>(&general));

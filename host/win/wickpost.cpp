@@ -1,6 +1,5 @@
 // Wickpost: the resident host. Start-up, the hidden main window and the message loop.
 #include <windows.h>
-#include <commctrl.h>
 #include <objbase.h>
 #include <wtsapi32.h>
 
@@ -276,7 +275,7 @@ LRESULT HostApp::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   }
   switch (message) {
     case WM_CREATE:
-      InitCommonControls();
+      // The common controls load with the settings sheet: at rest the host needs none.
       WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
       return 0;
     case WM_CLOSE:

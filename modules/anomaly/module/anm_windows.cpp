@@ -174,7 +174,6 @@ LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (message == WM_CREATE) {
       // The shell is not installed yet: the state comes through the creation parameter.
       s = static_cast<Shell*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-      InitCommonControls();
       s->wts = LoadLibraryW(L"wtsapi32.dll");
       if (s->wts) {
         s->registerSession = reinterpret_cast<decltype(s->registerSession)>(
@@ -207,6 +206,8 @@ LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         s->progressSeconds = note->ms / 1000;
         s->progressCount = 0;
         s->offerRestart = false;
+        // The progress bar's library loads with the first repair, not with the host.
+        InitCommonControls();
         s->progress = CreateDialogParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(IDD_ANM_PROGRESS), nullptr,
                                          ProgressProc, 0);
         if (s->progress) ShowWindow(s->progress, SW_SHOW);
