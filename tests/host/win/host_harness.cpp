@@ -1,5 +1,7 @@
 #include "tests/host/win/host_harness.h"
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -167,6 +169,17 @@ int HostProcess::Wait(DWORD timeoutMs) {
   DWORD code = 0;
   GetExitCodeProcess(pi_.hProcess, &code);
   return static_cast<int>(code);
+}
+
+bool HasLoaded(DWORD pid, const wchar_t* dll) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32W entry = {sizeof entry};
+  bool found = false;
+  for (BOOL more = Module32FirstW(snapshot, &entry); more && !found; more = Module32NextW(snapshot, &entry))
+    found = !lstrcmpiW(entry.szModule, dll);
+  CloseHandle(snapshot);
+  return found;
 }
 
 std::wstring BoxText(HWND box) {

@@ -66,6 +66,9 @@ class HostProcess {
   PROCESS_INFORMATION pi_ = {};
 };
 
+// Whether the process has `dll` (a file name, any case) loaded now.
+bool HasLoaded(DWORD pid, const wchar_t* dll);
+
 // A message box's text, and answering it.
 std::wstring BoxText(HWND box);
 void Answer(HWND box, int id);

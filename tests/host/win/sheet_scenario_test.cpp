@@ -79,8 +79,13 @@ TEST_F(SheetScenario, GeneralPageShowsDefaultsAndApplyOnlyOnARealChange) {
   settings_.SetDword(L"ClockSpeed", 50);
   box_.AddModule(L"wkptrss", "timers=1\r\n");
   HostProcess host(box_);
+  // At rest the host leaves the common controls alone (megabytes under Wine); the sheet
+  // brings them.
+  ASSERT_TRUE(box_.WaitForTicks(1));
+  EXPECT_FALSE(HasLoaded(host.pid(), L"comctl32.dll"));
   HWND sheet = OpenSheet(host);
   ASSERT_TRUE(sheet);
+  EXPECT_TRUE(HasLoaded(host.pid(), L"comctl32.dll"));
   HWND page = Page(sheet);
   ASSERT_TRUE(page);
   EXPECT_EQ(TabCount(sheet), 1) << "no module offers a page";
