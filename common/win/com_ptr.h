@@ -1,4 +1,4 @@
-// One owner for a COM interface pointer, a BSTR and a VARIANT, and this thread's apartment for a scope.
+// One owner for a COM interface pointer, a BSTR and a VARIANT.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -96,29 +96,9 @@ class Variant {
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
   ~Variant() { VariantClear(&v_); }
-  // What was held is cleared first.
-  VARIANT* out() {
-    VariantClear(&v_);
-    return &v_;
-  }
   VARIANT& get() { return v_; }
 
  private:
   VARIANT v_;
 };
 
-// This thread in a single-threaded apartment until the scope ends. A thread already in the
-// multithreaded apartment stays there (RPC_E_CHANGED_MODE): COM works, only not as an STA.
-class ScopedApartment {
- public:
-  ScopedApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ScopedApartment(const ScopedApartment&) = delete;
-  ScopedApartment& operator=(const ScopedApartment&) = delete;
-  ~ScopedApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  bool Ok() const { return SUCCEEDED(hr_); }
-
- private:
-  HRESULT hr_;
-};

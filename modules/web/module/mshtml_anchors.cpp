@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/win/com_ptr.h"
+#include "modules/kit/module/kit_com.h"
 #include "modules/kit/module/kit_win.h"
 
 namespace web {
@@ -65,7 +66,7 @@ IHtmlAnchors::Result DocumentAnchors::Read(const std::u16string& path, std::vect
   failedCall_ = "";
   failure_ = S_OK;
   // The objects below are released before the apartment is left.
-  ScopedApartment apartment;
+  kit::ComScope apartment;
 
   // A blank document, only to create the page's document from.
   ComPtr<IHTMLDocument2> blank;

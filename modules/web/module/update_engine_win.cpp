@@ -7,6 +7,7 @@
 #include "common/win/com_ptr.h"
 #include "common/win/package_verifier.h"
 #include "host/module_contract.h"
+#include "modules/kit/module/kit_com.h"
 #include "modules/kit/module/kit_win.h"
 #include "modules/updatesvr/module/svr_start.h"
 #include "modules/web/module/update_server_port.h"
@@ -124,7 +125,7 @@ void UpdateWorker(ProgressWork& work) {
     return;
   }
   // Declared first, so that the server is released before the apartment ends.
-  ScopedApartment apartment;
+  kit::ComScope apartment;
   if (!apartment.Ok()) {
     GiveUp(work.dialog, std::nullopt);
     return;

@@ -7,10 +7,10 @@
 
 #include "common/core/misccommon.h"
 #include "common/win/audit.h"
-#include "common/win/com_ptr.h"
 #include "common/win/reg.h"
 #include "common/win/unique_handle.h"
 #include "common/win/winversion.h"
+#include "modules/kit/module/kit_com.h"
 
 namespace web {
 namespace {
@@ -150,7 +150,7 @@ void WinDesktop::OpenUpdateManager() {
 namespace {
 DWORD WINAPI ResumeMain(void* p) {
   std::unique_ptr<Shell::ManagerRun> run(static_cast<Shell::ManagerRun*>(p));
-  ScopedApartment apartment;
+  kit::ComScope apartment;
   RunManager(TheShell() ? TheShell()->host : nullptr, run->setup);
   return 0;
 }
