@@ -1,4 +1,4 @@
-// One owner for a COM interface pointer and for a BSTR.
+// One owner for a COM interface pointer, a BSTR and a VARIANT.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -81,3 +81,24 @@ class Bstr {
  private:
   BSTR s_;
 };
+
+class Variant {
+ public:
+  Variant() { VariantInit(&v_); }
+  // A string (VT_EMPTY when it cannot be allocated) or a 32-bit number.
+  explicit Variant(const wchar_t* text) : Variant() {
+    if ((v_.bstrVal = SysAllocString(text))) v_.vt = VT_BSTR;
+  }
+  explicit Variant(LONG number) : Variant() {
+    v_.vt = VT_I4;
+    v_.lVal = number;
+  }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { VariantClear(&v_); }
+  VARIANT& get() { return v_; }
+
+ private:
+  VARIANT v_;
+};
+

@@ -681,6 +681,14 @@ IHtmlAnchors::Result PortableAnchors::Read(const std::u16string& path, std::vect
   return Result::Ok;
 }
 
+IHtmlAnchors::Result EngineOrPortableAnchors::Read(const std::u16string& path, std::vector<Anchor>& anchors) {
+  anchors.clear();
+  const Result engine = engine_.Read(path, anchors);
+  if (engine != Result::Unavailable) return engine;
+  anchors.clear();
+  return fallback_.Read(path, anchors);
+}
+
 int LoadCatalogue(const CatalogueSource& source, const Machine& machine, CataloguePorts& ports, Catalogue& out,
                   std::u16string& pagePath) {
   out = Catalogue();

@@ -34,7 +34,8 @@ struct Anchor {
 // portable reader below elsewhere.
 class IHtmlAnchors {
  public:
-  enum class Result { Ok, TimedOut, Failed };
+  // Unavailable: the reader cannot work on this system at all (no HTML engine), whatever the page.
+  enum class Result { Ok, TimedOut, Failed, Unavailable };
   virtual ~IHtmlAnchors() = default;
   virtual Result Read(const std::u16string& path, std::vector<Anchor>& anchors) = 0;
 };
@@ -153,6 +154,18 @@ class PortableAnchors : public IHtmlAnchors {
  private:
   ICatalogueFiles& files_;
   kit::ICodePage& codePage_;
+};
+
+// The engine's reader while the system has the engine, the fallback reader where it has none;
+// a page the engine fails on or gives up waiting for keeps that answer.
+class EngineOrPortableAnchors : public IHtmlAnchors {
+ public:
+  EngineOrPortableAnchors(IHtmlAnchors& engine, IHtmlAnchors& fallback) : engine_(engine), fallback_(fallback) {}
+  Result Read(const std::u16string& path, std::vector<Anchor>& anchors) override;
+
+ private:
+  IHtmlAnchors& engine_;
+  IHtmlAnchors& fallback_;
 };
 
 struct CataloguePorts {

@@ -363,6 +363,45 @@ struct Anchors : web::IHtmlAnchors {
   }
 };
 
+// A reader that answers as told, with one anchor of its own when it answers Ok.
+struct Told : web::IHtmlAnchors {
+  Result answer;
+  std::u16string name;
+  int reads = 0;
+  Told(Result a, std::u16string n) : answer(a), name(std::move(n)) {}
+  Result Read(const std::u16string&, std::vector<web::Anchor>& out) override {
+    ++reads;
+    out.push_back({name, name});  // also when failing: the caller must not keep it
+    return answer;
+  }
+};
+
+TEST(EngineOrPortableAnchors, FallsBackOnlyWhereTheEngineIsMissing) {
+  using R = web::IHtmlAnchors::Result;
+  struct Case {
+    R engine, fallback, expected;
+    const char16_t* anchor;  // the only anchor read, or none
+  };
+  const Case cases[] = {
+      {R::Ok, R::Ok, R::Ok, u"engine"},
+      {R::TimedOut, R::Ok, R::TimedOut, nullptr},
+      {R::Failed, R::Ok, R::Failed, nullptr},
+      {R::Unavailable, R::Ok, R::Ok, u"portable"},
+      {R::Unavailable, R::Failed, R::Failed, nullptr},
+  };
+  for (const Case& c : cases) {
+    Told engine(c.engine, u"engine"), fallback(c.fallback, u"portable");
+    web::EngineOrPortableAnchors reader(engine, fallback);
+    std::vector<web::Anchor> anchors{{u"stale", u"stale"}};
+    const int at = static_cast<int>(&c - cases);
+    EXPECT_EQ(reader.Read(u"C:\\r.htm", anchors), c.expected) << at;
+    EXPECT_EQ(fallback.reads, c.engine == R::Unavailable ? 1 : 0) << at;
+    if (c.expected != R::Ok) continue;
+    ASSERT_EQ(anchors.size(), 1u) << at;
+    EXPECT_EQ(anchors[0].href, c.anchor) << at;
+  }
+}
+
 TEST(CatalogueLoad, FailuresAreToldApart) {
   TempRoot root;
   web::NativeCatalogueDisk disk(root.path());

@@ -4,7 +4,8 @@
 
 namespace kit {
 
-// COM for the calling thread while the holder lives, when it is not set up already.
+// COM for the calling thread while the holder lives, when it is not set up already. A thread
+// already in the multithreaded apartment stays there (RPC_E_CHANGED_MODE, not Ok): COM still works.
 class ComScope {
  public:
   ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
@@ -13,6 +14,7 @@ class ComScope {
   ~ComScope() {
     if (SUCCEEDED(hr_)) CoUninitialize();
   }
+  bool Ok() const { return SUCCEEDED(hr_); }
 
  private:
   HRESULT hr_;

@@ -7,6 +7,7 @@
 #include "common/win/com_ptr.h"
 #include "common/win/package_verifier.h"
 #include "host/module_contract.h"
+#include "modules/kit/module/kit_com.h"
 #include "modules/kit/module/kit_win.h"
 #include "modules/updatesvr/module/svr_start.h"
 #include "modules/web/module/update_server_port.h"
@@ -86,18 +87,6 @@ class WinUpdateMachine : public IUpdateMachine {
   Iwkptcom* server_;
 };
 
-class Apartment {
- public:
-  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~Apartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  bool Ok() const { return SUCCEEDED(hr_); }
-
- private:
-  HRESULT hr_;
-};
-
 // The run cannot start: the message, if any, then the dialog closed as a cancel and told
 // that the worker is done.
 void GiveUp(HWND dialog, const std::optional<std::u16string>& message) {
@@ -136,7 +125,7 @@ void UpdateWorker(ProgressWork& work) {
     return;
   }
   // Declared first, so that the server is released before the apartment ends.
-  Apartment apartment;
+  kit::ComScope apartment;
   if (!apartment.Ok()) {
     GiveUp(work.dialog, std::nullopt);
     return;

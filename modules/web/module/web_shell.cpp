@@ -10,6 +10,7 @@
 #include "common/win/reg.h"
 #include "common/win/unique_handle.h"
 #include "common/win/winversion.h"
+#include "modules/kit/module/kit_com.h"
 
 namespace web {
 namespace {
@@ -149,9 +150,8 @@ void WinDesktop::OpenUpdateManager() {
 namespace {
 DWORD WINAPI ResumeMain(void* p) {
   std::unique_ptr<Shell::ManagerRun> run(static_cast<Shell::ManagerRun*>(p));
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  kit::ComScope apartment;
   RunManager(TheShell() ? TheShell()->host : nullptr, run->setup);
-  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
 }  // namespace

@@ -10,6 +10,7 @@
 #include "common/win/http_fetcher.h"
 #include "host/module_contract.h"
 #include "modules/kit/module/kit_win.h"
+#include "modules/web/module/mshtml_anchors.h"
 #include "modules/web/module/web_catalogue_win.h"
 #include "modules/web/module/web_manager_win.h"
 #include "modules/web/module/web_platform.h"
@@ -122,7 +123,10 @@ struct Shell {
   WinDesktop desktop;
   Module module;
   WinCatalogueFiles catalogueFiles;
-  PortableAnchors anchors{catalogueFiles, codePage};
+  // The HTML document object where the system has an HTML engine, the portable reader where not.
+  DocumentAnchors documentAnchors;
+  PortableAnchors portableAnchors{catalogueFiles, codePage};
+  EngineOrPortableAnchors anchors{documentAnchors, portableAnchors};
   WinDownloadDisk disk;
   // The download and install work of the progress dialog.
   ProgressWorker updateWorker = UpdateWorker;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "modules/web/module/mshtml_anchors.h"
 #include "modules/web/module/web_catalogue_win.h"
 #include "modules/web/module/web_platform.h"
 
@@ -19,7 +20,9 @@ struct WinCataloguePorts {
   web::MsxmlDocument xml;
   web::WinCatalogueFiles files;
   kit::CodePage932 sjis;
-  web::PortableAnchors anchors{files, sjis};
+  web::DocumentAnchors documentAnchors;
+  web::PortableAnchors portableAnchors{files, sjis};
+  web::EngineOrPortableAnchors anchors{documentAnchors, portableAnchors};
   web::WinDownloadDisk disk;
   web::WinWindows windows;
   web::WinMachineRegistry registry;
