@@ -2,10 +2,13 @@
 # The soak run (not part of the test command): Wickpost with every module on the simulated
 # notebook, on the fastest clock (50 ms a tick, 20 times real time), for SOAK_MINUTES of wall
 # time, while the support server's stand-in answers and fails (every request not found) by turns
-# of SOAK_TURN minutes, and "Check now" is given at each turn. Once a minute it samples the
-# host's private commit, handle count and GDI objects (tray_command usage), prints the table,
-# and fails when any of them grows: the median of the last three samples against the median
-# of the three after the warm-up (SOAK_WARMUP minutes), beyond 5 percent and a small floor.
+# of SOAK_TURN minutes. At each turn the user reads what is pending (tray_command read), gives
+# "Check now", waits until the web module has asked the server again, and reads the new lines:
+# a module with a line pending does not fetch again, so each turn runs the fetch path anew.
+# Once a minute it samples the host's private commit, handle count and GDI objects
+# (tray_command usage), prints the tables, and fails when any of them grows (the median of the
+# last three samples against the median of the three after the warm-up, SOAK_WARMUP minutes,
+# beyond 5 percent and a small floor), or when a turn saw no request from the web module.
 #   SOAK_MINUTES=25 scripts/soak.sh [win64|win32]
 # The host runs from a copy of the sim set, so that builds meanwhile leave it alone.
 # SOAK_SAMPLE_SECONDS (default 60) shortens the minute, to try the script itself.
@@ -51,8 +54,19 @@ wine "$out/Wickpost.exe" >/dev/null 2>&1 &
 host=$!
 wine "$out/tray_command.exe" running >/dev/null || { echo "FAIL: the host did not start"; exit 1; }
 
-samples=$work/samples
+samples=$work/samples turns=$work/turns
 : > "$samples"
+: > "$turns"
+requests_log=$TW_SUPPORT_STATE/requests.log
+all_requests() { cat "$requests_log" 2>/dev/null | wc -l; }
+web_requests() { cat "$requests_log" 2>/dev/null | grep -c '/wkpt\.xml ' || true; }
+# Reads every pending line; fails the run when the host does not answer as a user expects.
+read_all() {
+  local lines
+  lines=$(wine "$out/tray_command.exe" read 2>"$work/read.err" | tr -d '\r') || {
+    echo "FAIL: reading the pending lines at minute $minute: $(tr -d '\r' < "$work/read.err")" >&2; exit 1; }
+  echo "$lines"
+}
 start=$(date +%s)
 for minute in $(seq 0 "$minutes"); do
   if [ "$minute" -gt 0 ]; then
@@ -64,7 +78,18 @@ for minute in $(seq 0 "$minutes"); do
   if [ $(((minute / turn) % 2)) -eq 1 ]; then state=failing; fi
   if [ $((minute % turn)) -eq 0 ]; then
     "$state"
+    # Lines from the automatic checks since the last turn would hold their modules back.
+    earlier=$(read_all)
+    echo "$minute $state $(all_requests) $(web_requests)" >> "$turns"
+    web_before=$(web_requests)
     wine "$out/tray_command.exe" checknow >/dev/null 2>&1 || true
+    # The checks have run once the web module's request reached the server (answered or not).
+    for _ in $(seq 120); do
+      [ "$(web_requests)" -gt "$web_before" ] && break
+      sleep 0.5
+    done
+    opened=$(read_all)
+    echo "turn at minute $minute ($state): $((earlier + opened)) lines read, web module requests $web_before -> $(web_requests)"
   fi
   if ! usage=$(wine "$out/tray_command.exe" usage 2>/dev/null | tr -d '\r'); then
     echo "FAIL: the host is gone at minute $minute"
@@ -74,14 +99,15 @@ for minute in $(seq 0 "$minutes"); do
   echo "$minute $state $usage requests=$requests" >> "$samples"
   echo "minute $minute ($state): $usage, $requests requests so far"
 done
+echo "end $state $(all_requests) $(web_requests)" >> "$turns"
 wine "$out/tray_command.exe" exit >/dev/null 2>&1 || true
 wait "$host" 2>/dev/null || true
 
-python3 - "$samples" "$warmup" <<'EOF'
+python3 - "$samples" "$warmup" "$turns" <<'EOF'
 import statistics
 import sys
 
-path, warmup = sys.argv[1], int(sys.argv[2])
+path, warmup, turns_path = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 rows = []
 for line in open(path):
     fields = line.split()
@@ -107,6 +133,21 @@ for name, floor in floors.items():
           % (name, base, after[0][0], after[-1][0], end, limit, verdict))
     if end > limit:
         grew.append(name)
-print("soak: FAILED, grows: %s" % ", ".join(grew) if grew else "soak: passed, nothing grows")
-sys.exit(1 if grew else 0)
+# Each turn's requests, up to the next turn: the web module must have fetched in every one.
+marks = [line.split() for line in open(turns_path)]
+print("\n%6s %-10s %9s %12s" % ("turn", "server", "requests", "web module"))
+idle = []
+for (minute, state, total, web), (_, _, next_total, next_web) in zip(marks, marks[1:]):
+    print("%6s %-10s %9d %12d" % (minute, state, int(next_total) - int(total), int(next_web) - int(web)))
+    if int(next_web) <= int(web):
+        idle.append(minute)
+if idle:
+    print("web module: no request in the turns at minute %s" % ", ".join(idle))
+else:
+    print("web module: requests in all %d turns" % (len(marks) - 1))
+failed = [("grows: " + ", ".join(grew))] if grew else []
+if idle:
+    failed.append("the fetch path did not run in every turn")
+print("soak: FAILED, %s" % "; ".join(failed) if failed else "soak: passed, nothing grows, every turn fetched")
+sys.exit(1 if failed else 0)
 EOF

@@ -12,8 +12,6 @@ bool Intersects(const Box& a, int left, int top, int right, int bottom) {
 }
 }  // namespace
 
-int MiniPopupHeight(size_t rows) { return static_cast<int>(rows) * kMiniRowPitch + 22; }
-
 MiniPlacement PlaceMiniPopup(const Desktop& desk, size_t rows, int dx, int dy) {
   const int height = MiniPopupHeight(rows);
   MiniPlacement p{desk.work.right - dx - kMiniWidth, desk.work.bottom - height - dy, true};
@@ -40,11 +38,6 @@ std::vector<FramePiece> MiniPopupFrame(size_t rows) {
   }
   out.push_back({kBottom, 0, n * kMiniRowPitch + 14});
   return out;
-}
-
-Box MiniPopupTextBox(size_t row) {
-  const int top = static_cast<int>(row) * kMiniRowPitch + 17;
-  return {10, top, 309, top + 19};
 }
 
 std::array<std::array<Point, 3>, 4> MiniPopupCorners(int h) {

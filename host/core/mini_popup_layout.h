@@ -23,7 +23,8 @@ struct Point {
   int x = 0, y = 0;
 };
 
-int MiniPopupHeight(size_t rows);
+// Inline: the tray stand-in and the Wine tests read and click the window by it.
+inline int MiniPopupHeight(size_t rows) { return static_cast<int>(rows) * kMiniRowPitch + 22; }
 
 struct Desktop {
   Box work;                    // the work area
@@ -43,7 +44,10 @@ struct FramePiece {
   int x, y;
 };
 std::vector<FramePiece> MiniPopupFrame(size_t rows);
-Box MiniPopupTextBox(size_t row);
+inline Box MiniPopupTextBox(size_t row) {
+  const int top = static_cast<int>(row) * kMiniRowPitch + 17;
+  return {10, top, 309, top + 19};
+}
 
 // The four corner triangles cut off the window's rectangle.
 std::array<std::array<Point, 3>, 4> MiniPopupCorners(int height);

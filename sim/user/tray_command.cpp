@@ -2,8 +2,11 @@
 // running Wickpost ("checknow", "settings", "exit"), opens the About box and prints its
 // product line ("about"), or prints the running host's program file ("running"). For the
 // scripts that watch the host, "usage" prints its private commit in KiB, handle count and GDI
-// and USER object counts ("n/a" where the system does not tell). Exit status 0 when the host (and for "about"
-// its box) was found.
+// and USER object counts ("n/a" where the system does not tell). "read" reads every pending
+// notice as the user does: a tray click brings up the mini popup, a click on its first row opens
+// that line, a page shown is closed, until the tray click brings up the menu (nothing pending),
+// which is then cancelled; it prints how many lines it opened. Exit status 0 when the host (and
+// for "about" its box, for "read" every step) was found.
 #include <windows.h>
 #include <psapi.h>
 
@@ -12,7 +15,9 @@
 #include <vector>
 
 #include "host/module_contract.h"
+#include "host/win/tray_icon.h"
 #include "resources/host/resource.h"
+#include "sim/user/host_windows.h"
 
 namespace {
 
@@ -141,6 +146,103 @@ int Usage(HWND host) {
   return memory ? 0 : 1;
 }
 
+
+// Waits up to `timeoutMs` until `done` holds; false when it never did.
+template <typename Done>
+bool WaitFor(Done done, DWORD timeoutMs) {
+  for (const DWORD start = GetTickCount(); !done(); Sleep(20))
+    if (GetTickCount() - start >= timeoutMs) return false;
+  return true;
+}
+
+// The host has handled what was posted and sent to it before.
+bool HostIdle(HWND host) {
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutW(host, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &answer) != 0;
+}
+
+constexpr wchar_t kMiniClass[] = L"MiniPopupClass", kPageClass[] = L"HTMLPopupClass", kMenuClass[] = L"#32768";
+constexpr DWORD kShowTimeoutMs = 20000;
+// Far more than the modules can have pending at once: a host that keeps listing lines fails.
+constexpr int kMaxRounds = 40;
+
+// Closes the page on screen and waits until the host has closed it with its module.
+bool ClosePage(HWND host, HWND page) {
+  if (!PostMessageW(host, WM_HOST_CLOSEPOPUP, 0, 0)) return false;
+  if (!WaitFor([&] { return !IsWindowVisible(page); }, kShowTimeoutMs)) {
+    std::fprintf(stderr, "read: the page did not close\n");
+    return false;
+  }
+  return HostIdle(host);
+}
+
+int Read(HWND host) {
+  const DWORD pid = HostPid(host);
+  int opened = 0;
+  for (int round = 0; round < kMaxRounds; ++round) {
+    // A page on screen takes no clicks on the mini popup: one that came by itself is read first.
+    if (HWND page = simuser::FindProcessWindow(pid, kPageClass)) {
+      if (!ClosePage(host, page)) return 1;
+      ++opened;
+      continue;
+    }
+    HWND mini = simuser::FindProcessWindow(pid, kMiniClass);
+    if (!mini) {
+      if (!PostMessageW(host, WM_HOST_TRAYICON, host::CNotifyIcon::kId, WM_LBUTTONUP)) return 1;
+      HWND menu = nullptr, page = nullptr;
+      const bool answered = WaitFor(
+          [&] {
+            mini = simuser::FindProcessWindow(pid, kMiniClass);
+            menu = simuser::FindProcessWindow(pid, kMenuClass);
+            page = simuser::FindProcessWindow(pid, kPageClass);
+            return mini || menu || page;
+          },
+          kShowTimeoutMs);
+      if (!answered) {
+        std::fprintf(stderr, "read: the tray click brought up nothing\n");
+        return 1;
+      }
+      if (menu) {  // nothing pending: the tray menu instead
+        // The key reaches the menu's own loop in the host; the host is done with the menu
+        // once its thread has left menu mode.
+        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        const DWORD thread = GetWindowThreadProcessId(host, nullptr);
+        const auto inMenu = [thread] {
+          GUITHREADINFO info = {sizeof info};
+          return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMENUMODE);
+        };
+        if (!WaitFor([&] { return !IsWindowVisible(menu) && !inMenu(); }, kShowTimeoutMs)) {
+          std::fprintf(stderr, "read: the tray menu did not close\n");
+          return 1;
+        }
+        std::printf("%d\n", opened);
+        return HostIdle(host) ? 0 : 1;
+      }
+      if (page) continue;  // a held line opens straight away: closed in the next round
+    }
+    // The click opens the first line: its page shows, or its action runs and the mini popup
+    // is made again without it.
+    const size_t rows = simuser::MiniPopupRowCount(mini);
+    if (!simuser::ClickMiniPopupRow(mini, 0)) continue;  // hidden meanwhile: the tray brings it back
+    HWND page = nullptr;
+    const bool opens = WaitFor(
+        [&] {
+          page = simuser::FindProcessWindow(pid, kPageClass);
+          return page || !IsWindow(mini) || simuser::MiniPopupRowCount(mini) < rows;
+        },
+        kShowTimeoutMs);
+    if (!opens) {
+      std::fprintf(stderr, "read: a click on the mini popup's first row opened nothing\n");
+      return 1;
+    }
+    if (page && !ClosePage(host, page)) return 1;
+    if (!page && !HostIdle(host)) return 1;
+    ++opened;
+  }
+  std::fprintf(stderr, "read: lines were still pending after %d rounds\n", kMaxRounds);
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,12 +251,14 @@ int main(int argc, char** argv) {
   if (!std::strcmp(argv[1], "checknow")) command = IDM_CHECKNOW;
   else if (!std::strcmp(argv[1], "settings")) command = IDM_SETTINGS;
   else if (!std::strcmp(argv[1], "exit")) command = IDM_EXIT;
-  else if (std::strcmp(argv[1], "about") && std::strcmp(argv[1], "running") && std::strcmp(argv[1], "usage"))
+  else if (std::strcmp(argv[1], "about") && std::strcmp(argv[1], "running") && std::strcmp(argv[1], "usage") &&
+           std::strcmp(argv[1], "read"))
     return 64;
   const HWND host = WaitHost();
   if (!host) return 1;
   if (!std::strcmp(argv[1], "about")) return About(host);
   if (!std::strcmp(argv[1], "running")) return Running(host);
   if (!std::strcmp(argv[1], "usage")) return Usage(host);
+  if (!std::strcmp(argv[1], "read")) return Read(host);
   return PostMessageW(host, WM_COMMAND, command, 0) ? 0 : 1;
 }

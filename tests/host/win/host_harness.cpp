@@ -18,14 +18,6 @@ using wintest::WinePath;
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 namespace {
-struct Search {
-  DWORD pid;
-  const wchar_t* cls;
-  const wchar_t* title;
-  bool visible;
-  HWND found;
-};
-
 // A host left running by an earlier test holds the single-instance mutex and would turn the
 // next one away with a message box.
 void WaitForNoHost(DWORD timeoutMs) {
@@ -55,20 +47,6 @@ BOOL CALLBACK ListWindow(HWND window, LPARAM context) {
   return TRUE;
 }
 
-BOOL CALLBACK Match(HWND window, LPARAM context) {
-  auto* s = reinterpret_cast<Search*>(context);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  wchar_t cls[128] = {}, title[256] = {};
-  GetClassNameW(window, cls, 128);
-  GetWindowTextW(window, title, 256);
-  if (pid == s->pid && !lstrcmpW(cls, s->cls) && (!s->title || !lstrcmpW(title, s->title)) &&
-      (!s->visible || IsWindowVisible(window))) {
-    s->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
 }  // namespace
 
 int CountOf(const std::string& text, const std::string& needle) {
@@ -146,14 +124,7 @@ HostProcess::~HostProcess() {
 }
 
 HWND HostProcess::WaitWindow(const wchar_t* cls, const wchar_t* title, DWORD timeoutMs, bool visible) const {
-  const DWORD start = GetTickCount();
-  do {
-    Search s{pi_.dwProcessId, cls, title, visible, nullptr};
-    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
-    if (s.found) return s.found;
-    Sleep(20);
-  } while (GetTickCount() - start < timeoutMs);
-  return nullptr;
+  return simuser::WaitProcessWindow(pi_.dwProcessId, cls, title, timeoutMs, visible);
 }
 
 void HostProcess::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -192,10 +163,6 @@ void Answer(HWND box, int id) { PostMessageW(box, WM_COMMAND, id, 0); }
 
 bool IsShown(HWND window) { return window && IsWindowVisible(window); }
 
-namespace {
-constexpr int kRowPitch = 22, kFirstTextTop = 17, kTextHeight = 19, kTextLeft = 10, kTextRight = 309;
-}  // namespace
-
 std::vector<DWORD> CaptureScreen(const RECT& area) {
   const int w = area.right - area.left, h = area.bottom - area.top;
   std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
@@ -228,17 +195,19 @@ bool WaitPainted(HWND window, COLORREF background, DWORD timeoutMs) {
 
 std::vector<Ink> MiniPopupRows(HWND mini) {
   RECT r = {};
-  if (!mini || !GetWindowRect(mini, &r)) return {};
-  const int w = r.right - r.left, rows = (r.bottom - r.top - kRowPitch) / kRowPitch;
-  if (rows <= 0 || w < kTextRight) return {};
+  const size_t rows = simuser::MiniPopupRowCount(mini);
+  if (!rows || !GetWindowRect(mini, &r)) return {};
+  const int w = r.right - r.left;
+  if (w < host::MiniPopupTextBox(0).right) return {};
   // Drawn off screen and put on screen at once: with the background there, the rows are too.
   if (!WaitPainted(mini, kMiniPopupBackground)) return {};
   const std::vector<DWORD> pixels = CaptureScreen(r);
   std::vector<Ink> ink;
-  for (int row = 0; row < rows; ++row) {
+  for (size_t row = 0; row < rows; ++row) {
+    const host::Box text = host::MiniPopupTextBox(row);
     int red = 0, blue = 0;
-    for (int y = row * kRowPitch + kFirstTextTop; y < row * kRowPitch + kFirstTextTop + kTextHeight; ++y)
-      for (int x = kTextLeft; x < kTextRight; ++x) {
+    for (int y = text.top; y < text.bottom; ++y)
+      for (int x = text.left; x < text.right; ++x) {
         const DWORD bgr = pixels[static_cast<size_t>(y) * w + x] & 0xFFFFFF;
         red += bgr == 0xFF0000;   // RGB(255, 0, 0) as BGRX
         blue += bgr == 0x000084;  // RGB(0, 0, 0x84)
@@ -263,10 +232,6 @@ int MiniPopupHeight(HWND mini) {
 int WaitMiniPopupHeight(HWND mini, int height, DWORD timeoutMs) {
   for (DWORD start = GetTickCount(); MiniPopupHeight(mini) != height && GetTickCount() - start < timeoutMs;) Sleep(20);
   return MiniPopupHeight(mini);
-}
-
-void ClickMiniPopupRow(HWND mini, int row) {
-  PostMessageW(mini, WM_LBUTTONUP, 0, MAKELPARAM(100, kFirstTextTop + 3 + row * kRowPitch));
 }
 
 QuickHost::QuickHost()

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/user/host_windows.h"
 #include "tests/common/win/win_test_support.h"
 
 namespace hosttest {
@@ -96,7 +97,7 @@ MiniPopupView WaitMiniPopup(const HostProcess& host, DWORD timeoutMs = 20000);
 int MiniPopupHeight(HWND mini);
 int WaitMiniPopupHeight(HWND mini, int height, DWORD timeoutMs = 5000);
 // A click on row `row` of the mini popup, as the user's button release.
-void ClickMiniPopupRow(HWND mini, int row);
+using simuser::ClickMiniPopupRow;
 
 // The host as most Wine tests run it: Windows 7 for Wickpost.exe (no toast bridge, no
 // newer-release question), a 50 ms clock and the first-run question answered.
