@@ -3,18 +3,14 @@
 #include "modules/kit/module/kit_win.h"
 
 namespace kit {
-namespace {
 std::u16string Attribute(IHTMLElement& element, const wchar_t* attribute) {
-  std::u16string text;
-  VARIANT value;
-  VariantInit(&value);
+  Variant value;
   Bstr name(attribute);
-  if (name.get() && SUCCEEDED(element.getAttribute(name.get(), 0, &value)) && value.vt == VT_BSTR && value.bstrVal)
-    text = U16(value.bstrVal, SysStringLen(value.bstrVal));
-  VariantClear(&value);
-  return text;
+  if (name.get() && SUCCEEDED(element.getAttribute(name.get(), 0, &value.get())) && value.get().vt == VT_BSTR &&
+      value.get().bstrVal)
+    return U16(value.get().bstrVal, SysStringLen(value.get().bstrVal));
+  return {};
 }
-}  // namespace
 
 bool ReadClick(IHTMLEventObj* event, PageClick& e, ComPtr<IHTMLElement>& element) {
   Bstr type, tag, id;

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "common/win/com_ptr.h"
+#include "modules/kit/module/kit_click.h"
 #include "modules/web/module/web_resource_ids.h"
 #include "modules/web/module/web_shell.h"
 
@@ -21,18 +22,6 @@ CheckResult RunCheck(kit::CheckCall call, CheckFn check, wchar_t* text, int text
     return kit::DeliverCheck(check(s->module, pageCapacity), call, &s->module.Pages(), text, textCapacity, page,
                              pageCapacity, code);
   });
-}
-
-std::u16string Attribute(IHTMLElement* element, const wchar_t* name) {
-  std::u16string out;
-  VARIANT value;
-  VariantInit(&value);
-  Bstr attribute(name);
-  if (attribute.get() && SUCCEEDED(element->getAttribute(attribute.get(), 0, &value)) && value.vt == VT_BSTR &&
-      value.bstrVal)
-    out = kit::U16(value.bstrVal, SysStringLen(value.bstrVal));
-  VariantClear(&value);
-  return out;
 }
 
 // The click's element after climbing out of span and img elements, and what the rule needs of it.
@@ -51,8 +40,8 @@ bool ReadClick(IHTMLEventObj* event, web::PageClick& click, ComPtr<IHTMLElement>
   }
   Bstr id;
   if (SUCCEEDED(element->get_id(id.out()))) click.id = id.str();
-  click.href = Attribute(element.get(), L"href");
-  click.value = Attribute(element.get(), L"value");
+  click.href = kit::Attribute(*element.get(), L"href");
+  click.value = kit::Attribute(*element.get(), L"value");
   ComPtr<IHTMLInputElement> input;
   VARIANT_BOOL checked = VARIANT_FALSE;
   if (element.As(IID_IHTMLInputElement, input) && SUCCEEDED(input->get_checked(&checked)))
