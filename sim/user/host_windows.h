@@ -43,15 +43,20 @@ inline HWND FindProcessWindow(DWORD pid, const wchar_t* cls, const wchar_t* titl
   return s.found;
 }
 
+// Waits up to `timeoutMs` until `done` holds; false when it never did.
+template <typename Done>
+bool WaitFor(Done done, DWORD timeoutMs) {
+  for (const DWORD start = GetTickCount(); !done(); Sleep(20))
+    if (GetTickCount() - start >= timeoutMs) return false;
+  return true;
+}
+
 // The same, once it is there, or null when `timeoutMs` runs out.
 inline HWND WaitProcessWindow(DWORD pid, const wchar_t* cls, const wchar_t* title, DWORD timeoutMs,
                               bool visible = true) {
-  const DWORD start = GetTickCount();
-  do {
-    if (HWND found = FindProcessWindow(pid, cls, title, visible)) return found;
-    Sleep(20);
-  } while (GetTickCount() - start < timeoutMs);
-  return nullptr;
+  HWND found = nullptr;
+  WaitFor([&] { return (found = FindProcessWindow(pid, cls, title, visible)) != nullptr; }, timeoutMs);
+  return found;
 }
 
 // The number of rows of the mini popup, told by its height; 0 when the window is gone.

@@ -147,13 +147,7 @@ int Usage(HWND host) {
 }
 
 
-// Waits up to `timeoutMs` until `done` holds; false when it never did.
-template <typename Done>
-bool WaitFor(Done done, DWORD timeoutMs) {
-  for (const DWORD start = GetTickCount(); !done(); Sleep(20))
-    if (GetTickCount() - start >= timeoutMs) return false;
-  return true;
-}
+using simuser::WaitFor;
 
 // The host has handled what was posted and sent to it before.
 bool HostIdle(HWND host) {
