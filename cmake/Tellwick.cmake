@@ -79,8 +79,9 @@ endfunction()
 # tw_delay_import(name DLL file.dll FUNCTIONS Function@argbytes ...)
 # An import library, target <name>, whose DLL is loaded at the first call of one of its
 # functions instead of when the program starts. Some system libraries commit megabytes when
-# they load (the common controls and the certificate libraries most of all), while the host
-# needs them only once a dialog opens or a download is checked. The argument bytes give the
+# they load (the common controls and the certificate libraries most of all), others bring a
+# chain of their own (the network libraries), while the host needs them only once a dialog
+# opens, a download starts or a package is checked. The argument bytes give the
 # 32-bit build's decorated names; a function the list misses fails the link.
 function(tw_delay_import name)
   if(NOT WIN32)

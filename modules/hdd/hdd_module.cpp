@@ -127,8 +127,8 @@ int Module::Attach(IDiskwarn& dw) {
     if (!running) p_.platform.Sleep(100);
   }
   if (!running || !dw.DiskPath(path_)) return kErrNotAvailable;
-  int32_t flags = 0;
-  support_ = dw.SupportInfo(flags) ? static_cast<uint32_t>(flags) & 15 : 0;
+  // The support flags wait for their first use (SupportFlags): a second pipe request here
+  // would hold up the host's start for every module.
   const std::optional<uint32_t> lua = p_.platform.EnableLua();
   mayStart_ = p_.platform.IsAdministrator() || (!p_.platform.IsXp() && (!lua || *lua != 0));
   return 0;
@@ -176,9 +176,14 @@ bool Module::DataServiceRunning() {
 bool Module::OfferServiceStart(bool confirmed) {
   if (!confirmed || !mayStart_ || !dw_ || !dw_->StartService()) return false;
   if (path_.empty()) dw_->DiskPath(path_);
-  int32_t flags = 0;
-  if (support_ == 0 && dw_->SupportInfo(flags)) support_ = static_cast<uint32_t>(flags) & 15;
+  SupportFlags();
   return true;
+}
+
+uint32_t Module::SupportFlags() {
+  int32_t flags = 0;
+  if (support_ == 0 && dw_ && dw_->SupportInfo(flags)) support_ = static_cast<uint32_t>(flags) & 15;
+  return support_;
 }
 
 bool Module::WaitDataService(bool& failed) {
@@ -222,9 +227,7 @@ kit::CheckAnswer Module::ManualCheck(int pageCapacity) {
     a.code = 1;
     return a;
   }
-  int32_t flags = 0;
-  if (support_ == 0 && dw_->SupportInfo(flags)) support_ = static_cast<uint32_t>(flags) & 15;
-  const uint32_t wanted = s_.notifyMask & support_ & ~suppressed_ & 15;
+  const uint32_t wanted = s_.notifyMask & SupportFlags() & ~suppressed_ & 15;
   int32_t found = 0;
   dw_->Evaluate(class_, wanted, found);  // what was found counts even when a report failed
   const uint32_t events = static_cast<uint32_t>(found) & wanted;

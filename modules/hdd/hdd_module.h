@@ -122,6 +122,8 @@ class Module {
 
   // The settings page's data.
   Settings& Current() { return s_; }
+  // The events the disk can report, asked of the viewer while still unknown (0).
+  uint32_t SupportFlags();
   uint32_t Support() const { return support_; }
   uint32_t Suppressed() const { return suppressed_; }
   void SetSuppressed(uint32_t events) { suppressed_ = events & 15; }

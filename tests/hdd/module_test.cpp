@@ -57,7 +57,7 @@ TEST(HddTexts, TimesLanguagesAndClasses) {
 struct Diskwarn : IDiskwarn {
   int32_t dataState = 4, dataStart = 2, spinning = 1, found = 15, support = 15;
   bool defaults = true, evaluateOk = true;
-  int evaluations = 0;
+  int evaluations = 0, supportAsks = 0;
   uint32_t lastWanted = 0;
   bool CheckTarget(int32_t& t, int32_t& n) override { return t = 1, n = 1, true; }
   bool PipeServiceState(int32_t& s, int32_t& t) override { return s = 4, t = 2, true; }
@@ -66,7 +66,7 @@ struct Diskwarn : IDiskwarn {
   bool MotorSpinning(const std::u16string&, int32_t& s) override { return s = spinning, true; }
   bool DiskPath(std::u16string& p) override { return p = u"\\\\.\\PhysicalDrive0", true; }
   bool DefaultTimes(uint32_t& a, uint32_t& d) override { return a = 60, d = 120, defaults; }
-  bool SupportInfo(int32_t& f) override { return f = support, true; }
+  bool SupportInfo(int32_t& f) override { return ++supportAsks, f = support, true; }
   bool Evaluate(int, uint32_t wanted, int32_t& f) override {
     ++evaluations;
     lastWanted = wanted;
@@ -138,6 +138,21 @@ TEST_F(HddModule, HourlyWindowWhileTheDiskSpins) {
   platform.now.hour = 14;
   EXPECT_EQ(off.AutoCheck(100).result, kit::kCheckKeep);
   EXPECT_EQ(off.ManualCheck(100).result, kit::kCheckPage);
+}
+
+// Start-up makes one pipe request (the disk path); the support flags are asked at their first
+// use, and again while the viewer reports none.
+TEST_F(HddModule, SupportFlagsAreAskedAtFirstUse) {
+  dw.support = 0;
+  Start();
+  EXPECT_EQ(dw.supportAsks, 0);
+  EXPECT_EQ(m.ManualCheck(100).result, kit::kCheckNothing);  // no event the disk can report
+  EXPECT_EQ(dw.supportAsks, 1);
+  dw.support = kShock | kPowerOn;
+  EXPECT_EQ(m.ManualCheck(100).result, kit::kCheckPage);
+  EXPECT_EQ(dw.lastWanted, kShock | kPowerOn);
+  EXPECT_EQ(m.SupportFlags(), kShock | kPowerOn);
+  EXPECT_EQ(dw.supportAsks, 2);
 }
 
 TEST_F(HddModule, PageSectionsMatchTheCount) {

@@ -71,8 +71,9 @@ void Init(HWND d, hddm::Shell& s) {
   if (now.enable) ServiceReady(s, d);
   CheckDlgButton(d, IDC_HDD_ENABLE, now.enable ? BST_CHECKED : BST_UNCHECKED);
   CheckRadioButton(d, IDC_HDD_AUTO, IDC_HDD_NO_AUTO, now.autoCheck ? IDC_HDD_AUTO : IDC_HDD_NO_AUTO);
+  const uint32_t support = s.module.SupportFlags();
   for (const EventBox& b : kBoxes)
-    CheckDlgButton(d, b.control, (now.notifyMask & s.module.Support() & b.bit) ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(d, b.control, (now.notifyMask & support & b.bit) ? BST_CHECKED : BST_UNCHECKED);
   Follow(d);
 }
 
