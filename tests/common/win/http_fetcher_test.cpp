@@ -103,50 +103,6 @@ class HttpFetcherTest : public ::testing::Test {
   void SetUp() override { ASSERT_FALSE(Ports().empty()) << "no ports file in " << std::string(kState.begin(), kState.end()); }
 };
 
-// The user's Internet Explorer proxy setting, as WinHTTP reads it; the old value comes back.
-class UserProxySetting {
- public:
-  UserProxySetting(DWORD flags, const std::string& proxy, const std::string& bypass, const std::string& pac) {
-    RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
-    DWORD size = 0, type = 0;
-    if (RegQueryValueExW(key_, L"DefaultConnectionSettings", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-      old_.resize(size);
-      had_ = RegQueryValueExW(key_, L"DefaultConnectionSettings", nullptr, &type, old_.data(), &size) == ERROR_SUCCESS;
-    }
-    std::vector<BYTE> blob;
-    auto dword = [&](DWORD v) { blob.insert(blob.end(), reinterpret_cast<BYTE*>(&v), reinterpret_cast<BYTE*>(&v) + 4); };
-    auto text = [&](const std::string& s) {
-      dword(static_cast<DWORD>(s.size()));
-      blob.insert(blob.end(), s.begin(), s.end());
-    };
-    dword(0x46);
-    dword(0);
-    dword(flags);
-    text(proxy);
-    text(bypass);
-    text(pac);
-    blob.resize(blob.size() + 32);
-    ok_ = RegSetValueExW(key_, L"DefaultConnectionSettings", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) ==
-          ERROR_SUCCESS;
-  }
-  ~UserProxySetting() {
-    if (had_)
-      RegSetValueExW(key_, L"DefaultConnectionSettings", 0, REG_BINARY, old_.data(), static_cast<DWORD>(old_.size()));
-    else
-      RegDeleteValueW(key_, L"DefaultConnectionSettings");
-    RegCloseKey(key_);
-  }
-  bool ok() const { return ok_; }
-
-  static constexpr DWORD kDirect = 1, kProxy = 2, kPac = 4, kAutoDetect = 8;
-
- private:
-  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
-  HKEY key_ = nullptr;
-  bool had_ = false, ok_ = false;
-  std::vector<BYTE> old_;
-};
-
 // The certificate check's refusal, as WinHTTP reports it (Wine: a failed secure channel).
 bool IsSecureFailure(DWORD error) {
   return error == ERROR_WINHTTP_SECURE_INVALID_CA || error == ERROR_WINHTTP_SECURE_FAILURE ||
@@ -268,7 +224,7 @@ TEST_F(HttpFetcherTest, GoesThroughTheUsersFixedProxy) {
   const std::wstring target = folder.File(L"wkpt.xml");
   const std::string proxy = "127.0.0.1:" + std::to_string(Ports()["proxy"]);
   {
-    UserProxySetting setting(UserProxySetting::kProxy, proxy, "", "");
+    wintest::UserProxySetting setting(wintest::UserProxySetting::kProxy, proxy, "", "");
     ASSERT_TRUE(setting.ok());
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie = {};
     ASSERT_TRUE(WinHttpGetIEProxyConfigForCurrentUser(&ie));
@@ -285,7 +241,7 @@ TEST_F(HttpFetcherTest, GoesThroughTheUsersFixedProxy) {
         << ProxyLog();
   }
   {
-    UserProxySetting setting(UserProxySetting::kProxy, proxy, "127.0.0.1", "");
+    wintest::UserProxySetting setting(wintest::UserProxySetting::kProxy, proxy, "127.0.0.1", "");
     ASSERT_TRUE(Fetcher().Fetch(target.c_str(), HttpUrl(L"/default/s/wkpt.xml?via=bypass").c_str(), nullptr, nullptr));
     EXPECT_EQ(ProxyLog().find("via=bypass"), std::string::npos) << "the bypass list goes direct";
   }
@@ -296,7 +252,7 @@ TEST_F(HttpFetcherTest, ConfigurationScriptAfterFailedDetection) {
   Folder folder;
   const std::wstring target = folder.File(L"wkpt.xml");
   const std::string pac = "http://127.0.0.1:" + std::to_string(Ports()["http"]) + "/proxy.pac";
-  UserProxySetting setting(UserProxySetting::kAutoDetect | UserProxySetting::kPac, "", "", pac);
+  wintest::UserProxySetting setting(wintest::UserProxySetting::kAutoDetect | wintest::UserProxySetting::kPac, "", "", pac);
   ASSERT_TRUE(setting.ok());
   ASSERT_TRUE(Fetcher().Fetch(target.c_str(), HttpUrl(L"/default/s/wkpt.xml?via=pac").c_str(), nullptr, nullptr))
       << GetLastError();
@@ -317,7 +273,7 @@ TEST_F(HttpFetcherTest, HttpsChecksTheServersAuthority) {
   EXPECT_TRUE(IsSecureFailure(GetLastError())) << GetLastError();
   EXPECT_FALSE(Exists(target));
 
-  UserProxySetting setting(UserProxySetting::kProxy, "127.0.0.1:" + std::to_string(Ports()["proxy"]), "", "");
+  wintest::UserProxySetting setting(wintest::UserProxySetting::kProxy, "127.0.0.1:" + std::to_string(Ports()["proxy"]), "", "");
   EXPECT_FALSE(Fetcher().Fetch(target.c_str(), url.c_str(), nullptr, nullptr));
   EXPECT_TRUE(IsSecureFailure(GetLastError())) << GetLastError();
   EXPECT_NE(ProxyLog().find("CONNECT localhost:" + std::to_string(Ports()["https"])), std::string::npos) << ProxyLog();

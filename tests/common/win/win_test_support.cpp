@@ -270,4 +270,41 @@ std::wstring WebHistoryFolder() {
   return n > 0 && n < MAX_PATH ? std::wstring(appData) + L"\\Velmorant\\WKPTRSS" : std::wstring();
 }
 
+namespace {
+const wchar_t kConnectionsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+}  // namespace
+
+UserProxySetting::UserProxySetting(DWORD flags, const std::string& proxy, const std::string& bypass,
+                                   const std::string& pac) {
+  RegCreateKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
+  DWORD size = 0, type = 0;
+  if (RegQueryValueExW(key_, L"DefaultConnectionSettings", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+    old_.resize(size);
+    had_ = RegQueryValueExW(key_, L"DefaultConnectionSettings", nullptr, &type, old_.data(), &size) == ERROR_SUCCESS;
+  }
+  std::vector<BYTE> blob;
+  auto dword = [&](DWORD v) { blob.insert(blob.end(), reinterpret_cast<BYTE*>(&v), reinterpret_cast<BYTE*>(&v) + 4); };
+  auto text = [&](const std::string& s) {
+    dword(static_cast<DWORD>(s.size()));
+    blob.insert(blob.end(), s.begin(), s.end());
+  };
+  dword(0x46);
+  dword(0);
+  dword(flags);
+  text(proxy);
+  text(bypass);
+  text(pac);
+  blob.resize(blob.size() + 32);
+  ok_ = RegSetValueExW(key_, L"DefaultConnectionSettings", 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) ==
+        ERROR_SUCCESS;
+}
+
+UserProxySetting::~UserProxySetting() {
+  if (had_)
+    RegSetValueExW(key_, L"DefaultConnectionSettings", 0, REG_BINARY, old_.data(), static_cast<DWORD>(old_.size()));
+  else
+    RegDeleteValueW(key_, L"DefaultConnectionSettings");
+  RegCloseKey(key_);
+}
+
 }  // namespace wintest

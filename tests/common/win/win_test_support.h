@@ -60,6 +60,24 @@ class ScopedKey {
   std::wstring path_;
   REGSAM view_;
 };
+// The user's Internet Explorer proxy setting as WinHTTP reads it (flags kDirect | kProxy |
+// kPac | kAutoDetect, the proxy, its bypass list and the configuration script's address); the
+// old value comes back when the test ends.
+class UserProxySetting {
+ public:
+  UserProxySetting(DWORD flags, const std::string& proxy, const std::string& bypass, const std::string& pac);
+  ~UserProxySetting();
+  UserProxySetting(const UserProxySetting&) = delete;
+  UserProxySetting& operator=(const UserProxySetting&) = delete;
+  bool ok() const { return ok_; }
+
+  static constexpr DWORD kDirect = 1, kProxy = 2, kPac = 4, kAutoDetect = 8;
+
+ private:
+  HKEY key_ = nullptr;
+  bool had_ = false, ok_ = false;
+  std::vector<BYTE> old_;
+};
 // Answers the next message box with this caption by `button` from a thread of its own, and
 // keeps its text. Waits at most 20 s.
 class BoxAnswer {
