@@ -331,3 +331,14 @@ TEST_F(Wkptbat, ReleaseVariantFindsNoBatteryDevicesInWine) {
   Start("battery-worn-30.ini");
   EXPECT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
 }
+
+// The packs are read every hour while the notebook runs: a check, through the driver and the
+// battery devices, leaves nothing behind.
+TEST_F(Wkptbat, RepeatedChecksLeaveNothingBehind) {
+  Start("battery-two-packs.ini");
+  const long long growth = wintest::HeapGrowthOver(50, [&] {
+    EXPECT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
+    Get<WickpostHTMLOnCloseFn>("WickpostHTMLOnClose")();
+  });
+  EXPECT_LE(growth, 500) << "bytes in use after 50 more checks";  // ten a check
+}

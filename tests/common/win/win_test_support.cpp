@@ -270,6 +270,27 @@ std::wstring WebHistoryFolder() {
   return n > 0 && n < MAX_PATH ? std::wstring(appData) + L"\\Velmorant\\WKPTRSS" : std::wstring();
 }
 
+size_t LiveHeapBytes() {
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  size_t bytes = 0;
+  for (HANDLE heap : heaps) {
+    PROCESS_HEAP_ENTRY entry = {};
+    HeapLock(heap);
+    while (HeapWalk(heap, &entry))
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+    HeapUnlock(heap);
+  }
+  return bytes;
+}
+
+long long HeapGrowthOver(int rounds, const std::function<void()>& work) {
+  for (int i = 0; i < 20; ++i) work();
+  const size_t before = LiveHeapBytes();
+  for (int i = 0; i < rounds; ++i) work();
+  return static_cast<long long>(LiveHeapBytes()) - static_cast<long long>(before);
+}
+
 namespace {
 const wchar_t kConnectionsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
 }  // namespace

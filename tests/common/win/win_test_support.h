@@ -45,6 +45,12 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000);
 HWND WaitDialog(const wchar_t* caption, DWORD timeoutMs = 30000);
 // The text of a list view's cell (up to 255 characters).
 std::wstring Cell(HWND list, int row, int column);
+// The bytes in use in every heap of the process (the C runtime keeps a heap of its own),
+// exact to the byte where the private commit moves in steps of 64 KiB.
+size_t LiveHeapBytes();
+// How many bytes in use `rounds` more runs of `work` leave behind, after 20 runs that fill
+// the caches; negative when fewer. A leak shows as `rounds` times its size.
+long long HeapGrowthOver(int rounds, const std::function<void()>& work);
 // Deletes a registry tree when the test ends.
 class ScopedKey {
  public:
