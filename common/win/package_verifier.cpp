@@ -5,11 +5,18 @@
 #include <wintrust.h>
 
 #include <vector>
+#include "common/win/reg.h"
 #include "common/win/system_library.h"
 
 // The certificate and trust libraries load only when a package is checked.
 #define CRYPT32(function) TW_SYSTEM_FUNCTION(L"crypt32.dll", function)
 #define WINTRUST(function) TW_SYSTEM_FUNCTION(L"wintrust.dll", function)
+
+// SHA-256 came to CryptoAPI with XP SP3 (the enhanced RSA and AES provider); the headers at
+// the XP level hide its identifier.
+#ifndef CALG_SHA_256
+#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | 12)
+#endif
 
 using pkgsig::Verdict;
 
@@ -220,13 +227,9 @@ UniqueHandle OpenLocked(const std::wstring& path) {
 std::string ReadMakerThumbprint() {
   wchar_t value[128] = {};
   DWORD size = sizeof value;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
-                    &key) != ERROR_SUCCESS)
+  if (!CReg().ReadString64(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", L"MakerThumbprint", value,
+                           &size))
     return {};
-  const LONG rc = RegGetValueW(key, nullptr, L"MakerThumbprint", RRF_RT_REG_SZ, nullptr, value, &size);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) return {};
   std::string text;
   for (const wchar_t* p = value; *p; ++p) text += *p < 128 ? char(*p) : '?';
   return pkgsig::NormalizeThumbprint(text);

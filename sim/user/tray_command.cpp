@@ -10,6 +10,9 @@
 #include <windows.h>
 #include <psapi.h>
 
+// The stand-ins run on Vista and later only (under Wine); the headers, set to XP, hide it.
+extern "C" WINBASEAPI BOOL WINAPI QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR name, PDWORD size);
+
 #include <cstdio>
 #include <cstring>
 #include <vector>

@@ -6,6 +6,7 @@
 
 #include "modules/kit/module/kit_win.h"
 #include "common/win/system_library.h"
+#include "common/win/tick_count.h"
 
 namespace web {
 namespace {
@@ -47,7 +48,7 @@ void SetRowLabel(HWND dialog, int row, const std::u16string& label) {
 }
 
 // Whole seconds of a monotonic clock: the estimate needs only differences.
-uint64_t Seconds() { return GetTickCount64() / 1000; }
+uint64_t Seconds() { return tw::win::TickCount64() / 1000; }
 
 bool Restart() {
   HANDLE token = nullptr;
