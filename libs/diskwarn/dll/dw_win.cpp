@@ -129,17 +129,19 @@ bool PipeRecordsRequest(int32_t& count, std::vector<uint8_t>& records) {
   return true;
 }
 
+// The viewer's services are 64-bit programs on 64-bit Windows: their key is read in the 64-bit
+// view, as the driver reads the default hibernation times.
 std::optional<std::u16string> ViewerValues::String(const char16_t* name) {
   wchar_t text[256] = {};
   DWORD size = sizeof text;
-  if (!CReg().ReadString(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), text, &size))
+  if (!CReg().ReadString64(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), text, &size))
     return std::nullopt;
   return std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
 std::optional<uint32_t> ViewerValues::Dword(const char16_t* name) {
   DWORD value = 0;
-  if (!CReg().ReadDword(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), &value))
+  if (!CReg().ReadDword64(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), &value))
     return std::nullopt;
   return value;
 }

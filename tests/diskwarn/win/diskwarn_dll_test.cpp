@@ -20,6 +20,18 @@ std::wstring TempPath(const wchar_t* name) {
   return std::wstring(folder) + name;
 }
 
+// A value of the viewer's key in one registry view, and its text when it is one.
+bool ViewerValue(const wchar_t* name, REGSAM view, std::wstring* text = nullptr) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return false;
+  wchar_t buffer[128] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  const bool found = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  if (found && text) *text = buffer;
+  return found;
+}
+
 class DiskwarnDll : public testing::Test {
  protected:
   static void TearDownTestSuite() {
@@ -90,6 +102,11 @@ TEST_F(DiskwarnDll, ViewerRunningFindsEveryEventAndReportsThemInOrder) {
   EXPECT_EQ(spinning, 1);
   EXPECT_EQ(Get<Diskwarn_CheckHddMotorStopFn>("Diskwarn_CheckHddMotorStop")(L"", &spinning), 0);
 
+  // The viewer's key is in the 64-bit view, whichever build writes or reads it.
+  for (const wchar_t* name : {L"Diskwarn002", L"Diskwarn004"}) {
+    EXPECT_TRUE(ViewerValue(name, KEY_WOW64_64KEY)) << name;
+    EXPECT_FALSE(ViewerValue(name, KEY_WOW64_32KEY)) << name;
+  }
   uint32_t ac = 0, dc = 0;
   ASSERT_EQ(Get<Diskwarn_GetDefaultHibernateTimeFn>("Diskwarn_GetDefaultHibernateTime")(&ac, &dc), 1);
   EXPECT_EQ(ac, 60u);
@@ -122,11 +139,9 @@ TEST_F(DiskwarnDll, StaleSampleIsRefreshedAndARefusedReportKeepsTheEvent) {
   Evaluate(0, 2, found);
   EXPECT_EQ(found, 2) << "seen only in the new sample";
   EXPECT_NE(Log().find("control 144\nrefused 146\n"), std::string::npos) << Log();
-  wchar_t previous[128] = {};
-  DWORD size = sizeof previous;
-  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, L"Diskwarn001", RRF_RT_REG_SZ, nullptr, previous, &size),
-            ERROR_SUCCESS);
-  EXPECT_NE(std::wstring(previous).find(L"  7 110 30 40"), std::wstring::npos) << "the old newest moved back";
+  std::wstring previous;
+  ASSERT_TRUE(ViewerValue(L"Diskwarn001", KEY_WOW64_64KEY, &previous));
+  EXPECT_NE(previous.find(L"  7 110 30 40"), std::wstring::npos) << "the old newest moved back";
 }
 
 TEST_F(DiskwarnDll, FaultyViewer) {
