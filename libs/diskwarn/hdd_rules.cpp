@@ -61,7 +61,8 @@ bool EvaluateRules(int modelClass, uint32_t wanted, const Thresholds& t, IEvalua
   }
   if ((wanted & (kEventShock | kEventTemperature | kEventPowerOn)) == 0) return true;
 
-  // A newest sample older than a minute is refreshed first; a refresh that never shows is a failure.
+  // A newest sample older than a minute is refreshed first; a refresh that never shows ends the
+  // evaluation with what it has (the hibernation result), rather than judge stale samples.
   std::optional<std::u16string> newestText = p.String(u"Diskwarn002");
   if (!newestText) return false;
   const std::optional<Sample> stale = ParseSample(*newestText);
@@ -77,18 +78,17 @@ bool EvaluateRules(int modelClass, uint32_t wanted, const Thresholds& t, IEvalua
         if (!again) return false;
         changed = *again != *newestText;
       }
-      if (!changed) return false;
+      if (!changed) return true;
     }
   }
 
   const std::optional<Sample> reference = ReadSample(p, 3), newest = ReadSample(p, 2);
   if (!reference || !newest) return false;
-  if ((wanted & kEventPowerOn) && PowerOnRule(*reference, *newest, t)) found |= kEventPowerOn;
-
   const std::optional<std::u16string> previousText = p.String(u"Diskwarn001");
   if (!previousText) return true;
   const std::optional<Sample> previous = ParseSample(*previousText);
   if (!previous) return false;
+  if ((wanted & kEventPowerOn) && PowerOnRule(*reference, *newest, t)) found |= kEventPowerOn;
   // Shock and temperature need two consecutive samples.
   if (std::max<int64_t>(0, newest->time - previous->time) >= 4201) return true;
 
@@ -232,10 +232,12 @@ Evaluation Evaluate(int modelClass, uint32_t wanted, IEvaluationPorts& ports) {
   wanted &= kAllEvents;
   if (!t || wanted == 0) return e;
   uint32_t found = 0;
-  bool ok = EvaluateRules(modelClass, wanted, *t, ports, found);
+  const bool ok = EvaluateRules(modelClass, wanted, *t, ports, found);
+  // What was found is answered even when a later step failed, once the viewer took its report.
+  if (found == 0) return e.ok = ok, e;
   for (uint32_t event : {kEventHibernate, kEventShock, kEventTemperature, kEventPowerOn})
-    if ((found & event) && !ports.Report(ReportControl(event))) ok = false;
-  e.ok = ok;
+    if ((found & event) && !ports.Report(ReportControl(event))) return e;
+  e.ok = true;
   e.found = found;
   return e;
 }

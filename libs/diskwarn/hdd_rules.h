@@ -85,10 +85,12 @@ class IEvaluationPorts : public IViewerValues {
 
 struct Evaluation {
   bool ok = false;     // the export's answer
-  uint32_t found = 0;  // events found, also when a report or a later step failed
+  uint32_t found = 0;  // the events it hands out when ok
 };
-// The evaluation with its reports. Found events stay found when a report fails; the answer is
-// then false, as it is when the evaluation stopped with a failure.
+// The evaluation with its reports. Events found are reported in the order hibernate, shock,
+// temperature, power-on and answered, also when a later step of the evaluation failed; a
+// report the viewer refuses fails the whole answer. With nothing found, the answer is the
+// evaluation's.
 Evaluation Evaluate(int modelClass, uint32_t wanted, IEvaluationPorts& ports);
 
 }  // namespace hdd

@@ -209,10 +209,18 @@ TEST(DiskwarnEvaluate, Failures) {
       // Two hours between the newest samples: power-on still applies, shock and temperature not.
       {"gap", [](Ports& p) { p.Sample(1, "2026/12/10 08:00:00  7 123 20 70"); }, 0, 14, true, kEventPowerOn},
       {"gap 4200 s", [](Ports& p) { p.Sample(1, "2026/12/10 08:50:00  7 123 20 70"); }, 0, 14, true, 14},
-      {"no previous", [](Ports& p) { p.values.strings.erase(u"Diskwarn001"); }, 0, 14, true, kEventPowerOn},
-      {"bad previous", [](Ports& p) { p.Sample(1, "junk"); }, 0, 14, false, kEventPowerOn},
+      // The previous sample is read before any rule over the samples: missing ends with
+      // success, unreadable fails, both before the power-on rule.
+      {"no previous", [](Ports& p) { p.values.strings.erase(u"Diskwarn001"); }, 0, 14, true, 0},
+      {"bad previous", [](Ports& p) { p.Sample(1, "junk"); }, 0, 14, false, 0},
       {"bad reference", [](Ports& p) { p.Sample(3, "junk"); }, 0, 14, false, 0},
-      {"report fails", [](Ports& p) { p.failReport = 146; }, 0, 14, false, 14},
+      {"report fails", [](Ports& p) { p.failReport = 146; }, 0, 14, false, 0},
+      // A failure after hibernation fired still answers it.
+      {"no newest after a find", [](Ports& p) {
+         p.acSeconds = 1800;
+         p.values.strings.erase(u"Diskwarn002");
+       }, 0, 15, true, kEventHibernate},
+      {"no newest", [](Ports& p) { p.values.strings.erase(u"Diskwarn002"); }, 0, 15, false, 0},
       // A missing older sample is not a zero: three wanted, two read.
       {"three samples needed", [](Ports& p) { p.values.dwords[u"_Diskwarn014"] = 3; }, 0, 4, true, 0},
       {"third read", [](Ports& p) {
@@ -236,6 +244,18 @@ TEST(DiskwarnEvaluate, Failures) {
   }
 }
 
+// A refused report ends the reports and the answer: nothing is handed out.
+TEST(DiskwarnEvaluate, RefusedReportAnswersNothing) {
+  Ports p;
+  History(p);
+  p.acSeconds = 1800;
+  p.failReport = 146;
+  const Evaluation e = Evaluate(0, kAllEvents, p);
+  EXPECT_FALSE(e.ok);
+  EXPECT_EQ(e.found, 0u);
+  EXPECT_EQ(p.reports, (std::vector<uint32_t>{145, 146}));
+}
+
 TEST(DiskwarnEvaluate, StaleSampleIsRefreshedFirst) {
   Ports p;
   History(p);
@@ -248,13 +268,13 @@ TEST(DiskwarnEvaluate, StaleSampleIsRefreshedFirst) {
   EXPECT_EQ(p.requests.size(), 1u);
   EXPECT_EQ(p.slept, 3);
 
-  // A refresh that never shows is a failure, and the hibernation found before it stays found.
+  // A refresh that never shows ends the evaluation with the hibernation result alone.
   Ports never;
   History(never);
   never.now += 61;
   never.acSeconds = 60;
   const Evaluation f = Evaluate(0, kEventHibernate | kEventShock, never);
-  EXPECT_FALSE(f.ok);
+  EXPECT_TRUE(f.ok);
   EXPECT_EQ(f.found, kEventHibernate);
   EXPECT_EQ(never.slept, 10);
   EXPECT_EQ(never.reports, std::vector<uint32_t>{145});

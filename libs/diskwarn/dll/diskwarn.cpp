@@ -119,10 +119,9 @@ int32_t DISKWARN_CALL Diskwarn_GetSupportInfo(int32_t* supportFlags) {
 int32_t DISKWARN_CALL Diskwarn_CheckDiskwarnication(int32_t modelClass, int32_t wantedEvents, int32_t* foundEvents) {
   return Export([&] {
     if (!foundEvents) return false;
-    *foundEvents = 0;
     dw::EvaluationPorts ports;
     const hdd::Evaluation e = hdd::Evaluate(modelClass, static_cast<uint32_t>(wantedEvents), ports);
-    *foundEvents = static_cast<int32_t>(e.found);
+    if (e.ok) *foundEvents = static_cast<int32_t>(e.found);  // a failure leaves it as it was
     return e.ok;
   });
 }

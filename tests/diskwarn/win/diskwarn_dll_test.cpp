@@ -131,7 +131,7 @@ TEST_F(DiskwarnDll, QuietDiskFindsNothing) {
   EXPECT_EQ(Log().find("report"), std::string::npos) << Log();
 }
 
-TEST_F(DiskwarnDll, StaleSampleIsRefreshedAndARefusedReportKeepsTheEvent) {
+TEST_F(DiskwarnDll, StaleSampleIsRefreshedAndTheEventReported) {
   Viewer("disk-stale.ini");
   // Wine's service manager answers a user-defined control with success whatever the service's
   // handler returns, so the refusal does not reach the library here (the rules' tests cover it).
