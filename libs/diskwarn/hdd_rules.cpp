@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/core/civil_date.h"
+#include "common/core/text_case.h"
 
 namespace hdd {
 namespace {
@@ -172,6 +173,21 @@ std::u16string PathFromReply(const uint8_t* reply, size_t bytesRead) {
     path.push_back(c);
   }
   return path;
+}
+
+bool IsLocalDiskPath(const std::u16string& path) {
+  if (path.size() < 5 || path[0] != u'\\' || path[1] != u'\\' || (path[2] != u'.' && path[2] != u'?') ||
+      path[3] != u'\\')
+    return false;
+  const std::u16string_view name = std::u16string_view(path).substr(4);
+  const char16_t first = text::AsciiLower(name[0]);
+  if (name.size() == 2 && first >= u'a' && first <= u'z' && name[1] == u':') return true;  // a volume
+  const std::u16string_view drive = u"physicaldrive";
+  if (name.size() <= drive.size() || name.size() > drive.size() + 3 || !text::EqualsNoCase(name.substr(0, drive.size()), drive))
+    return false;
+  for (char16_t c : name.substr(drive.size()))
+    if (c < u'0' || c > u'9') return false;
+  return true;
 }
 
 std::optional<Thresholds> ThresholdsFor(int modelClass, IViewerValues& values) {

@@ -61,6 +61,36 @@ struct Values : IViewerValues {
   }
 };
 
+// Only a local disk is opened: the pipe's answer may come from whoever took its name.
+TEST(DiskwarnReplies, OnlyLocalDiskPaths) {
+  const struct {
+    const char16_t* path;
+    bool local;
+  } cases[] = {
+      {u"\\\\.\\PhysicalDrive0", true},       {u"\\\\.\\PHYSICALDRIVE12", true},
+      {u"\\\\?\\PhysicalDrive1", true},       {u"\\\\.\\C:", true},
+      {u"\\\\server\\share\\disk", false},  {u"\\\\.\\UNC\\server\\share", false},
+      {u"\\\\?\\UNC\\server\\share", false}, {u"\\\\.\\pipe\\x", false},
+      {u"\\\\.\\GLOBALROOT\\Device\\Mup\\s\\x", false}, {u"\\\\.\\PhysicalDrive", false},
+      {u"\\\\.\\PhysicalDrive0\\x", false}, {u"\\\\.\\PhysicalDrive1234", false},
+      {u"\\\\.\\Mup", false},                 {u"C:\\disk.img", false},
+      {u"\\\\.\\C:\\x", false},              {u"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsLocalDiskPath(c.path), c.local) << std::string(c.path, c.path + std::char_traits<char16_t>::length(c.path));
+}
+
+// The impersonation level a pipe server gets from its client's CreateFileW flags, as
+// Microsoft documents it (CreateFileW, "SECURITY_SQOS_PRESENT"): without that flag
+// SecurityImpersonation (2); with it, the level in bits 16-17 (Anonymous 0, Identification 1,
+// Impersonation 2, Delegation 3). Wine grants impersonation whatever the client asks.
+int DocumentedServerLevel(uint32_t flags) { return (flags & 0x00100000u) ? static_cast<int>((flags >> 16) & 3) : 2; }
+
+TEST(DiskwarnPipe, ServerCanOnlyIdentifyTheCaller) {
+  EXPECT_EQ(DocumentedServerLevel(kPipeOpenFlags), 1);
+  EXPECT_EQ(DocumentedServerLevel(kFileFlagOverlapped), 2) << "what the flags would give without the quality of service";
+  EXPECT_NE(kPipeOpenFlags & kFileFlagOverlapped, 0u) << "every transfer has its time-out";
+}
+
 TEST(DiskwarnThresholds, PerClassWithOverrides) {
   Values v;
   EXPECT_FALSE(ThresholdsFor(3, v));

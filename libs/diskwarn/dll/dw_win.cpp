@@ -5,6 +5,9 @@
 #include "libs/diskwarn/diskwarn.h"
 #include "libs/diskwarn/dll/dw_machine.h"
 
+static_assert(hdd::kPipeOpenFlags == (FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION),
+              "the pipe's flags are the platform's");
+
 namespace dw {
 namespace {
 
@@ -53,7 +56,7 @@ bool Request(uint8_t request, Handle& pipe) {
   for (int attempt = 0; attempt < 50; ++attempt) {
     if (attempt) Sleep(100);
     HANDLE h = CreateFileW(DISKWARN_PIPE_NAME, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED, nullptr);
+                           hdd::kPipeOpenFlags, nullptr);
     pipe.reset(h);
     if (pipe) break;
   }

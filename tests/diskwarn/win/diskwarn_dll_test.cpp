@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "libs/diskwarn/diskwarn.h"
 #include "libs/diskwarn/dll/dw_machine.h"
@@ -189,6 +191,52 @@ TEST_F(DiskwarnDll, FaultyViewer) {
   EXPECT_TRUE(state == SERVICE_RUNNING || state == SERVICE_START_PENDING) << state;
   EXPECT_EQ(start, SERVICE_AUTO_START);
   DeleteFileW(accepted.c_str());
+}
+
+// Whoever takes the pipe's name first gets the request, and a path it answers that is not a
+// local disk's is neither handed on nor opened. (That it can only identify the caller rests on
+// the documented quality of service, rules_test: Wine grants impersonation whatever the client
+// asks, and the level it gave is recorded here.)
+TEST_F(DiskwarnDll, PipeSquatterOnlyIdentifiesAndItsPathIsRefused) {
+  Viewer("disk-no-pipe.ini");  // the viewer's pipe service is stopped: the name is free
+  HANDLE server = CreateNamedPipeW(DISKWARN_PIPE_NAME, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                   1, 1024, 1024, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  std::atomic<bool> connected{false};
+  int level = -1;
+  std::thread squatter([&] {
+    if (!ConnectNamedPipe(server, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return;
+    connected = true;
+    uint8_t request = 0xFF;
+    DWORD got = 0;
+    if (!ReadFile(server, &request, 1, &got, nullptr)) return;
+    if (ImpersonateNamedPipeClient(server)) {
+      HANDLE token = nullptr;
+      if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        SECURITY_IMPERSONATION_LEVEL l = SecurityAnonymous;
+        DWORD size = sizeof l;
+        if (GetTokenInformation(token, TokenImpersonationLevel, &l, size, &size)) level = l;
+        CloseHandle(token);
+      }
+      RevertToSelf();
+    }
+    const wchar_t reply[] = L"\\\\server\\share\\disk";
+    DWORD written = 0;
+    WriteFile(server, reply, sizeof reply, &written, nullptr);
+    FlushFileBuffers(server);
+  });
+  int32_t ok = 0;
+  DWORD ms = 0;
+  EXPECT_EQ(Path(ok, ms), L"unchanged");
+  EXPECT_EQ(ok, 1) << "the request was written";
+  if (!connected) CloseHandle(CreateFileW(DISKWARN_PIPE_NAME, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  squatter.join();
+  CloseHandle(server);
+  EXPECT_TRUE(connected) << "the squatter answered";
+  RecordProperty("impersonation_level_on_wine", level);
+  int32_t spinning = -1;
+  EXPECT_EQ(Get<Diskwarn_CheckHddMotorStopFn>("Diskwarn_CheckHddMotorStop")(L"\\\\server\\share\\disk", &spinning), 0);
+  EXPECT_EQ(spinning, -1);
 }
 
 // The release variant's power-scheme reader on Wine, to say what Wine answers.
