@@ -183,7 +183,8 @@ bool IsLocalDiskPath(const std::u16string& path) {
   const char16_t first = text::AsciiLower(name[0]);
   if (name.size() == 2 && first >= u'a' && first <= u'z' && name[1] == u':') return true;  // a volume
   const std::u16string_view drive = u"physicaldrive";
-  if (name.size() <= drive.size() || name.size() > drive.size() + 3 || !text::EqualsNoCase(name.substr(0, drive.size()), drive))
+  if (name.size() <= drive.size() || name.size() > drive.size() + 3 ||
+      !text::EqualsNoCase(name.substr(0, drive.size()), drive))
     return false;
   for (char16_t c : name.substr(drive.size()))
     if (c < u'0' || c > u'9') return false;

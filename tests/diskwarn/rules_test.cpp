@@ -76,7 +76,10 @@ TEST(DiskwarnReplies, OnlyLocalDiskPaths) {
       {u"\\\\.\\Mup", false},                 {u"C:\\disk.img", false},
       {u"\\\\.\\C:\\x", false},              {u"", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsLocalDiskPath(c.path), c.local) << std::string(c.path, c.path + std::char_traits<char16_t>::length(c.path));
+  for (const auto& c : cases) {
+    const std::u16string path = c.path;
+    EXPECT_EQ(IsLocalDiskPath(path), c.local) << std::string(path.begin(), path.end());
+  }
 }
 
 // The impersonation level a pipe server gets from its client's CreateFileW flags, as
@@ -87,7 +90,7 @@ int DocumentedServerLevel(uint32_t flags) { return (flags & 0x00100000u) ? stati
 
 TEST(DiskwarnPipe, ServerCanOnlyIdentifyTheCaller) {
   EXPECT_EQ(DocumentedServerLevel(kPipeOpenFlags), 1);
-  EXPECT_EQ(DocumentedServerLevel(kFileFlagOverlapped), 2) << "what the flags would give without the quality of service";
+  EXPECT_EQ(DocumentedServerLevel(kFileFlagOverlapped), 2) << "without the quality of service";
   EXPECT_NE(kPipeOpenFlags & kFileFlagOverlapped, 0u) << "every transfer has its time-out";
 }
 

@@ -137,7 +137,8 @@ bool PipeRecordsRequest(int32_t& count, std::vector<uint8_t>& records) {
 std::optional<std::u16string> ViewerValues::String(const char16_t* name) {
   wchar_t text[256] = {};
   DWORD size = sizeof text;
-  if (!CReg().ReadString64(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), text, &size))
+  if (!CReg().ReadString64(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), text,
+                           &size))
     return std::nullopt;
   return std::u16string(reinterpret_cast<const char16_t*>(text));
 }

@@ -45,7 +45,8 @@ class WorkerUi : public IRepairUi {
     MessageBoxW(nullptr, Text(id, {name}).c_str(), kit::LoadText(IDS_ANM_CAPTION).c_str(), MB_OK | MB_TOPMOST);
   }
   void ProgressStart(const std::u16string& name, uint32_t ms) override {
-    PostNote(hidden_, kMsgProgressStart, s_.starts, std::make_unique<StartNote>(StartNote{name.substr(0, kMaxField), ms}));
+    PostNote(hidden_, kMsgProgressStart, s_.starts,
+             std::make_unique<StartNote>(StartNote{name.substr(0, kMaxField), ms}));
   }
   void ProgressClose() override { PostMessageW(hidden_, kMsgProgressClose, 0, 0); }
   // The dialog names the product as it was announced; the record may now carry its

@@ -25,10 +25,12 @@ std::wstring TempPath(const wchar_t* name) {
 // A value of the viewer's key in one registry view, and its text when it is one.
 bool ViewerValue(const wchar_t* name, REGSAM view, std::wstring* text = nullptr) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
+    return false;
   wchar_t buffer[128] = {};
   DWORD size = sizeof buffer - sizeof(wchar_t);
-  const bool found = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
+  const bool found =
+      RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
   RegCloseKey(key);
   if (found && text) *text = buffer;
   return found;
@@ -199,8 +201,8 @@ TEST_F(DiskwarnDll, FaultyViewer) {
 // asks, and the level it gave is recorded here.)
 TEST_F(DiskwarnDll, PipeSquatterOnlyIdentifiesAndItsPathIsRefused) {
   Viewer("disk-no-pipe.ini");  // the viewer's pipe service is stopped: the name is free
-  HANDLE server = CreateNamedPipeW(DISKWARN_PIPE_NAME, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                   1, 1024, 1024, 0, nullptr);
+  HANDLE server = CreateNamedPipeW(DISKWARN_PIPE_NAME, PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 1024, 1024, 0, nullptr);
   ASSERT_NE(server, INVALID_HANDLE_VALUE);
   std::atomic<bool> connected{false};
   int level = -1;
