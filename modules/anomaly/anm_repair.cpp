@@ -97,7 +97,7 @@ Status InstallStatus(RepairRecord& r, IRepairRegistry& reg) {
   const std::vector<std::u16string> pending = reg.PendingRenames();
   for (const std::u16string& file : r.installFiles)
     for (const std::u16string& entry : pending)
-      if (!file.empty() && entry.find(file) != std::u16string::npos) return kStatusPending;
+      if (!file.empty() && text::ContainsNoCase(entry, file)) return kStatusPending;  // paths ignore case
   return kStatusMissing;
 }
 

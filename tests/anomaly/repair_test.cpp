@@ -75,6 +75,8 @@ TEST(AnmStatus, InstalledPendingMissing) {
   EXPECT_EQ(InstallStatus(r, reg), kStatusMissing);
   reg.pending = {u"\\??\\C:\\App\\app.exe.new", u"!\\??\\C:\\App\\app.exe"};
   EXPECT_EQ(InstallStatus(r, reg), kStatusPending);
+  reg.pending = {u"\\??\\c:\\APP\\App.exe.new"};
+  EXPECT_EQ(InstallStatus(r, reg), kStatusPending) << "paths ignore case";
   reg.Sz(r.installKey, u"DisplayName", u"Velmorant <App>");
   EXPECT_EQ(InstallStatus(r, reg), kStatusInstalled);
   EXPECT_EQ(r.name, u"Velmorant <App>") << "the product's own name";
