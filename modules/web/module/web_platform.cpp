@@ -147,6 +147,24 @@ std::optional<LocalStamp> WinFileSystem::FirstWriteTime(const std::u16string& pa
                     local.wMilliseconds};
 }
 
+namespace {
+template <typename Fn>
+Fn Kernel32(const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+}  // namespace
+
+bool WinFileRedirection::Disable() {
+  using DisableFn = BOOL(WINAPI*)(PVOID*);
+  const auto disable = Kernel32<DisableFn>("Wow64DisableWow64FsRedirection");
+  return disable && disable(&previous_);
+}
+
+void WinFileRedirection::Revert() {
+  using RevertFn = BOOL(WINAPI*)(PVOID);
+  if (const auto revert = Kernel32<RevertFn>("Wow64RevertWow64FsRedirection")) revert(previous_);
+}
+
 std::optional<std::string> WinFileSystem::ReadHead(const std::u16string& path, std::size_t max) {
   HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -185,9 +203,19 @@ std::optional<std::u16string> SetupApiDrivers::DriverVersion(const std::u16strin
   return version;
 }
 
+std::optional<uint32_t> WinProductInfo::ProductType(uint32_t major, uint32_t minor, uint32_t spMajor,
+                                                    uint32_t spMinor) {
+  using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+  const auto getProductInfo = Kernel32<GetProductInfoFn>("GetProductInfo");
+  DWORD type = 0;
+  if (!getProductInfo || !getProductInfo(major, minor, spMajor, spMinor, &type)) return std::nullopt;
+  return type;
+}
+
 WindowsRelease WinWindows::Release() {
   const CWinVersion v;
-  return WindowsRelease{v.GetOsType(), v.GetArchitecture(), v.GetServicePack(), v.GetProductType()};
+  return WindowsRelease{v.GetOsType(), v.GetArchitecture(), v.GetServicePack(),
+                        ExpressionEdition(v.GetVersionInfo().dwMajorVersion, productInfo_)};
 }
 
 }  // namespace web
