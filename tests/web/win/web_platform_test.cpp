@@ -9,6 +9,7 @@
 #include <map>
 
 #include "common/core/winversion_rules.h"
+#include "common/win/system_library.h"
 #include "modules/web/module/web_platform.h"
 #include "modules/web/web_catalogue.h"
 #include "tests/common/win/win_test_support.h"
@@ -112,17 +113,11 @@ class NativeSystemFile {
  private:
   template <typename Fn>
   static void Unredirected(Fn fn) {
-    using DisableFn = BOOL(WINAPI*)(PVOID*);
-    using RevertFn = BOOL(WINAPI*)(PVOID);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto disable = reinterpret_cast<DisableFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
-    const auto revert = reinterpret_cast<RevertFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
     PVOID previous = nullptr;
-    const bool off = disable && revert && disable(&previous);
+    const bool off =
+        TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", Wow64DisableWow64FsRedirection, BOOL(WINAPI*)(PVOID*))(&previous);
     fn();
-    if (off) revert(previous);
+    if (off) TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", Wow64RevertWow64FsRedirection, BOOL(WINAPI*)(PVOID))(previous);
   }
   std::wstring path_;
   bool made_ = false;
