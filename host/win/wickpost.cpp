@@ -129,7 +129,7 @@ int HostApp::Run(const std::u16string& arguments) {
   if (toasts && !LoadPopcard()) return 0;
 
   CAuthority authority;
-  const CommandLine cl = ParseCommandLine(arguments, authority.IsAdministrator());
+  const CommandLine cl = ParseCommandLine(arguments, authority.HasAdministratorRights());
   if (cl.configuration) {
     CReg reg;
     for (const MachineWrite& w : cl.writes) reg.WriteDword(HKEY_LOCAL_MACHINE, W(w.subKey), W(w.name), w.value);

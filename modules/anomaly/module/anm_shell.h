@@ -67,8 +67,8 @@ class WinRepairRegistry : public IRepairRegistry {
   std::optional<std::u16string> StartupValue(const std::u16string& key, const std::u16string& name) override;
 };
 
-// The installer's programs started directly, the record's state read afresh, and the
-// start-up value written through the host's driver client.
+// The installer's programs started through the shell, the record's state read afresh, and
+// the start-up value written through the host's driver client.
 class WinInstallSystem : public IInstallSystem {
  public:
   explicit WinInstallSystem(MiscCommon::CMiscCommon* client) : client_(client) {}
@@ -77,6 +77,7 @@ class WinInstallSystem : public IInstallSystem {
   bool Wait(uintptr_t process, uint32_t ms) override;
   void Close(uintptr_t process) override;
   uint32_t NowMs() override { return GetTickCount(); }
+  std::u16string SystemFolder() override;
   Status StatusOf(RepairRecord& r) override { return InstallStatus(r, registry_); }
   bool StartupInPlace(const RepairRecord& r) override { return anm::StartupInPlace(r, registry_); }
   bool WriteStartup(const std::u16string& key, const std::u16string& name, const std::u16string& data) override;

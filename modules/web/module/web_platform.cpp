@@ -150,6 +150,15 @@ std::optional<LocalStamp> WinFileSystem::FirstWriteTime(const std::u16string& pa
                     local.wMilliseconds};
 }
 
+// Newer than 32-bit XP: typed here, as the headers of the oldest release do not declare them.
+bool WinFileRedirection::Disable() {
+  return TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", Wow64DisableWow64FsRedirection, BOOL(WINAPI*)(PVOID*))(&previous_);
+}
+
+void WinFileRedirection::Revert() {
+  TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", Wow64RevertWow64FsRedirection, BOOL(WINAPI*)(PVOID))(previous_);
+}
+
 std::optional<std::string> WinFileSystem::ReadHead(const std::u16string& path, std::size_t max) {
   HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -188,9 +197,19 @@ std::optional<std::u16string> SetupApiDrivers::DriverVersion(const std::u16strin
   return version;
 }
 
+std::optional<uint32_t> WinProductInfo::ProductType(uint32_t major, uint32_t minor, uint32_t spMajor,
+                                                    uint32_t spMinor) {
+  using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+  DWORD type = 0;
+  const auto& getProductInfo = TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", GetProductInfo, GetProductInfoFn);
+  if (!getProductInfo(major, minor, spMajor, spMinor, &type)) return std::nullopt;
+  return type;
+}
+
 WindowsRelease WinWindows::Release() {
   const CWinVersion v;
-  return WindowsRelease{v.GetOsType(), v.GetArchitecture(), v.GetServicePack(), v.GetProductType()};
+  return WindowsRelease{v.GetOsType(), v.GetArchitecture(), v.GetServicePack(),
+                        ExpressionEdition(v.GetVersionInfo().dwMajorVersion, productInfo_)};
 }
 
 }  // namespace web
