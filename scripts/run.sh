@@ -34,8 +34,9 @@ notebook=${scenario:-$PWD/sim/scenarios/default.ini}
 # What runs: the host, the delivered modules and the stand-ins of sim/. A build directory with a
 # cache is built as it is configured (the test command's tree): nothing is built again when it
 # is up to date.
+# The display helper is 64-bit only.
 sim_set=(Wickpost_sim wkpthdd_sim wkptrss_sim wkptreg wkptbat_sim wkpthdmi_sim wkptanm_sim wkptxwpk_sim Diskwarn_sim
-  Popcard wickinfo_sim tray_command sysglance_sim igfxsim vidassist displaychange ec_event)
+  Popcard wickinfo_sim tray_command sysglance_sim igfxsim displaychange ec_event)
 build_set() {
   local preset=$1 started=$SECONDS log
   shift
@@ -52,7 +53,9 @@ build_set() {
   fi
 }
 if [ "$build" = 1 ]; then
-  for preset in "${presets[@]}"; do build_set "$preset" "${sim_set[@]}"; done
+  for preset in "${presets[@]}"; do
+    if [ "$preset" = win64 ]; then build_set win64 "${sim_set[@]}" vidassist; else build_set win32 "${sim_set[@]}"; fi
+  done
   # The 32-bit graphics module reaches the graphics object through the 64-bit helper and server.
   [[ " ${presets[*]} " == *" win64 "* ]] || build_set win64 vidassist igfxsim
 fi
@@ -157,7 +160,7 @@ run_notebook() {
   fi
 
   local crash
-  crash=$(tw_crash_report "$log")
+  crash=$(tw_crash_report "$log" | paste -sd '|' | sed 's/|/ | /g')
   [ -z "$crash" ] || problem "a program crashed: $crash"
   if tw_alive "$host"; then
     wineserver -k >/dev/null 2>&1 || true

@@ -15,7 +15,8 @@ failed=0
 # expect NAME STATUS LOG TEXT: the run failed and said TEXT.
 expect() {
   if [ "$2" -ne 0 ] && grep -qF -- "$4" "$3"; then
-    echo "$1: ok ($(grep -F -m 1 -- "$4" "$3"))"
+    echo "$1: ok, exit status $2:"
+    grep -E '^(FAIL |== |run: )' "$3" | sed 's/^/  /'
   else
     echo "$1: FAILED (exit status $2, no \"$4\"):"
     sed 's/^/  /' "$3"
