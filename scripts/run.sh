@@ -75,11 +75,22 @@ own_displays=$(grep -qi '^\[display\]' "$notebook" && echo 1 || true)
 shots=build/screenshots
 mkdir -p "$shots"
 
-# A quick clock and the settings of an unattended run (scripts/lib/notebook.sh); the mini popup
-# stays until its picture is taken.
-tw_notebook_settings 50
-wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v MiniPopupTime /t REG_DWORD /d 0 /f >/dev/null 2>&1
 temp_dir=$(tw_prefix_temp)
+
+# Each build meets the notebook as new: nothing the build before kept (the user's and the
+# modules' settings, the web notices' history, the televisions known), then a quick clock and
+# the settings of an unattended run (scripts/lib/notebook.sh); the mini popup stays until its
+# picture is taken.
+fresh_notebook() {
+  local view app_data
+  app_data=$(dirname "$(dirname "$temp_dir")")
+  for view in 32 64; do wine reg delete 'HKLM\Software\Velmorant' /f /reg:$view >/dev/null 2>&1 || true; done
+  wine reg delete 'HKCU\Software\Velmorant' /f >/dev/null 2>&1 || true
+  rm -rf "$app_data/Roaming/Velmorant" "$app_data/Local/Velmorant"
+  rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp" "$temp_dir"/EWI*.png
+  tw_notebook_settings 50
+  wine reg add 'HKCU\Software\Velmorant\WICKPOST' /v MiniPopupTime /t REG_DWORD /d 0 /f >/dev/null 2>&1
+}
 
 shot() {
   xwd -root -display "$DISPLAY" -silent | convert xwd:- "$1" 2>/dev/null && echo "screenshot: $1 ($2)"
@@ -93,13 +104,13 @@ run_notebook() {
   problem() { problems+=("$1"); echo "FAIL $preset: $1"; }
   echo "== $preset ($(x86_64-w64-mingw32-objdump -f "$out/wickinfo.exe" | sed -n 's/.*file format //p'))"
   : > "$log"
+  fresh_notebook
   cp "$work/unplugged.ini" "$work/scenario.ini"
   info=$(wine "$out/wickinfo.exe" 2>>"$log" | tr -d '\r') || problem "wickinfo ended with $?"
   printf '%s\n' "$info"
   model=$(sed -n 's/^Model: //p' <<<"$info")
   serial=$(sed -n 's/^Serial: //p' <<<"$info")
 
-  rm -f "$temp_dir"/W??*.tmp "$temp_dir/wkptreg.bmp" "$temp_dir"/EWI*.png
   : > "$work/graphics.log"
   if [ "$preset" = win32 ]; then
     cp build/win64/out/sim/vidassist.exe "$out/"
@@ -110,10 +121,12 @@ run_notebook() {
   host=$!
   echo "host: started (pid $host)"
   # The hard-disk module checks by itself only in the first minutes of an hour: "Check now",
-  # which returns once the host has run every module's check.
-  wine "$out/tray_command.exe" checknow wait >/dev/null 2>>"$log" || problem "the host did not handle \"Check now\""
+  # posted as the user's click is, so that a crash in a check ends the host as it would. Its
+  # checks are over once the mini popup lists their five lines.
+  wine "$out/tray_command.exe" checknow >/dev/null 2>>"$log" || problem "no host to send \"Check now\" to"
   if [ -z "$scenario" ]; then
-    missing=$(tw_await_pages "$temp_dir" "$host" 10 "${TW_CHECKED_NOTICES[@]}")
+    tw_host_runs "$host" "$log" && wine "$out/tray_command.exe" lines ${#TW_CHECKED_NOTICES[@]} >/dev/null 2>>"$log" || true
+    missing=$(tw_await_pages "$temp_dir" "$host" "$log" 0 "${TW_CHECKED_NOTICES[@]}")
     [ -z "$missing" ] || problem "missing after \"Check now\": $(tw_notice_names $missing)"
     [ -z "$(tw_page "$temp_dir" WHM)" ] || problem "an HDMI notice came before the television"
   else
@@ -124,7 +137,7 @@ run_notebook() {
     wine "$out/displaychange.exe" 1280 720 32 >/dev/null 2>>"$log" || problem "the display change was not announced"
     echo "plugged: the maker's Full-HD television on HDMI"
     if [ -z "$scenario" ]; then
-      missing=$(tw_await_pages "$temp_dir" "$host" 60 WHM)
+      missing=$(tw_await_pages "$temp_dir" "$host" "$log" 60 WHM)
       [ -z "$missing" ] || problem "missing after the television: $(tw_notice_names WHM)"
     fi
   fi
@@ -132,7 +145,7 @@ run_notebook() {
   if [ -z "$scenario" ]; then
     local listed=0 prefix
     for prefix in "${TW_CHECKED_NOTICES[@]}" WHM; do [ -z "$(tw_page "$temp_dir" "$prefix")" ] || listed=$((listed + 1)); done
-    tw_alive "$host" && lines=$(wine "$out/tray_command.exe" lines "$listed" 2>>"$log" | tr -d '\r' || true)
+    tw_host_runs "$host" "$log" && lines=$(wine "$out/tray_command.exe" lines "$listed" 2>>"$log" | tr -d '\r' || true)
     [ "${lines:-0}" = 6 ] || problem "the mini popup shows ${lines:-no} lines, not 6"
   fi
   shot "$shots/wickpost-mini-$preset.png" "the mini popup"
@@ -141,9 +154,9 @@ run_notebook() {
   wine "$out/ec_event.exe" 0xC0 >/dev/null 2>>"$log" && echo "event: the embedded controller reports a battery fault" ||
     problem "the controller's event reached no window"
   if [ -z "$scenario" ]; then
-    missing=$(tw_await_pages "$temp_dir" "$host" 60 WAM)
+    missing=$(tw_await_pages "$temp_dir" "$host" "$log" 60 WAM)
     [ -z "$missing" ] || problem "missing after the controller's event: $(tw_notice_names WAM)"
-    tw_alive "$host" && wine "$out/tray_command.exe" page >/dev/null 2>>"$log" || problem "no page came on screen after the controller's event"
+    tw_host_runs "$host" "$log" && wine "$out/tray_command.exe" page >/dev/null 2>>"$log" || problem "no page came on screen after the controller's event"
   else
     sleep $(( seconds / 2 ))
   fi

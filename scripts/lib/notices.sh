@@ -14,6 +14,14 @@ tw_alive() {
   [ -n "$state" ] && [ "$state" != Z ]
 }
 
+TW_CRASH_LINE='Unhandled (exception|page fault|stack overflow|illegal instruction)|has encountered a serious problem'
+
+# tw_host_runs PID LOG: process PID runs and no program has told of a crash in its error output
+# LOG (Wine's debugger keeps a crashed program alive).
+tw_host_runs() {
+  tw_alive "$1" && ! grep -q -a -E "$TW_CRASH_LINE" "$2" 2>/dev/null
+}
+
 # tw_page TEMP PREFIX: the module's page file, when it has written one (not empty).
 tw_page() {
   local page
@@ -21,17 +29,17 @@ tw_page() {
   [ -n "$page" ] && [ -s "$page" ] && echo "$page"
 }
 
-# tw_await_pages TEMP PID SECONDS PREFIX...: waits until each module has written its page, at
-# most SECONDS and only while process PID runs; prints the prefixes still without one (nothing:
-# all came).
+# tw_await_pages TEMP PID LOG SECONDS PREFIX...: waits until each module has written its page,
+# at most SECONDS (0: looks once) and only while the host PID runs (tw_host_runs); prints the
+# prefixes still without one (nothing: all came).
 tw_await_pages() {
-  local temp=$1 pid=$2 rounds=$(( $3 * 10 )) prefix missing
-  shift 3
+  local temp=$1 pid=$2 log=$3 rounds=$(( $4 * 10 + 1 )) prefix missing
+  shift 4
   for _ in $(seq 1 "$rounds"); do
     missing=()
     for prefix in "$@"; do [ -n "$(tw_page "$temp" "$prefix")" ] || missing+=("$prefix"); done
     [ ${#missing[@]} -eq 0 ] && return 0
-    tw_alive "$pid" || break
+    tw_host_runs "$pid" "$log" || break
     sleep 0.1
   done
   echo "${missing[*]}"
@@ -48,8 +56,7 @@ tw_notice_names() {
 # tw_crash_report LOG: what tells of a Windows program's crash: Wine's message in the programs'
 # error output LOG, or its crash dialog on the display. Prints nothing when there is none.
 tw_crash_report() {
-  grep -a -m 3 -E 'Unhandled (exception|page fault|stack overflow|illegal instruction)|has encountered a serious problem' \
-    "$1" 2>/dev/null || true
+  grep -a -m 3 -E "$TW_CRASH_LINE" "$1" 2>/dev/null || true
   xdotool search --name '^Program Error$' >/dev/null 2>&1 && echo "Wine's crash dialog \"Program Error\" is on the screen"
   return 0
 }

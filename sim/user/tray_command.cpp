@@ -1,14 +1,13 @@
 // Stands in for the user at the tray menu: posts one of the host's menu commands to the
-// running Wickpost ("checknow", "settings", "exit"; "checknow wait" returns once the host has
-// handled it, so its manual checks are over), opens the About box and prints its product line
-// ("about"), or prints the running host's program file ("running"). For the main job, "lines N"
-// waits until the mini popup shows N lines and prints how many it shows, and "page" waits until
-// a page is on screen. For the scripts that watch the host, "usage" prints its private commit in
-// KiB, handle count and GDI and USER object counts ("n/a" where the system does not tell). "read"
-// reads every pending notice as the user does: a tray click brings up the mini popup, a click on
-// its first row opens that line, a page shown is closed, until the tray click brings up the menu
-// (nothing pending), which is then cancelled; it prints how many lines it opened. Exit status 0
-// when the host (and for "about" its box, for "read" every step) was found.
+// running Wickpost ("checknow", "settings", "exit"), opens the About box and prints its product
+// line ("about"), or prints the running host's program file ("running"). For the main job,
+// "lines N" waits until the mini popup shows N lines and prints how many it shows, and "page"
+// waits until a page is on screen. For the scripts that watch the host, "usage" prints its
+// private commit in KiB, handle count and GDI and USER object counts ("n/a" where the system
+// does not tell). "read" reads every pending notice as the user does: a tray click brings up the
+// mini popup, a click on its first row opens that line, a page shown is closed, until the tray
+// click brings up the menu (nothing pending), which is then cancelled; it prints how many lines it
+// opened. Exit status 0 when the host (and for "about" its box, for "read" every step) was found.
 #include <windows.h>
 #include <psapi.h>
 
@@ -264,9 +263,8 @@ int PageShown(HWND host) {
 int main(int argc, char** argv) {
   if (argc < 2) return 64;
   const auto is = [&](const char* verb, int args) { return !std::strcmp(argv[1], verb) && argc == 2 + args; };
-  const bool waitCheck = is("checknow", 1) && !std::strcmp(argv[2], "wait");
   WPARAM command = 0;
-  if (is("checknow", 0) || waitCheck) command = IDM_CHECKNOW;
+  if (is("checknow", 0)) command = IDM_CHECKNOW;
   else if (is("settings", 0)) command = IDM_SETTINGS;
   else if (is("exit", 0)) command = IDM_EXIT;
   else if (!is("about", 0) && !is("running", 0) && !is("usage", 0) && !is("read", 0) && !is("page", 0) &&
@@ -280,11 +278,5 @@ int main(int argc, char** argv) {
   if (is("read", 0)) return Read(host);
   if (is("page", 0)) return PageShown(host);
   if (is("lines", 1)) return Lines(host, static_cast<size_t>(std::strtoul(argv[2], nullptr, 10)));
-  if (waitCheck) {
-    // Every module's manual check runs while the host handles the command; a box telling that
-    // nothing is pending holds it until the box is closed.
-    DWORD_PTR answer = 0;
-    return SendMessageTimeoutW(host, WM_COMMAND, command, 0, SMTO_NORMAL, 60000, &answer) ? 0 : 1;
-  }
   return PostMessageW(host, WM_COMMAND, command, 0) ? 0 : 1;
 }
