@@ -35,23 +35,26 @@ inline FARPROC SystemProcAddress(const wchar_t* library, const char* name) {
 }
 
 // One function of one system library, resolved once. Fn is the function's pointer type, so
-// the compiler checks every call against the platform's declaration.
+// the compiler checks every call against the platform's declaration. The call takes the
+// declared parameter types, not forwarded ones: a NULL macro argument must still convert.
 template <typename Fn>
-class SystemFunction {
+class SystemFunction;
+
+template <typename R, typename... Params>
+class SystemFunction<R(WINAPI*)(Params...)> {
  public:
+  using Fn = R(WINAPI*)(Params...);
   SystemFunction(const wchar_t* library, const char* name)
       : fn_(reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemProcAddress(library, name)))) {}
 
   bool Available() const { return fn_ != nullptr; }
 
-  template <typename... Args>
-  auto operator()(Args&&... args) const -> decltype(std::declval<Fn>()(std::forward<Args>(args)...)) {
-    using Result = decltype(std::declval<Fn>()(std::forward<Args>(args)...));
+  R operator()(Params... args) const {
     if (!fn_) {
       SetLastError(ERROR_PROC_NOT_FOUND);
-      return Result();
+      return R();
     }
-    return fn_(std::forward<Args>(args)...);
+    return fn_(args...);
   }
 
  private:
