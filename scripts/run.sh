@@ -31,10 +31,9 @@ done
 [ "$scenario" = "$(realpath sim/scenarios/default.ini)" ] && scenario=
 notebook=${scenario:-$PWD/sim/scenarios/default.ini}
 
-# What runs: the host, the delivered modules and the stand-ins of sim/. A build directory with a
-# cache is built as it is configured (the test command's tree): nothing is built again when it
-# is up to date.
-# The display helper is 64-bit only.
+# What runs: the host, the delivered modules and the stand-ins of sim/ (the display helper is
+# 64-bit only). A build directory with a cache is built as it is configured (the test command's
+# tree): nothing is built again when it is up to date.
 sim_set=(Wickpost_sim wkpthdd_sim wkptrss_sim wkptreg wkptbat_sim wkpthdmi_sim wkptanm_sim wkptxwpk_sim Diskwarn_sim
   Popcard wickinfo_sim tray_command sysglance_sim igfxsim displaychange ec_event)
 build_set() {
