@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/core/html_text.h"
+#include "common/core/http_fetch_rules.h"
 #include "common/pattern/pattern.h"
 #include "modules/web/web_pages.h"
 
@@ -145,18 +146,29 @@ void ReadLevel(std::string_view s, int& major, int& minor) {
 
 std::u16string Ascii(std::string_view s) { return std::u16string(s.begin(), s.end()); }
 
+// Each DN marker with the first DV marker after it. Both kinds are collected in one pass each
+// and paired by position: looking for a DV after every DN would read the rest of the document
+// once per DN. DV markers cannot overlap (a version holds no "<"), so the first one found from
+// any position is the first of the collected ones that starts there or later.
+void PairDrivers(Finder& f, const char* namePattern, const char* versionPattern, std::size_t versionGroup,
+                 std::size_t optionGroup, Markers& m) {
+  std::vector<Pattern::Match> names, versions;
+  f.Each(namePattern, [&](const Pattern::Match& dn) { names.push_back(dn); });
+  if (names.empty()) return;
+  f.Each(versionPattern, [&](const Pattern::Match& dv) { versions.push_back(dv); });
+  std::size_t next = 0;
+  for (const Pattern::Match& dn : names) {
+    while (next < versions.size() && versions[next].whole.begin < dn.whole.end) ++next;
+    if (next == versions.size()) break;
+    const Pattern::Match& dv = versions[next];
+    m.drivers.push_back({Trimmed(f.Group(dn, 0).value_or(u"")), f.Group(dv, versionGroup).value_or(u""),
+                         f.Group(dv, optionGroup)});
+  }
+}
+
 void ReadDrivers(Finder& f, Markers& m) {
-  f.Each(kDNBlock, [&](const Pattern::Match& dn) {
-    Pattern::Match dv;
-    if (!f.Find(kDVBlock, dv, dn.whole.end)) return;
-    m.drivers.push_back({Trimmed(f.Group(dn, 0).value_or(u"")), f.Group(dv, 1).value_or(u""), f.Group(dv, 0)});
-  });
-  if (!m.drivers.empty()) return;
-  f.Each(kDNAttribute, [&](const Pattern::Match& dn) {
-    Pattern::Match dv;
-    if (!f.Find(kDVAttribute, dv, dn.whole.end)) return;
-    m.drivers.push_back({Trimmed(f.Group(dn, 0).value_or(u"")), f.Group(dv, 0).value_or(u""), f.Group(dv, 1)});
-  });
+  PairDrivers(f, kDNBlock, kDVBlock, 1, 0, m);
+  if (m.drivers.empty()) PairDrivers(f, kDNAttribute, kDVAttribute, 0, 1, m);
 }
 
 void ReadFirmware(Finder& f, const char* pattern, Text& version, Text& options) {
@@ -504,11 +516,14 @@ void AddEntry(Catalogue& catalogue, const std::u16string& link, const std::u16st
       e.installCheck = m.installCheck;
     }
     if (m.major >= 4 && m.updateSize != 0) {
-      // The folder is named by the management number (digits only, from the marker).
+      // The folder is named by the management number (digits only, from the marker); the
+      // links are fetched over HTTP(S) only.
       const bool manual = m.manualSize != 0 && !m.autoInstall;
-      const bool ok = e.description && !e.description->empty() && !root.empty() && m.updateLink && m.updateName &&
-                      SafeFileName(*m.updateName) && m.updateSize <= UINT32_MAX &&
-                      (!manual || (m.manualLink && m.manualName && SafeFileName(*m.manualName) && m.manualSize <= UINT32_MAX));
+      const bool ok = e.description && !e.description->empty() && !root.empty() && m.updateLink &&
+                      http::IsWebUrl(*m.updateLink) && m.updateName && SafeFileName(*m.updateName) &&
+                      m.updateSize <= UINT32_MAX &&
+                      (!manual || (m.manualLink && http::IsWebUrl(*m.manualLink) && m.manualName &&
+                                   SafeFileName(*m.manualName) && m.manualSize <= UINT32_MAX));
       const std::u16string folder = ok ? root + *e.description : std::u16string();
       if (ok && disk.MakeFolder(folder)) {
         e.downloads.push_back({*m.updateLink, folder + u"\\" + *m.updateName, static_cast<uint32_t>(m.updateSize), 0, false});
