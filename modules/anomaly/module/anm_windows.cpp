@@ -8,6 +8,7 @@
 
 #include "modules/anomaly/anm_text_ids.h"
 #include "modules/anomaly/module/anm_shell.h"
+#include "common/win/system_library.h"
 
 namespace anm {
 namespace {
@@ -207,7 +208,7 @@ LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         s->progressCount = 0;
         s->offerRestart = false;
         // The progress bar's library loads with the first repair, not with the host.
-        InitCommonControls();
+        TW_SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControls)();
         s->progress = CreateDialogParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(IDD_ANM_PROGRESS), nullptr,
                                          ProgressProc, 0);
         if (s->progress) ShowWindow(s->progress, SW_SHOW);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/win/package_verifier.h"
+#include "common/win/system_library.h"
 #include "common/win/unique_handle.h"
 #include "modules/updatesvr/module/svr_ids.h"
 #include "modules/updatesvr/module/svr_start.h"
@@ -134,9 +135,8 @@ void RunFolder::Remove() {
 
 bool FinalPath(HANDLE file, std::u16string& path) {
   using Fn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-  static const Fn final = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
-  if (!final) return false;
+  const auto& final = TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", GetFinalPathNameByHandleW, Fn);
+  if (!final.Available()) return false;
   wchar_t buffer[MAX_PATH + 8];
   const DWORD n = final(file, buffer, MAX_PATH + 8, 0 /* FILE_NAME_NORMALIZED | VOLUME_NAME_DOS */);
   if (n == 0 || n >= MAX_PATH + 8) {

@@ -8,6 +8,9 @@
 #include "common/win/reg.h"
 #include "common/win/reg_key.h"
 #include "common/win/winversion.h"
+#include "common/win/system_library.h"
+
+#define SETUPAPI(function) TW_SYSTEM_FUNCTION(L"setupapi.dll", function)
 
 namespace web {
 namespace {
@@ -34,7 +37,7 @@ void SetProperty(IXMLDOMDocument2* doc, const wchar_t* name, bool on) {
 std::optional<std::u16string> DeviceText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
   wchar_t text[512] = {};
   DWORD type = 0;
-  if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, reinterpret_cast<BYTE*>(text),
+  if (!SETUPAPI(SetupDiGetDeviceRegistryPropertyW)(set, &device, property, &type, reinterpret_cast<BYTE*>(text),
                                          sizeof text - sizeof(wchar_t), nullptr) ||
       type != REG_SZ)
     return std::nullopt;
@@ -162,14 +165,14 @@ std::optional<std::string> WinFileSystem::ReadHead(const std::u16string& path, s
 }
 
 std::optional<std::u16string> SetupApiDrivers::DriverVersion(const std::u16string& name) {
-  HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+  HDEVINFO set = SETUPAPI(SetupDiGetClassDevsW)(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
   if (set == INVALID_HANDLE_VALUE) return std::nullopt;
   std::optional<std::u16string> version;
   SP_DEVINFO_DATA device = {sizeof device};
-  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+  for (DWORD i = 0; SETUPAPI(SetupDiEnumDeviceInfo)(set, i, &device); ++i) {
     const auto description = DeviceText(set, device, SPDRP_DEVICEDESC);
     if (description != name && DeviceText(set, device, SPDRP_FRIENDLYNAME) != name) continue;
-    HKEY raw = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+    HKEY raw = SETUPAPI(SetupDiOpenDevRegKey)(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
     if (raw != INVALID_HANDLE_VALUE) {
       wchar_t text[128] = {};
       DWORD size = sizeof text - sizeof(wchar_t), type = 0;
@@ -181,7 +184,7 @@ std::optional<std::u16string> SetupApiDrivers::DriverVersion(const std::u16strin
     }
     break;  // the first device of that name decides
   }
-  SetupDiDestroyDeviceInfoList(set);
+  SETUPAPI(SetupDiDestroyDeviceInfoList)(set);
   return version;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "modules/kit/module/kit_win.h"
+#include "common/win/system_library.h"
 
 namespace web {
 namespace {
@@ -226,7 +227,7 @@ bool AcceptLicence(HWND owner, const std::vector<FeedItem>& entries) {
 INT_PTR RunProgress(HWND owner, std::vector<FeedItem>& entries, std::size_t capacity, ProgressWorker worker, void* context,
                     RestartPort restart) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
+  TW_SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControlsEx)(&controls);
   auto state = std::make_unique<ProgressState>(entries, capacity, worker, context, restart);
   const INT_PTR result = DialogBoxParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(kDialogProgress), owner, ProgressProc,
                                          reinterpret_cast<LPARAM>(state.get()));
