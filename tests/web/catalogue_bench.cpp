@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     std::size_t drivers;
   } cases[] = {
       {"driver names, one version at the end", Flood(pp, kName, kVersion),
-       (web::kMaxDocumentBytes - pp.size() - kVersion.size()) / kName.size()},
+       web::kMaxListedMarkers},
       {"driver names, no version", Flood(pp, kName, ""), 0},
       {"attribute driver names, no version", Flood(pp, "<!--DN=\"Pad\"-->", ""), 0},
       {"unclosed blocks", Flood(pp, "<!--TM--><!--OS--><!--US--><!--DN-->", ""), 0},

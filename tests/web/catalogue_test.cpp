@@ -137,6 +137,18 @@ TEST(CatalogueMarkers, DriverNamesPairWithTheNextVersion) {
   }
 }
 
+// A document names a bounded number of files, drivers and image versions; the rest is not read.
+TEST(CatalogueMarkers, ListsStopAtTheirLimit) {
+  std::string many;
+  for (std::size_t i = 0; i <= web::kMaxListedMarkers; ++i)
+    many += "<!--FD=\"C:\\f" + std::to_string(i) + ".dll;2014/1/1\"--><!--PV=\"V1.00L01\"--><!--DN=\"D\"--><!--DV=\"1.0.0.0\"-->";
+  const Markers m = Read("<!--PP=\"3.0\"-->" + many);
+  EXPECT_EQ(m.files.size(), web::kMaxListedMarkers);
+  EXPECT_EQ(m.preinList.size(), web::kMaxListedMarkers);
+  EXPECT_EQ(m.drivers.size(), web::kMaxListedMarkers);
+  EXPECT_EQ(m.files.back().path, U("C:\\f" + std::to_string(web::kMaxListedMarkers - 1) + ".dll"));
+}
+
 TEST(CatalogueOsBlock, WindowsExpressionsOfBlockTexts) {
   struct Case {
     const char* text;
