@@ -7,13 +7,18 @@
 // `Available()` lets a caller take its older path first.
 //
 //   TW_SYSTEM_FUNCTION(L"comctl32.dll", PropertySheetW)(&header);
-//   if (!TW_SYSTEM_FUNCTION(L"kernel32.dll", GetTickCount64).Available()) ...
+//
+// The headers are set to the oldest Windows each build runs on (XP, XP x64), so they do not
+// declare what is newer: give its pointer type, from Microsoft's page for the function.
+//
+//   using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+//   const auto& productInfo = TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", GetProductInfo, GetProductInfoFn);
+//   if (!productInfo.Available()) ...   (the XP path)
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-#include <utility>
 
 namespace tw::win {
 
@@ -34,24 +39,41 @@ inline FARPROC SystemProcAddress(const wchar_t* library, const char* name) {
   return module ? GetProcAddress(module, name) : nullptr;
 }
 
-// One function of one system library, resolved once. Fn is the function's pointer type, so
-// the compiler checks every call against the platform's declaration.
+// The call's signature of a function pointer type; the call itself goes through the original
+// type. 32-bit Windows has two calling conventions, 64-bit one.
 template <typename Fn>
-class SystemFunction {
+struct FunctionSignature;
+template <typename R, typename... P>
+struct FunctionSignature<R (*)(P...)> {
+  using Type = R(P...);
+};
+#ifndef _WIN64
+template <typename R, typename... P>
+struct FunctionSignature<R(WINAPI*)(P...)> {
+  using Type = R(P...);
+};
+#endif
+
+template <typename Fn, typename Signature = typename FunctionSignature<Fn>::Type>
+class SystemFunction;
+
+// One function of one system library, resolved once. Fn is the function's pointer type, so
+// the compiler checks every call against the platform's declaration, and arguments convert to
+// its parameters as in a direct call (NULL stays a null pointer).
+template <typename Fn, typename R, typename... P>
+class SystemFunction<Fn, R(P...)> {
  public:
   SystemFunction(const wchar_t* library, const char* name)
       : fn_(reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemProcAddress(library, name)))) {}
 
   bool Available() const { return fn_ != nullptr; }
 
-  template <typename... Args>
-  auto operator()(Args&&... args) const -> decltype(std::declval<Fn>()(std::forward<Args>(args)...)) {
-    using Result = decltype(std::declval<Fn>()(std::forward<Args>(args)...));
+  R operator()(P... args) const {
     if (!fn_) {
       SetLastError(ERROR_PROC_NOT_FOUND);
-      return Result();
+      return R();
     }
-    return fn_(std::forward<Args>(args)...);
+    return fn_(args...);
   }
 
  private:
