@@ -64,6 +64,7 @@ class CommentIndex {
     std::string_view name;
     bool closing;
     std::size_t end;  // of a closing marker: just after its "-->"
+    char next;        // the first character after the name and its blanks ('=' or '-' in a marker)
   };
   explicit CommentIndex(std::string_view doc) {
     for (std::size_t at = doc.find("<!--"); at != std::string_view::npos; at = doc.find("<!--", at + 4)) {
@@ -72,11 +73,10 @@ class CommentIndex {
       if (closing) i = SkipBlanks(doc, i + 1);
       const std::size_t nameAt = i;
       while (i < doc.size() && doc[i] >= 'A' && doc[i] <= 'Z') ++i;
-      Comment c{at, doc.substr(nameAt, i - nameAt), closing, std::string_view::npos};
-      if (closing) {
-        i = SkipBlanks(doc, i);
-        if (doc.compare(i, 3, "-->") == 0) c.end = i + 3;
-      }
+      const std::string_view name = doc.substr(nameAt, i - nameAt);
+      i = SkipBlanks(doc, i);
+      Comment c{at, name, closing, std::string_view::npos, i < doc.size() ? doc[i] : '\0'};
+      if (closing && doc.compare(i, 3, "-->") == 0) c.end = i + 3;
       comments_.push_back(c);
     }
   }
@@ -151,11 +151,15 @@ class Finder {
     const std::string closing = std::string(OPEN "/" WS) + std::string(name);
     const bool blockOnly = std::string_view(pattern).find(closing) != std::string_view::npos &&
                            std::string_view(pattern).find('|') == std::string_view::npos;
+    // What must follow the name: "=" of an attribute or "-->" of a block; nothing else is tried.
+    std::string_view rest = std::string_view(pattern).substr(std::string_view(OPEN).size() + name.size());
+    if (rest.substr(0, std::string_view(WS).size()) == WS) rest.remove_prefix(std::string_view(WS).size());
+    const char next = !rest.empty() && (rest[0] == '=' || rest[0] == '-') ? rest[0] : '\0';
     const auto& comments = index_.comments();
     std::size_t closer = 0;
     for (std::size_t k = 0; k < comments.size(); ++k) {
       const auto& c = comments[k];
-      if (c.closing || c.name != name || c.at < from) continue;
+      if (c.closing || c.name != name || c.at < from || (next && c.next != next)) continue;
       while (closer < comments.size() && (comments[closer].at <= c.at || !comments[closer].closing ||
                                           comments[closer].name != name || comments[closer].end == std::string_view::npos))
         ++closer;

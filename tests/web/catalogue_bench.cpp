@@ -1,9 +1,11 @@
 // Time to read the markers of crafted catalogue documents at the size cap (8 MiB): floods of
 // driver names with one version at the end or none, of unclosed blocks, and of file markers.
-// Each must read in under a second; a wrong reading fails the run.
+// Each must read in under a second of processor time (the wall time is shown beside it: on a
+// shared machine it counts other programs' turns too); a wrong reading fails the run.
 // Usage: catalogue_bench [--smoke]  (--smoke: the figures only, no time limit)
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "modules/kit/native/kit_pugi.h"
@@ -39,12 +41,14 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (const auto& c : cases) {
     const auto t0 = std::chrono::steady_clock::now();
+    const std::clock_t c0 = std::clock();
     const web::Markers m = web::ReadMarkers(c.doc, sjis);
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double cpu = 1000.0 * double(std::clock() - c0) / CLOCKS_PER_SEC;
+    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     const bool right = m.major == 4 && m.drivers.size() == c.drivers;
-    const bool fast = smoke || ms < kLimitMs;
-    std::printf("%-40s %5.1f MiB %8.1f ms%s%s\n", c.name, c.doc.size() / 1048576.0, ms, right ? "" : "  WRONG",
-                fast ? "" : "  TOO SLOW");
+    const bool fast = smoke || cpu < kLimitMs;
+    std::printf("%-40s %5.1f MiB %8.1f ms cpu %8.1f ms wall%s%s\n", c.name, c.doc.size() / 1048576.0, cpu, wall,
+                right ? "" : "  WRONG", fast ? "" : "  TOO SLOW");
     ok = ok && right && fast;
   }
   return ok ? 0 : 1;
