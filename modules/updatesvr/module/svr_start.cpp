@@ -58,25 +58,29 @@ HRESULT StartVerified(const std::u16string& line, const std::u16string& root, Ru
   return S_OK;
 }
 
+namespace {
+struct UpdaterSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchUpdater(HWND window, LPARAM context) {
+  UpdaterSearch& s = *reinterpret_cast<UpdaterSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t name[64] = {}, title[64] = {};
+  if (owner != s.processId || !GetClassNameW(window, name, 64) || wcscmp(name, W(kUpdaterClass)) != 0) return TRUE;
+  GetWindowTextW(window, title, 64);
+  if (wcscmp(title, W(kUpdaterTitle)) != 0) return TRUE;
+  s.found = window;
+  return FALSE;
+}
+}  // namespace
+
 HWND FindUpdaterWindow(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    HWND found;
-  } search = {processId, nullptr};
   if (processId == 0) return nullptr;
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        Search& s = *reinterpret_cast<Search*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        wchar_t name[64] = {}, title[64] = {};
-        if (owner != s.processId || !GetClassNameW(window, name, 64) || wcscmp(name, W(kUpdaterClass)) != 0) return TRUE;
-        GetWindowTextW(window, title, 64);
-        if (wcscmp(title, W(kUpdaterTitle)) != 0) return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  UpdaterSearch search = {processId, nullptr};
+  EnumWindows(MatchUpdater, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
