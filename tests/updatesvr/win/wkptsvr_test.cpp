@@ -3,6 +3,7 @@
 // it should; its merged proxy/stub carries the calls between apartments.
 #include <windows.h>
 #include <oleauto.h>
+#include <tlhelp32.h>
 #include <shlobj.h>
 #include <wintrust.h>
 
@@ -298,7 +299,12 @@ TEST_F(Server, RunsNothingThatIsNotTheMakersOrWasNotExtracted) {
     EXPECT_EQ(server_->ExecAndNoWait(line.get()), notRun);
   }
   // Without the operator's thumbprint nothing runs at all.
-  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", L"MakerThumbprint");
+  // In the 64-bit view, where the setting is read, whatever this build's own view.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key, L"MakerThumbprint"), ERROR_SUCCESS);
+  RegCloseKey(key);
   Bstr good(Copy(L"package.exe", L"package.exe").c_str());
   EXPECT_EQ(server_->ExpandArchive(good.get()), WKPTSVR_E_NOT_ALLOWED);
   EXPECT_EQ(Record(), "") << "a refused program ran";
@@ -452,10 +458,22 @@ LRESULT CALLBACK Keep(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowPr
 
 // Registered, the server runs out of process in the system's DLL surrogate through its AppID,
 // as the elevation moniker runs it: the calls cross the process boundary over the proxy/stub.
+// The ids of the running surrogates.
+std::set<DWORD> Surrogates() {
+  std::set<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry = {sizeof entry};
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (_wcsicmp(entry.szExeFile, L"dllhost.exe") == 0) ids.insert(entry.th32ProcessID);
+  CloseHandle(snapshot);
+  return ids;
+}
+
 TEST_F(Server, RunsOutOfProcessInTheDllSurrogate) {
   if (sizeof(void*) == 8)
     GTEST_SKIP() << "Wine 8 starts its 32-bit dllhost for the default surrogate, which cannot load a 64-bit "
                     "server (\"class not registered\"); the 32-bit build runs this";
+  const std::set<DWORD> before = Surrogates();
   ASSERT_EQ(Regsvr32(L"/s"), 0);
   {
     ComPtr<Iwkptcom> remote;
@@ -474,6 +492,16 @@ TEST_F(Server, RunsOutOfProcessInTheDllSurrogate) {
   }
   CoFreeUnusedLibraries();
   EXPECT_EQ(Regsvr32(L"/u /s"), 0);
+  // Wine's dllhost stays after its last object has gone (Windows' ends after a while): the
+  // one this test started is ended, or it would hold the test's output open.
+  for (DWORD id : Surrogates()) {
+    if (before.count(id)) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (!process) continue;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+  }
 }
 
 // Only the hand-off, and only to the window of the updater the server started: a window of
