@@ -83,6 +83,11 @@ bool SplitHttpUrl(const std::u16string& url, UrlParts& out) {
   return true;
 }
 
+bool IsWebUrl(const std::u16string& url) {
+  UrlParts parts;
+  return SplitHttpUrl(url, parts);
+}
+
 bool IsFileUrl(const std::u16string& url) { return StartsWithNoCase(url, u"file:"); }
 
 bool FileUrlToPath(const std::u16string& url, std::u16string& path) {

@@ -21,6 +21,10 @@ struct UrlParts {
 // user information, empty hosts, bad ports and control characters are refused.
 bool SplitHttpUrl(const std::u16string& url, UrlParts& out);
 
+// An "http://" or "https://" address that SplitHttpUrl takes. Downloads named by the network
+// must be one: a "file:" link to "\\host\share" would log on to that host as the user.
+bool IsWebUrl(const std::u16string& url);
+
 // "file:" at the start, any case.
 bool IsFileUrl(const std::u16string& url);
 // The text after "file:" without its leading slashes, with "\" for "/"; false when empty.

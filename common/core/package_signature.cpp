@@ -74,10 +74,21 @@ std::optional<PeSignature> ReadPeSignature(const uint8_t* data, size_t size) {
     // The table comes last, after the image and the headers, and fills the file to its end.
     if (tableAt < securityAt + 8 || tableAt > size || tableSize != size - tableAt || tableSize < 8)
       return std::nullopt;
+    // One WIN_CERTIFICATE and nothing else: the table is exactly its length rounded up to 8,
+    // and after its PKCS #7 element come fewer than 8 zero bytes. The table lies outside
+    // every digest, so anything more there would ride along unsigned.
     const size_t length = Le32(data + tableAt);
-    if (length < 8 || length > tableSize || Le16(data + tableAt + 4) != 0x0200 || Le16(data + tableAt + 6) != 0x0002)
+    if (length < 8 || length > tableSize || ((length + 7) & ~size_t(7)) != tableSize ||
+        Le16(data + tableAt + 4) != 0x0200 || Le16(data + tableAt + 6) != 0x0002)
       return std::nullopt;
-    out.pkcs7.assign(data + tableAt + 8, data + tableAt + length);
+    const uint8_t* blob = data + tableAt + 8;
+    const auto signedData = ReadElement(blob, length - 8, 0);
+    if (!signedData || signedData->tag != 0x30) return std::nullopt;
+    const size_t padding = tableSize - 8 - signedData->end();
+    if (padding >= 8) return std::nullopt;
+    for (size_t i = signedData->end(); i < tableSize - 8; ++i)
+      if (blob[i] != 0) return std::nullopt;
+    out.pkcs7.assign(blob, blob + signedData->end());
     imageEnd = tableAt;
   }
   out.hashed = {{0, checksumAt}, {checksumAt + 4, securityAt}, {securityAt + 8, imageEnd}};

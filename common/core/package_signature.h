@@ -31,7 +31,8 @@ struct PeSignature {
 };
 
 // Reads a Windows program's layout; nothing when it is not one or its certificate table is
-// out of place (overlapping the image, or followed by other bytes).
+// out of place (overlapping the image, or followed by other bytes) or holds anything but one
+// signature and its zero padding to 8 bytes.
 std::optional<PeSignature> ReadPeSignature(const uint8_t* data, size_t size);
 
 enum class DigestKind { Sha1, Sha256 };

@@ -194,6 +194,11 @@ BOOL KeepingLastError(Work work) {
 }
 }  // namespace
 
+CHttpFetcher::CHttpFetcher() {
+  const std::string agent = http::UserAgent("");
+  agent_.assign(agent.begin(), agent.end());
+}
+
 CHttpFetcher::CHttpFetcher(const std::wstring& modelNumber, const std::wstring& serialText) {
   std::string tag;
   if (!MachineTag(Ansi(modelNumber), Ansi(serialText), tag)) tag.clear();

@@ -24,6 +24,8 @@ class CHttpFetcher {
  public:
   // The machine tag in the user agent comes from the model number and serial number as shown.
   CHttpFetcher(const std::wstring& modelNumber, const std::wstring& serialText);
+  // The agent without a machine tag, for requests that must not identify the computer.
+  CHttpFetcher();
   CHttpFetcher(const CHttpFetcher&) = delete;
   CHttpFetcher& operator=(const CHttpFetcher&) = delete;
 

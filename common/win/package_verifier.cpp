@@ -1,5 +1,6 @@
 #include "common/win/package_verifier.h"
 
+#include <shellapi.h>
 #include <softpub.h>
 #include <wincrypt.h>
 #include <wintrust.h>
@@ -216,6 +217,27 @@ Verdict PackageVerifier::Verify(HANDLE file, const std::wstring& path) const {
 Verdict PackageVerifier::Verify(const std::wstring& path) const {
   UniqueHandle file = OpenLocked(path);
   return Verify(file.get(), path);
+}
+
+Verdict OpenVerified(const PackageVerifier& verifier, HWND owner, const std::wstring& path, UniqueHandle* process) {
+  const size_t slash = path.find_last_of(L'\\');
+  const bool full = path.size() > 3 && path[1] == L':' && path[2] == L'\\' && slash != std::wstring::npos;
+  if (!full) return Verdict::NotAllowed;
+  const UniqueHandle locked = OpenLocked(path);
+  const Verdict verdict = verifier.Verify(locked.get(), path);
+  if (verdict != Verdict::Trusted) return verdict;
+  const std::wstring folder = path.substr(0, slash == 2 ? 3 : slash);
+  SHELLEXECUTEINFOW info = {sizeof info};
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.hwnd = owner;
+  info.lpVerb = L"open";
+  info.lpFile = path.c_str();
+  info.lpDirectory = folder.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) return Verdict::Unreadable;
+  UniqueHandle started(info.hProcess);
+  if (process) *process = std::move(started);
+  return Verdict::Trusted;
 }
 
 UniqueHandle OpenLocked(const std::wstring& path) {

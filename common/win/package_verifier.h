@@ -34,6 +34,12 @@ class PackageVerifier {
 // Opens a file for reading so that nobody can write, rename or delete it while it is held.
 UniqueHandle OpenLocked(const std::wstring& path);
 
+// Opens a downloaded program with the shell ("open", by its full path, its own folder as the
+// current one) only when it is the maker's; it stays locked from the check until the shell
+// has started it. With `process`, the started process (when the shell names one).
+pkgsig::Verdict OpenVerified(const PackageVerifier& verifier, HWND owner, const std::wstring& path,
+                             UniqueHandle* process = nullptr);
+
 // The maker's certificate thumbprint: HKLM\SOFTWARE\Velmorant\WICKPOST\WKPTRSS "MakerThumbprint"
 // (REG_SZ, 64-bit view), which only an administrator can write; empty when not set.
 std::string ReadMakerThumbprint();

@@ -57,6 +57,49 @@ bool IsInsideFolder(const std::u16string& path, const std::u16string& folder) {
   return path.size() > base.size() && SameText(path, 0, base);
 }
 
+namespace {
+bool OnLocalDrive(const std::u16string& path) { return IsFullPath(path) && path[1] == u':'; }
+
+bool UpdaterArguments(const std::u16string& arguments, const std::u16string& folder) {
+  if (arguments.empty()) return true;
+  if (arguments.size() < 2 || arguments.front() != u'"' || arguments.back() != u'"') return false;
+  const std::u16string path = arguments.substr(1, arguments.size() - 2);
+  return path.find(u'"') == std::u16string::npos && !path.empty() && path.back() != u'\\' && OnLocalDrive(path) &&
+         MovedInto(path, folder, folder).has_value();
+}
+
+std::u16string WithoutTrailingSlash(std::u16string path) {
+  if (!path.empty() && path.back() == u'\\') path.pop_back();
+  return path;
+}
+}  // namespace
+
+std::optional<std::u16string> MovedInto(const std::u16string& path, const std::u16string& from, const std::u16string& to) {
+  if (!IsFullPath(path) || !IsFullPath(from) || !IsFullPath(to)) return std::nullopt;
+  const std::u16string base = WithoutTrailingSlash(from), target = WithoutTrailingSlash(to);
+  if (path.size() == base.size() && SameText(path, 0, base)) return target;
+  if (!IsInsideFolder(path, base)) return std::nullopt;
+  return target + path.substr(base.size());
+}
+
+bool IsFinalPathOf(const std::u16string& finalPath, const std::u16string& opened) {
+  const std::u16string prefix = u"\\\\?\\";
+  if (finalPath.compare(0, prefix.size(), prefix) != 0 || !OnLocalDrive(opened)) return false;
+  const std::u16string rest = finalPath.substr(prefix.size());
+  return rest.size() == opened.size() && OnLocalDrive(rest) && SameText(rest, 0, opened);
+}
+
+std::optional<CommandLine> CheckCommandLine(const std::u16string& line, const std::u16string& folder, RunForm form) {
+  auto parts = SplitCommandLine(line);
+  if (!parts || !OnLocalDrive(folder) || !IsInsideFolder(parts->program, folder)) return std::nullopt;
+  const std::u16string& args = parts->arguments;
+  const bool ok = form == RunForm::Updater
+                      ? UpdaterArguments(args, folder)
+                      : args.find(u'"') == std::u16string::npos && args.find(u"\\\\") == std::u16string::npos;
+  if (!ok) return std::nullopt;
+  return parts;
+}
+
 bool IsUpdaterHandOff(const std::u16string& windowClass, const std::u16string& title, uint32_t message) {
   return windowClass == kUpdaterClass && title == kUpdaterTitle && message == kUpdaterHandOff;
 }

@@ -28,6 +28,23 @@ std::optional<CommandLine> SplitCommandLine(const std::u16string& line);
 // Whether a full path lies below `folder` (compared without regard to ASCII case).
 bool IsInsideFolder(const std::u16string& path, const std::u16string& folder);
 
+// The two command lines the server runs, each with a fixed form. Both name their program by a
+// quoted full path inside `folder`, which must be on a local drive.
+//  - An installer, uninstaller or package: arguments without a double quote (which would
+//    open or close an argument of its own) and without a network path ("\\").
+//  - The updater: no argument, or one: a quoted folder, `folder` itself or below it, with no
+//    quote inside and no trailing "\" (which would escape the closing quote).
+enum class RunForm { Installer, Updater };
+std::optional<CommandLine> CheckCommandLine(const std::u16string& line, const std::u16string& folder, RunForm form);
+
+// `path`, `from` itself or below it, moved to the same place in `to`; nothing when it lies
+// elsewhere.
+std::optional<std::u16string> MovedInto(const std::u16string& path, const std::u16string& from, const std::u16string& to);
+
+// Whether an opened file's final path (GetFinalPathNameByHandleW, "\\?\X:\...") is the
+// local path it was opened by: not where a junction or link on the way led.
+bool IsFinalPathOf(const std::u16string& finalPath, const std::u16string& opened);
+
 bool IsUpdaterHandOff(const std::u16string& windowClass, const std::u16string& title, uint32_t message);
 
 }  // namespace updsvr

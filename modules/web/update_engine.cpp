@@ -1,5 +1,6 @@
 #include "modules/web/update_engine.h"
 
+#include "common/core/http_fetch_rules.h"
 #include "modules/web/web_catalogue.h"
 #include "modules/web/web_update.h"
 
@@ -31,7 +32,8 @@ bool DownloadRow(Row& row, IEngineReport& report, IUpdateMachine& machine) {
       }
       return !machine.Cancelled();
     };
-    const bool fetched = machine.Fetch(file.url, file.localPath, received);
+    // Only the network names a download: a "file:" link could reach any share as the user.
+    const bool fetched = http::IsWebUrl(file.url) && machine.Fetch(file.url, file.localPath, received);
     if (!fetched || machine.FileSize(file.localPath) != std::optional<uint64_t>(file.expectedSize)) {
       machine.Delete(file.localPath);
       ok = false;

@@ -137,9 +137,14 @@ ScriptResult RunInstallScript(const std::vector<InstallStep>& steps, const std::
         std::u16string path = step.second;
         if (!path.empty() && path.front() == u'"') path.erase(0, 1);
         if (!path.empty() && path.back() == u'"') path.pop_back();
+        // A name without a folder lies in the package's: the updater takes the update from there.
+        if (!IsFull(path) && !ClimbsOrEmpty(path) && path.find(u':') == std::u16string::npos && IsFull(packageFolder))
+          path = packageFolder + (packageFolder.back() == u'\\' ? u"" : u"\\") + path;
         const size_t slash = path.find_last_of(u'\\');
         std::u16string copy;
-        ok = slash != std::u16string::npos && IsFull(path) && port.CopyUpdater(copy);
+        // A quote would end the updater's one argument and start others.
+        ok = slash != std::u16string::npos && IsFull(path) && path.find(u'"') == std::u16string::npos &&
+             port.CopyUpdater(copy);
         if (!ok) break;
         const std::u16string updateFolder = path.substr(0, slash);
         if (!port.IsAdministrator() && !port.Start(QuoteArgument(copy))) {

@@ -1,8 +1,11 @@
 #include "modules/web/web_catalogue.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "common/core/html_text.h"
+#include "common/core/http_fetch_rules.h"
 #include "common/pattern/pattern.h"
 #include "modules/web/web_pages.h"
 
@@ -52,31 +55,74 @@ const char kMS[] = BLOCK_VALUE("MS");
 const char kMF[] = BLOCK_VALUE("MF");
 const char kIC[] = QUOTED_VALUE("IC", "\\{(-|[0-9a-fA-F])+\\}");
 
-// One compiled marker searched over one document.
+// The document's comments, found in one pass: where each "<!--" starts and the marker name
+// after it ("PP", "TM", ...), or for a closing marker ("<!-- / TM -->") its name and end.
+class CommentIndex {
+ public:
+  struct Comment {
+    std::size_t at;
+    std::string_view name;
+    bool closing;
+    std::size_t end;  // of a closing marker: just after its "-->"
+    char next;        // the first character after the name and its blanks ('=' or '-' in a marker)
+  };
+  explicit CommentIndex(std::string_view doc) {
+    for (std::size_t at = doc.find("<!--"); at != std::string_view::npos; at = doc.find("<!--", at + 4)) {
+      std::size_t i = SkipBlanks(doc, at + 4);
+      const bool closing = i < doc.size() && doc[i] == '/';
+      if (closing) i = SkipBlanks(doc, i + 1);
+      const std::size_t nameAt = i;
+      while (i < doc.size() && doc[i] >= 'A' && doc[i] <= 'Z') ++i;
+      const std::string_view name = doc.substr(nameAt, i - nameAt);
+      i = SkipBlanks(doc, i);
+      Comment c{at, name, closing, std::string_view::npos, i < doc.size() ? doc[i] : '\0'};
+      if (closing && doc.compare(i, 3, "-->") == 0) c.end = i + 3;
+      comments_.push_back(c);
+    }
+  }
+  const std::vector<Comment>& comments() const { return comments_; }
+
+ private:
+  static std::size_t SkipBlanks(std::string_view doc, std::size_t i) {
+    while (i < doc.size() && (doc[i] == ' ' || doc[i] == '\t' || doc[i] == '\r' || doc[i] == '\n')) ++i;
+    return i;
+  }
+  std::vector<Comment> comments_;
+};
+
+// The marker name a comment pattern starts with: the capitals after OPEN; empty for the
+// patterns that are no comment (the date row, the links).
+std::string_view MarkerName(std::string_view pattern) {
+  const std::string_view open = OPEN;
+  if (pattern.substr(0, open.size()) != open) return {};
+  std::size_t i = open.size();
+  while (i < pattern.size() && pattern[i] >= 'A' && pattern[i] <= 'Z') ++i;
+  return pattern.substr(open.size(), i - open.size());
+}
+
+// Markers searched over one document. A comment marker is tried only where a comment of its
+// name starts, anchored there, over the text up to the first closing marker of that name after
+// it (or, without one, up to the next comment): each is read once, so a document of many
+// markers, or of openers that never close, takes time in proportion to its length.
 class Finder {
  public:
-  Finder(std::string_view doc, kit::ICodePage& codePage) : doc_(doc), codePage_(codePage) {}
+  Finder(std::string_view doc, kit::ICodePage& codePage) : doc_(doc), codePage_(codePage), index_(doc) {}
 
   // The first match at or after `from`; false when none (or the pattern fails).
   bool Find(const char* pattern, Pattern::Match& m, std::size_t from = 0) {
-    Pattern::Regex8 re;
-    if (re.Compile(pattern) != Pattern::Status::Ok || from > doc_.size()) return false;
-    if (re.Search(doc_.substr(from), &m) != Pattern::Status::Match) return false;
-    Shift(m, from);
-    return true;
+    bool found = false;
+    Scan(pattern, from, [&](const Pattern::Match& match) {
+      m = match;
+      found = true;
+      return false;
+    });
+    return found;
   }
-  // Every match, left to right.
+  // Every match, left to right, up to kMaxListedMarkers; `f` may answer false to stop sooner.
   template <class F>
   void Each(const char* pattern, F f) {
-    Pattern::Regex8 re;
-    if (re.Compile(pattern) != Pattern::Status::Ok) return;
-    for (std::size_t from = 0; from < doc_.size();) {
-      Pattern::Match m;
-      if (re.Search(doc_.substr(from), &m) != Pattern::Status::Match) return;
-      Shift(m, from);
-      f(m);
-      from = std::max(m.whole.end, m.whole.begin + 1);
-    }
+    std::size_t count = 0;
+    Scan(pattern, 0, [&](const Pattern::Match& match) { return f(match) && ++count < kMaxListedMarkers; });
   }
   std::string_view Bytes(const Pattern::Match& m, std::size_t group) const {
     if (group >= m.groups.size() || !m.groups[group].Matched()) return {};
@@ -94,6 +140,53 @@ class Finder {
   }
 
  private:
+  // Calls `f` with each match from `from` on, left to right, until it answers false.
+  template <class F>
+  void Scan(const char* pattern, std::size_t from, F f) {
+    const std::string_view name = MarkerName(pattern);
+    if (name.empty()) return ScanText(pattern, from, f);
+    Pattern::Regex8 re;
+    if (re.Compile(std::string("^") + pattern) != Pattern::Status::Ok) return;
+    // A marker that has only a block form cannot match where no closing marker follows.
+    const std::string closing = std::string(OPEN "/" WS) + std::string(name);
+    const bool blockOnly = std::string_view(pattern).find(closing) != std::string_view::npos &&
+                           std::string_view(pattern).find('|') == std::string_view::npos;
+    // What must follow the name: "=" of an attribute or "-->" of a block; nothing else is tried.
+    std::string_view rest = std::string_view(pattern).substr(std::string_view(OPEN).size() + name.size());
+    if (rest.substr(0, std::string_view(WS).size()) == WS) rest.remove_prefix(std::string_view(WS).size());
+    const char next = !rest.empty() && (rest[0] == '=' || rest[0] == '-') ? rest[0] : '\0';
+    const auto& comments = index_.comments();
+    std::size_t closer = 0;
+    for (std::size_t k = 0; k < comments.size(); ++k) {
+      const auto& c = comments[k];
+      if (c.closing || c.name != name || c.at < from || (next && c.next != next)) continue;
+      while (closer < comments.size() && (comments[closer].at <= c.at || !comments[closer].closing ||
+                                          comments[closer].name != name || comments[closer].end == std::string_view::npos))
+        ++closer;
+      if (blockOnly && closer == comments.size()) return;
+      const std::size_t end = closer < comments.size() ? comments[closer].end
+                              : k + 1 < comments.size() ? comments[k + 1].at
+                                                        : doc_.size();
+      Pattern::Match m;
+      if (re.Search(doc_.substr(c.at, end - c.at), &m) != Pattern::Status::Match) continue;
+      Shift(m, c.at);
+      if (!f(m)) return;
+      from = m.whole.end;
+    }
+  }
+  // The date row and the links, over the whole text.
+  template <class F>
+  void ScanText(const char* pattern, std::size_t from, F f) {
+    Pattern::Regex8 re;
+    if (re.Compile(pattern) != Pattern::Status::Ok) return;
+    while (from < doc_.size()) {
+      Pattern::Match m;
+      if (re.Search(doc_.substr(from), &m) != Pattern::Status::Match) return;
+      Shift(m, from);
+      if (!f(m)) return;
+      from = std::max(m.whole.end, m.whole.begin + 1);
+    }
+  }
   static void Shift(Pattern::Match& m, std::size_t by) {
     auto shift = [by](Pattern::Span& s) {
       if (s.Matched()) s.begin += by, s.end += by;
@@ -103,6 +196,7 @@ class Finder {
   }
   std::string_view doc_;
   kit::ICodePage& codePage_;
+  CommentIndex index_;
 };
 
 std::u16string Trimmed(std::u16string s) {
@@ -145,18 +239,36 @@ void ReadLevel(std::string_view s, int& major, int& minor) {
 
 std::u16string Ascii(std::string_view s) { return std::u16string(s.begin(), s.end()); }
 
+// Each DN marker with the first DV marker after it. Both kinds are collected in one pass each
+// and paired by position: looking for a DV after every DN would read the rest of the document
+// once per DN. DV markers cannot overlap (a version holds no "<"), so the first one found from
+// any position is the first of the collected ones that starts there or later.
+void PairDrivers(Finder& f, const char* namePattern, const char* versionPattern, std::size_t versionGroup,
+                 std::size_t optionGroup, Markers& m) {
+  std::vector<Pattern::Match> names, versions;
+  f.Each(namePattern, [&](const Pattern::Match& dn) {
+    names.push_back(dn);
+    return true;
+  });
+  if (names.empty()) return;
+  // Versions are wanted up to the first one after the last name.
+  f.Each(versionPattern, [&](const Pattern::Match& dv) {
+    versions.push_back(dv);
+    return dv.whole.begin < names.back().whole.end;
+  });
+  std::size_t next = 0;
+  for (const Pattern::Match& dn : names) {
+    while (next < versions.size() && versions[next].whole.begin < dn.whole.end) ++next;
+    if (next == versions.size()) break;
+    const Pattern::Match& dv = versions[next];
+    m.drivers.push_back({Trimmed(f.Group(dn, 0).value_or(u"")), f.Group(dv, versionGroup).value_or(u""),
+                         f.Group(dv, optionGroup)});
+  }
+}
+
 void ReadDrivers(Finder& f, Markers& m) {
-  f.Each(kDNBlock, [&](const Pattern::Match& dn) {
-    Pattern::Match dv;
-    if (!f.Find(kDVBlock, dv, dn.whole.end)) return;
-    m.drivers.push_back({Trimmed(f.Group(dn, 0).value_or(u"")), f.Group(dv, 1).value_or(u""), f.Group(dv, 0)});
-  });
-  if (!m.drivers.empty()) return;
-  f.Each(kDNAttribute, [&](const Pattern::Match& dn) {
-    Pattern::Match dv;
-    if (!f.Find(kDVAttribute, dv, dn.whole.end)) return;
-    m.drivers.push_back({Trimmed(f.Group(dn, 0).value_or(u"")), f.Group(dv, 0).value_or(u""), f.Group(dv, 1)});
-  });
+  PairDrivers(f, kDNBlock, kDVBlock, 1, 0, m);
+  if (m.drivers.empty()) PairDrivers(f, kDNAttribute, kDVAttribute, 0, 1, m);
 }
 
 void ReadFirmware(Finder& f, const char* pattern, Text& version, Text& options) {
@@ -177,6 +289,7 @@ void ReadLevel3(Finder& f, Markers& out) {
   }
   f.Each(kPV, [&](const Pattern::Match& pv) {
     if (Text v = f.Either(pv, 0, 1)) out.preinList.push_back(Trimmed(*v));
+    return true;
   });
   if (f.Find(kBN, m)) {
     out.batteryName = f.Group(m, 0);
@@ -188,6 +301,7 @@ void ReadLevel3(Finder& f, Markers& out) {
   }
   f.Each(kFD, [&](const Pattern::Match& fd) {
     out.files.push_back({Trimmed(f.Group(fd, 0).value_or(u"")), f.Group(fd, 1).value_or(u""), f.Group(fd, 2)});
+    return true;
   });
   ReadDrivers(f, out);
   ReadFirmware(f, kBV, out.bios, out.biosOptions);
@@ -421,7 +535,8 @@ Markers ReadMarkers(std::string_view doc, kit::ICodePage& codePage) {
   Markers out;
   Finder f(doc, codePage);
   Pattern::Match m;
-  if (f.Find(kDateNumber, m)) {
+  // Without the number's label the date row cannot match: its lazy middle is not even tried.
+  if (doc.find("NO:&nbsp;&nbsp;") != std::string_view::npos && f.Find(kDateNumber, m)) {
     out.date = f.Group(m, 0);
     out.number = f.Group(m, 1);
   }
@@ -504,11 +619,14 @@ void AddEntry(Catalogue& catalogue, const std::u16string& link, const std::u16st
       e.installCheck = m.installCheck;
     }
     if (m.major >= 4 && m.updateSize != 0) {
-      // The folder is named by the management number (digits only, from the marker).
+      // The folder is named by the management number (digits only, from the marker); the
+      // links are fetched over HTTP(S) only.
       const bool manual = m.manualSize != 0 && !m.autoInstall;
-      const bool ok = e.description && !e.description->empty() && !root.empty() && m.updateLink && m.updateName &&
-                      SafeFileName(*m.updateName) && m.updateSize <= UINT32_MAX &&
-                      (!manual || (m.manualLink && m.manualName && SafeFileName(*m.manualName) && m.manualSize <= UINT32_MAX));
+      const bool ok = e.description && !e.description->empty() && !root.empty() && m.updateLink &&
+                      http::IsWebUrl(*m.updateLink) && m.updateName && SafeFileName(*m.updateName) &&
+                      m.updateSize <= UINT32_MAX &&
+                      (!manual || (m.manualLink && http::IsWebUrl(*m.manualLink) && m.manualName &&
+                                   SafeFileName(*m.manualName) && m.manualSize <= UINT32_MAX));
       const std::u16string folder = ok ? root + *e.description : std::u16string();
       if (ok && disk.MakeFolder(folder)) {
         e.downloads.push_back({*m.updateLink, folder + u"\\" + *m.updateName, static_cast<uint32_t>(m.updateSize), 0, false});

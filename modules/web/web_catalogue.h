@@ -190,6 +190,8 @@ struct CatalogueSource {
 // A result page the HTML reader gave up on is a time-out of its own, not a temporary-file failure.
 constexpr int kCatalogueUnreachable = -1, kCatalogueNoTemp = -2, kCatalogueNothing = -3, kCatalogueTimedOut = -4;
 constexpr std::size_t kMaxDocumentBytes = 8u << 20;
+// A document names at most this many image versions, files and drivers; the rest is not read.
+constexpr std::size_t kMaxListedMarkers = 256;
 
 // Loads the catalogue for this computer and writes its page: the number of entries, or one of
 // the failures above. `pagePath` names the page written.

@@ -124,11 +124,18 @@ bool NeededBy(int installedVersusWanted, const Text& options) {
   return installedVersusWanted < 0 || (installedVersusWanted > 0 && WantsNewer(options));
 }
 
+// A file condition is looked up only on a local drive ("X:\..."): a network path would make
+// Windows log on to that host with the user's credentials.
+bool OnLocalDrive(const std::u16string& path) {
+  const char16_t drive = char16_t(path.empty() ? 0 : path[0] | 0x20);
+  return path.size() >= 3 && drive >= u'a' && drive <= u'z' && path[1] == u':' && (path[2] == u'\\' || path[2] == u'/');
+}
+
 bool FilesNeeded(const FeedItem& item, Facts& facts) {
   bool compared = false;
   for (const FileCondition& f : item.files) {
     const auto midnight = ConditionMidnight(f.date);
-    if (f.path.empty() || !midnight) continue;
+    if (!OnLocalDrive(f.path) || !midnight) continue;
     const auto written = facts.ports().files.FirstWriteTime(f.path);
     if (!written) continue;
     compared = true;
@@ -187,7 +194,7 @@ Verdict JudgeEntry(const FeedItem& e, const Machine& machine, Facts& facts) {
   bool readable = false, needed = false;
   for (const FileCondition& f : e.files) {
     const auto midnight = ConditionMidnight(f.date);
-    if (!midnight || f.path.empty()) continue;
+    if (!midnight || !OnLocalDrive(f.path)) continue;
     readable = true;
     const auto written = facts.CatalogueWriteTime(f.path);
     if (!written || NeededBy(Compare(*written, *midnight), f.options)) needed = true;

@@ -26,7 +26,7 @@ smoke() {
 
 native=$1
 shift
-for program in tests/pattern/pattern_bench tests/registration/qr_bench tests/web/web_filter_bench; do
+for program in tests/pattern/pattern_bench tests/registration/qr_bench tests/web/web_filter_bench tests/web/catalogue_bench; do
   if [ -x "$native/$program" ]; then
     smoke "$(basename "$program")-$(basename "$native")" "$native/$program"
   else

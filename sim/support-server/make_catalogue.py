@@ -72,7 +72,7 @@ UPDATES = [
     ("d2001", "無線 LAN ドライバ", "INST#x#'setup.exe' -s;", "package.exe", ""),
     ("d2002", "BIOS アップデート", "INST#x#'setup.exe' -restart;", "package.exe", '<!-- RB="1" -->'),
     ("d2003", "サウンドドライバ", "INST#x#'setup.exe' -s;", "package-tampered.exe", ""),
-    ("d2004", "Tellwick アップデート", "SELF##'C:\\Program Files\\Tellwick\\Wickpost.exe';", "package.exe", ""),
+    ("d2004", "Tellwick アップデート", "SELF##'Wickpost.exe';", "package.exe", ""),
 ]
 
 UPDATE_MARKERS = """

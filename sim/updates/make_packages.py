@@ -6,6 +6,9 @@
   tamper IN OUT                 flips one byte of the signed image
   redigest SIGNED TAMPERED OUT  TAMPERED with SIGNED's signature whose content names the
                                 tampered image's digest: the signature itself is left as made
+  append SIGNED HOW OUT         SIGNED with 4 KiB appended inside its certificate table, outside
+                                every digest: HOW "length" grows the table and its dwLength,
+                                "table" only the table
 """
 import hashlib
 import os
@@ -82,6 +85,20 @@ def redigest(signed, tampered, out):
     open(out, "wb").write(data)
 
 
+def append(signed, how, out):
+    data = bytearray(open(signed, "rb").read())
+    _, sec, table, size = layout(data)
+    if table + size != len(data):
+        sys.exit("append: the certificate table does not end the file")
+    extra = 4096
+    data += b"\xCC" * extra
+    struct.pack_into("<I", data, sec + 4, size + extra)
+    if how == "length":
+        length = struct.unpack_from("<I", data, table)[0]
+        struct.pack_into("<I", data, table, length + extra)
+    open(out, "wb").write(data)
+
+
 if __name__ == "__main__":
     cmd, args = sys.argv[1], sys.argv[2:]
-    {"pki": pki, "sign": sign, "tamper": tamper, "redigest": redigest}[cmd](*args)
+    {"pki": pki, "sign": sign, "tamper": tamper, "redigest": redigest, "append": append}[cmd](*args)

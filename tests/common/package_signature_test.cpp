@@ -10,8 +10,12 @@
 namespace pkgsig {
 namespace {
 
-// A PE32+ header with a certificate table of `table` bytes (revision 2.0, PKCS #7) at its end.
-std::vector<uint8_t> Program(size_t imageSize, const std::vector<uint8_t>& table) {
+// A PE32+ header with one certificate (revision 2.0, PKCS #7) of `blob` bytes at its end:
+// `length` its dwLength (0: the blob's, padded to 8 with zeroes), `tableSize` the directory's
+// size (0: the same as the length).
+std::vector<uint8_t> Program(size_t imageSize, const std::vector<uint8_t>& blob, size_t length = 0,
+                             size_t tableSize = 0) {
+  std::vector<uint8_t> table = blob;
   std::vector<uint8_t> p(imageSize, 0xCC);
   std::fill(p.begin(), p.begin() + 0x200, 0);  // headers
   p[0] = 'M', p[1] = 'Z';
@@ -22,9 +26,12 @@ std::vector<uint8_t> Program(size_t imageSize, const std::vector<uint8_t>& table
   p[opt] = 0x0B, p[opt + 1] = 0x02;
   p[opt + 108] = 16;  // data directories
   if (!table.empty()) {
-    const size_t at = p.size(), length = table.size() + 8;
+    if (length == 0) length = (table.size() + 8 + 7) & ~size_t(7);
+    if (tableSize == 0) tableSize = length;
+    table.resize(tableSize - 8, 0);
+    const size_t at = p.size();
     const size_t dir = opt + 112 + 32;
-    for (int i = 0; i < 4; ++i) p[dir + i] = uint8_t(at >> (8 * i)), p[dir + 4 + i] = uint8_t(length >> (8 * i));
+    for (int i = 0; i < 4; ++i) p[dir + i] = uint8_t(at >> (8 * i)), p[dir + 4 + i] = uint8_t(tableSize >> (8 * i));
     const uint8_t header[8] = {uint8_t(length), uint8_t(length >> 8), 0, 0, 0x00, 0x02, 0x02, 0x00};
     p.insert(p.end(), header, header + 8);
     p.insert(p.end(), table.begin(), table.end());
@@ -58,6 +65,44 @@ TEST(PackageSignature, MisplacedOrForeignTablesAndNonProgramsAreRefused) {
   const std::vector<uint8_t>* all[] = {&trailing, &revision, &notPe, &tiny};
   for (const std::vector<uint8_t>* bytes : all)
     EXPECT_FALSE(ReadPeSignature(bytes->data(), bytes->size()));
+}
+
+// The table holds one signature and its zero padding to 8 bytes, nothing else: whatever more
+// it held would be outside every digest.
+TEST(PackageSignature, TheCertificateTableHoldsTheSignatureAndNothingElse) {
+  const std::vector<uint8_t> der = {0x30, 0x03, 0x02, 0x01, 0x07};  // 13 bytes with the header
+  std::vector<uint8_t> appended = der;
+  appended.resize(der.size() + 4096, 0x41);
+  std::vector<uint8_t> dirtyPadding = der;
+  dirtyPadding.push_back(1);
+  std::vector<uint8_t> twoCertificates = der;
+  twoCertificates.resize(16 - 8, 0);
+  const uint8_t second[] = {16, 0, 0, 0, 0x00, 0x02, 0x02, 0x00};
+  twoCertificates.insert(twoCertificates.end(), second, second + 8);
+  twoCertificates.insert(twoCertificates.end(), der.begin(), der.end());
+  const struct {
+    const char* what;
+    std::vector<uint8_t> program;
+    bool read;
+  } cases[] = {
+      {"length padded to 8", Program(0x400, der), true},
+      {"length unpadded, table padded", Program(0x400, der, 13, 16), true},
+      {"bytes appended, length grown", Program(0x400, appended), false},
+      {"bytes appended, only the table grown", Program(0x400, der, 16, 16 + 4096), false},
+      {"table not rounded to 8", Program(0x400, der, 13, 13), false},
+      {"padding not zero", Program(0x400, dirtyPadding, 16, 16), false},
+      {"eight bytes of padding", Program(0x400, der, 24, 24), false},
+      {"a second certificate", Program(0x400, twoCertificates), false},
+      {"length beyond the signature's element", Program(0x400, {0x30, 0x09, 0x00}), false},
+      {"not a sequence", Program(0x400, {0x04, 0x00}), false},
+  };
+  for (const auto& c : cases) {
+    const auto sig = ReadPeSignature(c.program.data(), c.program.size());
+    EXPECT_EQ(bool(sig), c.read) << c.what;
+    if (sig && c.read) {
+      EXPECT_EQ(sig->pkcs7, der) << c.what;
+    }
+  }
 }
 
 TEST(PackageSignature, TheIndirectDataNamesItsDigest) {

@@ -112,6 +112,43 @@ TEST(CatalogueMarkers, Level4ValuesAndTheAttributeForms) {
   EXPECT_FALSE(Read("<!--PP=\"4.0\"--><!--IS=\"x\"--><!--AU=\"4.4\"-->").autoInstall);
 }
 
+// Each DN marker takes the first DV marker after it; a DV before it or none at all gives no
+// driver, and the attribute form counts only when the block form gave none.
+TEST(CatalogueMarkers, DriverNamesPairWithTheNextVersion) {
+  const std::string a = "<!--DN-->A<!--/DN-->", b = "<!--DN-->B<!--/DN-->";
+  const std::string v1 = "<!--DV-->1.0.0.1<!--/DV-->", v2 = "<!--DV=\"E\"-->1.0.0.2<!--/DV-->";
+  const struct {
+    std::string markers;
+    std::string drivers;  // name=version(options) ...
+  } cases[] = {
+      {a + v1 + b + v2, "A=1.0.0.1() B=1.0.0.2(E) "},
+      {a + b + v1, "A=1.0.0.1() B=1.0.0.1() "},
+      {v1 + a, ""},
+      {a + v1 + v2 + b, "A=1.0.0.1() "},
+      {v1 + a + v2 + b, "A=1.0.0.2(E) "},
+      {"<!--DN=\"P\"--><!--DV=\"2.0.0.0\"-->" + a + v1, "A=1.0.0.1() "},
+      {"<!--DN=\"P\"--><!--DN=\"Q\"--><!--DV=\"2.0.0.0;E\"-->", "P=2.0.0.0(E) Q=2.0.0.0(E) "},
+  };
+  for (const auto& c : cases) {
+    const Markers m = Read("<!--PP=\"3.0\"-->" + c.markers);
+    std::u16string got;
+    for (const auto& d : m.drivers) got += d.name + u"=" + d.version + u"(" + d.options.value_or(u"") + u") ";
+    EXPECT_EQ(got, U(c.drivers)) << c.markers;
+  }
+}
+
+// A document names a bounded number of files, drivers and image versions; the rest is not read.
+TEST(CatalogueMarkers, ListsStopAtTheirLimit) {
+  std::string many;
+  for (std::size_t i = 0; i <= web::kMaxListedMarkers; ++i)
+    many += "<!--FD=\"C:\\f" + std::to_string(i) + ".dll;2014/1/1\"--><!--PV=\"V1.00L01\"--><!--DN=\"D\"--><!--DV=\"1.0.0.0\"-->";
+  const Markers m = Read("<!--PP=\"3.0\"-->" + many);
+  EXPECT_EQ(m.files.size(), web::kMaxListedMarkers);
+  EXPECT_EQ(m.preinList.size(), web::kMaxListedMarkers);
+  EXPECT_EQ(m.drivers.size(), web::kMaxListedMarkers);
+  EXPECT_EQ(m.files.back().path, U("C:\\f" + std::to_string(web::kMaxListedMarkers - 1) + ".dll"));
+}
+
 TEST(CatalogueOsBlock, WindowsExpressionsOfBlockTexts) {
   struct Case {
     const char* text;
@@ -204,6 +241,7 @@ class CatalogueEntries : public ::testing::Test {
 TEST_F(CatalogueEntries, TheTenStepsJudgeEachEntry) {
   root.Write("util/old.exe", "x", LocalMidnight(-10));
   root.Write("util/new.exe", "x", LocalMidnight(+10));
+  root.Write("host/share/new.exe", "x", LocalMidnight(+10));
   root.Write("util/version.doc", "V2.00L03\n");
   drivers.versions[u"Pad"] = u"5.1.0.0";
   batteries.packs = {{u"QZ-BATT12", 140401}};
@@ -220,6 +258,7 @@ TEST_F(CatalogueEntries, TheTenStepsJudgeEachEntry) {
       {"<!--FD=\"C:\\util\\new.exe;" + today + ";E\"-->", Needed},
       {"<!--FD=\"C:\\util\\missing.exe;" + today + "\"-->", Needed},  // not there: needed
       {"<!--FD=\"C:\\util\\old.exe;2014/x\"-->", Info},             // nothing readable
+      {"<!--FD=\"\\\\host\\share\\new.exe;" + today + "\"-->", Info},  // a network path is never asked
       {"", Info},
       {"<!--TM-->QZ-ZZ99ZZ99<!--/TM-->" + fileOld, Hidden},
       {"<!--TM-->QZ-ZZ99ZZ99 QZ-AB12CD34<!--/TM-->" + fileOld, Needed},
@@ -277,6 +316,12 @@ TEST_F(CatalogueEntries, DownloadPlanAndTheRefusedNames) {
       {doc("4.0", "", "u.exe", "C:\\Windows\\m.pdf"), 0, false},
       {doc("4.0", "", "u.exe:ads", "m.pdf"), 0, false},
       {doc("4.0", "<!--AU=\"4.0\"-->", "u.exe", "..\\m.pdf"), 1, true},  // no manual: its name does not matter
+      // Links are fetched over HTTP(S) only: "file:" would reach a share as the user.
+      {"<!--PP=\"4.0\"-->" + need + "<a href=\"file:\\\\host\\s\\u.exe\" id=\"update\"><!--US-->100<!--/US--><!--UF-->u.exe<!--/UF-->", 0, false},
+      {"<!--PP=\"4.0\"-->" + need + "<a href=\"\\\\host\\s\\u.exe\" id=\"update\"><!--US-->100<!--/US--><!--UF-->u.exe<!--/UF-->", 0, false},
+      {"<!--PP=\"4.0\"--><!--IS=\"INST#x#y\"-->" + need +
+           "<a href=\"http://dl/u\" id=\"update\"><a href=\"file:///C:/m.pdf\" id=\"manual\">"
+           "<!--US-->100<!--/US--><!--UF-->u.exe<!--/UF--><!--MS-->20<!--/MS--><!--MF-->m.pdf<!--/MF-->", 0, false},
   };
   int number = 100;
   for (const Case& c : cases) {
@@ -290,7 +335,8 @@ TEST_F(CatalogueEntries, DownloadPlanAndTheRefusedNames) {
       EXPECT_EQ(e.downloads[0].url, u"http://dl/u");
     }
     if (c.markers.find("evil") != std::string::npos || c.markers.find("C:\\Windows") != std::string::npos ||
-        c.markers.find(":ads") != std::string::npos) {
+        c.markers.find(":ads") != std::string::npos || c.markers.find("host") != std::string::npos ||
+        c.markers.find("file:") != std::string::npos) {
       EXPECT_EQ(catalogue.bases.back(), web::EntryBase::InformationOnly) << "a refused name fails the entry";
     }
   }

@@ -164,6 +164,7 @@ TEST_F(Filter, FilesNeedAnOlderFile) {
   root.Write("util/today.dll", "x", LocalMidnight(0) + 3600);
   root.Write("util/old.dll", "x", LocalMidnight(-2));
   root.Write("util/exact.dll", "x", LocalMidnight(-1));
+  root.Write("host/share/today.dll", "x", LocalMidnight(0) + 3600);
   struct Case {
     std::string children;
     bool shown;
@@ -177,6 +178,10 @@ TEST_F(Filter, FilesNeedAnOlderFile) {
       {File("C:\\util\\to*.dll", yesterday), false},
       {File("C:\\util\\today.dll", "someday"), true},  // nothing compared
       {File("C:\\util\\today.dll", yesterday) + File("C:\\util\\old.dll", yesterday), true},
+      // Only local drives are asked: a network path is never looked up, so nothing is compared.
+      {File("\\\\host\\share\\today.dll", yesterday), true},
+      {File("//host/share/today.dll", yesterday), true},
+      {File("\\host\\share\\today.dll", yesterday), true},
   };
   for (const Case& c : cases) EXPECT_EQ(Shown("", c.children), c.shown) << c.children;
 }

@@ -174,6 +174,22 @@ TEST(UpdateEngine, OneEntryFromDownloadToItsOutcome) {
   }
 }
 
+// A download named by anything but an HTTP(S) address is never fetched: a "file:" link to a
+// share would log on to it with the user's credentials.
+TEST(UpdateEngine, OnlyTheNetworkNamesADownload) {
+  for (const char16_t* url : {u"file:\\\\host\\share\\p.exe", u"file:///C:/V/p.exe", u"\\\\host\\share\\p.exe"}) {
+    std::vector<FeedItem> entries = {Entry(1, 250)};
+    entries[0].downloads[0].url = url;
+    Report report;
+    Machine machine;
+    machine.remote[url] = {250};
+    Installer installer;
+    RunUpdates(entries, report, machine, installer);
+    EXPECT_EQ(report.log, "row0=0 init 0:1 0:3 downloaded finished");
+    EXPECT_EQ(machine.log.find("fetch"), std::string::npos) << machine.log;
+    EXPECT_EQ(installer.log, "");
+  }
+}
 TEST(UpdateEngine, CancelDuringTheSecondOfThreeDownloads) {
   std::vector<FeedItem> entries = {Entry(1, 250), Entry(2, 250), Entry(3, 250), Entry(4, 300)};
   // The fourth is install-only, its package already there: the install phase is still entered.

@@ -147,6 +147,10 @@ TEST(UpdateScript, SelfHandsOffToTheUpdaterCopyWithTheQuotedFolder) {
   EXPECT_EQ(server.log, "start \"C:\\L\\Velmorant\\wkptupdate.exe\" \"C:\\L\\Velmorant\\12\"\nclose host\n");
   EXPECT_EQ(server.posts, 3);
   EXPECT_EQ(server.pauses, 2);
+  // A bare name lies in the package's folder.
+  FakeServer relative;
+  EXPECT_TRUE(RunInstallScript(Steps(u"SELF#x#'Wickpost.exe';"), kFolder, relative).ok);
+  EXPECT_EQ(relative.log, server.log);
 }
 
 TEST(UpdateScript, SelfFailures) {
@@ -171,11 +175,13 @@ TEST(UpdateScript, SelfFailures) {
     EXPECT_FALSE(RunInstallScript(Steps(self), kFolder, server).ok);
     EXPECT_EQ(server.posts, 1);
   }
-  for (int which = 0; which < 3; ++which) {
+  for (int which = 0; which < 4; ++which) {
     FakeServer server;
     server.copyWorks = which != 0;
     server.refuseStart = which == 1;
-    const char16_t* script = which == 2 ? u"SELF#x#'Wickpost.exe';" : self;  // 2: not a full path
+    const char16_t* script = which == 2   ? u"SELF#x#'C:\\a' -x 'b\\Wickpost.exe';"  // 2: a quote in the folder
+                             : which == 3 ? u"SELF#x#'..\\Wickpost.exe';"            // 3: climbs out
+                                          : self;
     EXPECT_FALSE(RunInstallScript(Steps(script), kFolder, server).ok) << which;
     EXPECT_EQ(server.posts, 0) << which;
   }

@@ -2,14 +2,15 @@
 // what its rules (svr_rules.h) do not allow; every failure is a failure HRESULT.
 #include <windows.h>
 #include <oleauto.h>
-#include <shlobj.h>
 
 #include <new>
+#include <optional>
 #include <string>
 
 #include "common/win/authority.h"
 #include "common/win/com_ptr.h"
 #include "modules/updatesvr/module/svr_ids.h"
+#include "modules/updatesvr/module/svr_run_folder.h"
 #include "modules/updatesvr/module/svr_server.h"
 #include "modules/updatesvr/module/svr_start.h"
 #include "modules/updatesvr/svr_rules.h"
@@ -20,29 +21,21 @@ namespace {
 std::u16string Text(BSTR s) {
   return s ? std::u16string(reinterpret_cast<const char16_t*>(s), SysStringLen(s)) : std::u16string();
 }
-const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 
 HRESULT LastError() {
   const DWORD e = GetLastError();
   return e ? HRESULT_FROM_WIN32(e) : E_FAIL;
 }
 
-// The caller's download folders: "Velmorant" in its local application data. In the
-// surrogate the caller is the client, whose profile may not be the elevated user's.
-std::u16string DownloadRoot() {
-  const bool impersonating = SUCCEEDED(CoImpersonateClient());
-  HANDLE token = nullptr;
-  if (impersonating) OpenThreadToken(GetCurrentThread(), TOKEN_QUERY | TOKEN_IMPERSONATE, TRUE, &token);
-  wchar_t path[MAX_PATH] = {};
-  const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, token, SHGFP_TYPE_CURRENT, path);
-  if (token) CloseHandle(token);
-  if (impersonating) CoRevertToSelf();
-  if (FAILED(hr)) return {};
-  return reinterpret_cast<const char16_t*>(path) + std::u16string(u"\\Velmorant");
-}
+std::u16string Quoted(const std::u16string& path) { return u"\"" + path + u"\""; }
 
-// Starts `line` when its program lies in the caller's download folders and is the maker's.
-HRESULT Start(const std::u16string& line, DWORD* exitCode) { return StartVerified(line, DownloadRoot(), exitCode); }
+bool SameName(const std::u16string& path, const std::u16string& name) {
+  const std::u16string file = path.substr(path.find_last_of(u'\\') + 1);
+  if (file.size() != name.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i)
+    if ((file[i] | 0x20) != (name[i] | 0x20)) return false;
+  return true;
+}
 
 template <class F>
 HRESULT Guarded(F f) {
@@ -96,13 +89,22 @@ class Wkptcom final : public Iwkptcom {
                                    argErr);
   }
 
-  // Iwkptcom
+  // Iwkptcom. The package is copied into a folder of this run's that only administrators
+  // can write, verified again there and run from there, with "-silent" only; the caller then
+  // names its installers by its own package folder, and they run from the extraction folder.
   HRESULT STDMETHODCALLTYPE ExpandArchive(BSTR path) override {
     return Guarded([&] {
       const std::u16string p = Text(path);
-      if (!IsFullPath(p)) return E_INVALIDARG;
+      if (!IsFullPath(p) || p.back() == u'\\') return E_INVALIDARG;
+      std::u16string folder, copy;
+      HRESULT hr = run_.MakeExtractionFolder(folder);
+      if (SUCCEEDED(hr)) hr = CopyVerified(p, folder, copy);
+      if (FAILED(hr)) return hr;
+      source_ = p.substr(0, p.find_last_of(u'\\'));
+      extraction_ = folder;
+      updater_.clear();
       DWORD exitCode = 0;
-      const HRESULT hr = Start(u"\"" + p + u"\" -silent", &exitCode);
+      hr = StartVerified(Quoted(copy) + u" -silent", extraction_, RunForm::Installer, &exitCode);
       if (FAILED(hr)) return hr;
       return exitCode == 0 ? S_OK : WKPTSVR_E_PROGRAM_FAILED;
     });
@@ -110,20 +112,49 @@ class Wkptcom final : public Iwkptcom {
   HRESULT STDMETHODCALLTYPE ExecAndWait(BSTR command) override { return ExecAndWaitEx(command, nullptr); }
   HRESULT STDMETHODCALLTYPE ExecAndWaitEx(BSTR command, ULONG* exitCode) override {
     return Guarded([&] {
+      const auto parts = SplitCommandLine(Text(command));
+      if (!parts) return E_INVALIDARG;
+      const auto program = extraction_.empty() ? std::nullopt : MovedInto(parts->program, source_, extraction_);
+      if (!program) return WKPTSVR_E_NOT_ALLOWED;
       DWORD code = 0;
-      const HRESULT hr = Start(Text(command), &code);
+      const std::u16string line = Quoted(*program) + (parts->arguments.empty() ? u"" : u" " + parts->arguments);
+      const HRESULT hr = StartVerified(line, extraction_, RunForm::Installer, &code);
       if (SUCCEEDED(hr) && exitCode) *exitCode = code;
       return hr;
     });
   }
+  // Only the updater: verified and copied into the extraction folder, given no folder or the
+  // package's folder (or one below it) as the same place in the extraction folder. The
+  // updater takes the update from there after this run, so the folder is left to it.
   HRESULT STDMETHODCALLTYPE ExecAndNoWait(BSTR command) override {
-    return Guarded([&] { return Start(Text(command), nullptr); });
+    return Guarded([&] {
+      const auto parts = SplitCommandLine(Text(command));
+      if (!parts) return E_INVALIDARG;
+      if (extraction_.empty() || !SameName(parts->program, u"wkptupdate.exe")) return WKPTSVR_E_NOT_ALLOWED;
+      std::u16string line;
+      if (!parts->arguments.empty()) {
+        const std::u16string& args = parts->arguments;
+        const bool quoted = args.size() >= 2 && args.front() == u'"' && args.back() == u'"';
+        const auto folder = quoted ? MovedInto(args.substr(1, args.size() - 2), source_, extraction_) : std::nullopt;
+        if (!folder) return WKPTSVR_E_NOT_ALLOWED;
+        line = u" " + Quoted(*folder);
+      }
+      if (updater_.empty()) {
+        const HRESULT hr = CopyVerified(parts->program, extraction_, updater_);
+        if (FAILED(hr)) return hr;
+      }
+      const HRESULT hr = StartVerified(Quoted(updater_) + line, extraction_, RunForm::Updater, nullptr, &started_);
+      if (SUCCEEDED(hr) && !line.empty()) run_.HandOver();
+      return hr;
+    });
   }
+  // The hand-off goes only to the window of the program this object started last, so that
+  // another program's window of the same name cannot take it.
   HRESULT STDMETHODCALLTYPE FindWindowAndPostMessage(BSTR windowClass, BSTR title, ULONG message, ULONG_PTR wParam,
                                                      LONG_PTR lParam) override {
     return Guarded([&] {
       if (!IsUpdaterHandOff(Text(windowClass), Text(title), message)) return WKPTSVR_E_NOT_ALLOWED;
-      HWND window = FindWindowW(W(Text(windowClass)), W(Text(title)));
+      HWND window = FindUpdaterWindow(started_);
       if (!window) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
       return PostMessageW(window, message, wParam, lParam) ? S_OK : LastError();
     });
@@ -169,6 +200,11 @@ class Wkptcom final : public Iwkptcom {
 
   InnerUnknown inner_;
   IUnknown* const outer_;
+  RunFolder run_;
+  std::u16string source_;      // the folder the caller's last package came from
+  std::u16string extraction_;  // where that package's verified copy was extracted
+  std::u16string updater_;     // the verified copy of the updater
+  DWORD started_ = 0;          // the process ExecAndNoWait started last
   ComPtr<ITypeInfo> typeInfo_;
 };
 

@@ -48,13 +48,8 @@ bool WinFiles::ReadDefinition(const std::u16string& path, std::u16string& text) 
 }
 
 bool WinNet::Fetch(const std::u16string& url, const std::u16string& target) {
-  if (!fetcher_) {
-    std::string model, serial;
-    store_.ReadModel(model);
-    store_.ReadSerial(serial);
-    fetcher_ = std::make_unique<http::CHttpFetcher>(std::wstring(model.begin(), model.end()),
-                                                     std::wstring(serial.begin(), serial.end()));
-  }
+  // The offer's requests carry the plain agent: nothing in them identifies the computer.
+  if (!fetcher_) fetcher_ = std::make_unique<http::CHttpFetcher>();
   return fetcher_->Fetch(kit::Wide(target), kit::Wide(url), nullptr, nullptr) != FALSE;
 }
 

@@ -22,14 +22,12 @@ class WinFiles : public kit::TempPageFiles<IFiles> {
   bool ReadDefinition(const std::u16string& path, std::u16string& text) override;
 };
 
-// The shared fetcher, made at the first fetch with the machine's identity for its agent.
+// The shared fetcher, made at the first fetch, with the agent that carries no machine tag.
 class WinNet : public INet {
  public:
-  explicit WinNet(IStore& store) : store_(store) {}
   bool Fetch(const std::u16string& url, const std::u16string& target) override;
 
  private:
-  IStore& store_;
   std::unique_ptr<http::CHttpFetcher> fetcher_;
 };
 
@@ -47,7 +45,7 @@ const Settings& ShellSettings();
 
 // Everything the entry points share, created by WickpostInitialize.
 struct Shell {
-  explicit Shell(MiscCommon::CMiscCommon* client) : store(client, L"WKPTXWPK"), net(store) {}
+  explicit Shell(MiscCommon::CMiscCommon* client) : store(client, L"WKPTXWPK") {}
   kit::WinClock clock;
   kit::WinOfferStore<> store;
   WinFiles files;

@@ -73,7 +73,7 @@ class WinUpdateMachine : public IUpdateMachine {
     }
     DWORD exitCode = 1;
     return SUCCEEDED(updsvr::StartVerified(QuoteArgument(package) + u" -silent", kit::U16(setup_.downloadRoot.c_str()),
-                                           &exitCode)) &&
+                                           updsvr::RunForm::Installer, &exitCode)) &&
            exitCode == 0;
   }
   void PauseHost(bool paused) override {

@@ -9,7 +9,6 @@
 namespace web {
 namespace {
 const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
 
 bool KeyExists(const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
@@ -57,17 +56,19 @@ void ServerInstallPort::CloseHost() { PostMessageW(host_, WM_CLOSE, 0, 0); }
 
 bool LocalInstallPort::RunAndWait(const std::u16string& commandLine, uint32_t& exitCode) {
   DWORD code = 0;
-  if (FAILED(updsvr::StartVerified(commandLine, kit::U16(downloadRoot_.c_str()), &code))) return false;
+  if (FAILED(updsvr::StartVerified(commandLine, kit::U16(downloadRoot_.c_str()), updsvr::RunForm::Installer, &code)))
+    return false;
   exitCode = code;
   return true;
 }
 
 bool LocalInstallPort::Start(const std::u16string& commandLine) {
-  return SUCCEEDED(updsvr::StartVerified(commandLine, kit::U16(downloadRoot_.c_str()), nullptr));
+  return SUCCEEDED(
+      updsvr::StartVerified(commandLine, kit::U16(downloadRoot_.c_str()), updsvr::RunForm::Updater, nullptr, &started_));
 }
 
 bool LocalInstallPort::PostHandOff() {
-  HWND updater = FindWindowW(W(updsvr::kUpdaterClass), W(updsvr::kUpdaterTitle));
+  HWND updater = updsvr::FindUpdaterWindow(started_);
   return updater && PostMessageW(updater, updsvr::kUpdaterHandOff, GetCurrentProcessId(), 0);
 }
 

@@ -45,6 +45,9 @@ class LocalInstallPort : public ServerInstallPort {
   bool RunAndWait(const std::u16string& commandLine, uint32_t& exitCode) override;
   bool Start(const std::u16string& commandLine) override;
   bool PostHandOff() override;
+
+ private:
+  DWORD started_ = 0;  // the program started last: only its window takes the hand-off
 };
 
 }  // namespace web

@@ -10,6 +10,7 @@
 
 #include "common/win/authority.h"
 #include "common/win/ole_site.h"
+#include "common/win/package_verifier.h"
 #include "common/win/winversion.h"
 #include "modules/kit/module/kit_click.h"
 #include "modules/kit/module/kit_win.h"
@@ -290,7 +291,8 @@ void ManualInstall(HWND dialog, ManagerState& s, std::size_t index) {
                         u"のインストールを行ってください。\n\nOKを押すと手順書とアップデートプログラムの入ったフォルダが開きますので、"
                         u"「展開手順」以降の記述に従いインストールしてください。";
   Say(dialog, Wide(text), MB_OK | MB_ICONINFORMATION);
-  ShellExecuteW(dialog, L"open", Wide(files->manual), nullptr, nullptr, SW_SHOWNORMAL);
+  // A download is opened only when it is the maker's signed program; the folder still opens.
+  OpenVerified(PackageVerifier(ReadMakerThumbprint()), dialog, Wide(files->manual));
   ShellExecuteW(dialog, L"open", L"explorer.exe", Wide(files->folder), nullptr, SW_SHOWNORMAL);
 }
 

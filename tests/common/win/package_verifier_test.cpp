@@ -49,6 +49,9 @@ TEST_F(PackageVerifierTest, OnlyTheMakersIntactProgramsPass) {
       {"package-tampered.exe", Verdict::Tampered},
       // WinVerifyTrust of Wine 8 passes this one: only the message check finds it.
       {"package-redigested.exe", Verdict::Tampered},
+      // Bytes appended inside the certificate table lie outside every digest.
+      {"package-appended.exe", Verdict::Unreadable},
+      {"package-widened.exe", Verdict::Unreadable},
       {"missing.exe", Verdict::Unreadable},
   };
   for (const auto& c : cases)
@@ -77,6 +80,42 @@ TEST_F(PackageVerifierTest, APlantedFileOfTheRightSizeIsRefused) {
 TEST_F(PackageVerifierTest, WithoutAThumbprintNothingPasses) {
   EXPECT_EQ(PackageVerifier("").Verify(Update("package.exe")), Verdict::NotAllowed);
   EXPECT_EQ(PackageVerifier("not hex").Verify(Update("package.exe")), Verdict::NotAllowed);
+}
+
+// A manual download opens only when it is the maker's program: an unsigned one never starts.
+TEST_F(PackageVerifierTest, OnlyTheMakersDownloadIsOpened) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring log = std::wstring(temp) + L"opened.log";
+  DeleteFileW(log.c_str());
+  SetEnvironmentVariableW(L"TELLWICK_UPDATE_LOG", log.c_str());
+  const PackageVerifier verifier(MakerThumbprint());
+  const struct {
+    const char* name;
+    Verdict verdict;
+  } cases[] = {{"package-unsigned.exe", Verdict::Unsigned},
+               {"package-appended.exe", Verdict::Unreadable},
+               {"package.exe", Verdict::Trusted}};
+  for (const auto& c : cases) {
+    const std::wstring copy = std::wstring(temp) + L"manual.exe";
+    ASSERT_TRUE(CopyFileW(Update(c.name).c_str(), copy.c_str(), FALSE));
+    UniqueHandle process;
+    EXPECT_STREQ(pkgsig::VerdictName(OpenVerified(verifier, nullptr, copy, &process)), pkgsig::VerdictName(c.verdict))
+        << c.name;
+    EXPECT_EQ(bool(process), c.verdict == Verdict::Trusted) << c.name;
+    if (process) {
+      EXPECT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+    }
+    process.reset();
+    EXPECT_TRUE(DeleteFileW(copy.c_str()));
+  }
+  // The maker's package, started with no argument, only notes that it ran.
+  const std::string record = wintest::ReadAll(log);
+  EXPECT_EQ(record.find("started without -silent"), record.rfind("started without -silent")) << record;
+  EXPECT_NE(record.find("started without -silent"), std::string::npos) << record;
+  EXPECT_EQ(OpenVerified(verifier, nullptr, L"manual.exe"), Verdict::NotAllowed) << "a relative path";
+  SetEnvironmentVariableW(L"TELLWICK_UPDATE_LOG", nullptr);
+  DeleteFileW(log.c_str());
 }
 
 TEST_F(PackageVerifierTest, ALockedPackageCannotBeReplacedWhileHeld) {

@@ -3,11 +3,13 @@
 // it should; its merged proxy/stub carries the calls between apartments.
 #include <windows.h>
 #include <oleauto.h>
+#include <tlhelp32.h>
 #include <shlobj.h>
 #include <wintrust.h>
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <set>
 #include <string>
@@ -15,6 +17,7 @@
 
 #include "common/win/com_ptr.h"
 #include "modules/updatesvr/module/svr_ids.h"
+#include "modules/updatesvr/module/svr_run_folder.h"
 #include "modules/web/module/update_server_port.h"
 #include "tests/common/win/win_test_support.h"
 
@@ -194,6 +197,27 @@ class Server : public Apartment {
     Apartment::TearDown();
   }
   std::string Record() { return wintest::ReadAll(log_); }
+  // The record in lower case: Windows paths in it are compared without regard to case.
+  std::string LowerRecord() { return Lower(Record()); }
+  static std::string Lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  }
+  // Extracts the maker's package from the download folder, as every run starts.
+  void Extract() {
+    Bstr package(Copy(L"package.exe", L"package.exe").c_str());
+    ASSERT_EQ(server_->ExpandArchive(package.get()), S_OK) << Record();
+  }
+  // The folder that the run's package was last extracted in, from the package's record.
+  std::wstring Extracted() {
+    const std::string record = Record(), mark = " extracted ";
+    const size_t at = record.rfind(mark);
+    if (at == std::string::npos) return L"";
+    const size_t end = record.find_first_of("\r\n", at);
+    const std::string target = record.substr(at + mark.size(), end - at - mark.size());
+    const std::string folder = target.substr(0, target.rfind('\\'));
+    return std::wstring(folder.begin(), folder.end());
+  }
   // A build-made update program copied into the download folder.
   std::wstring Copy(const wchar_t* from, const wchar_t* name) {
     const std::wstring to = folder_ + name;
@@ -208,7 +232,9 @@ class Server : public Apartment {
 };
 
 TEST_F(Server, ExecAndWaitExRunsByQuotedFullPathAndKeepsTheExitCode) {
-  const std::wstring setup = Copy(L"setup.exe", L"setup.exe");
+  Extract();
+  // Named by the caller's package folder, run from the extraction folder.
+  const std::wstring setup = folder_ + L"setup.exe";
   struct Case {
     std::wstring line;
     HRESULT result;
@@ -243,17 +269,15 @@ TEST_F(Server, ExpandArchiveSucceedsOnlyWhenTheExtractorDoes) {
   const std::wstring broken = Copy(L"package-broken.exe", L"package-broken.exe");
   Bstr goodPath(good.c_str()), brokenPath(broken.c_str()), missing((folder_ + L"gone.exe").c_str());
   EXPECT_EQ(server_->ExpandArchive(goodPath.get()), S_OK);
-  EXPECT_NE(GetFileAttributesW((folder_ + L"setup.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_NE(GetFileAttributesW((Extracted() + L"\\setup.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW((folder_ + L"setup.exe").c_str()), INVALID_FILE_ATTRIBUTES) << "nothing in place";
   EXPECT_EQ(server_->ExpandArchive(brokenPath.get()), WKPTSVR_E_PROGRAM_FAILED);
   EXPECT_EQ(server_->ExpandArchive(missing.get()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_NE(Record().find("extraction failed"), std::string::npos);
 }
 
-TEST_F(Server, RunsNothingThatIsNotTheMakersOrLiesOutsideTheDownloadFolders) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring outside = std::wstring(temp) + L"package.exe";
-  ASSERT_TRUE(CopyFileW((WinePath(SIM_UPDATES_DIR) + L"\\package.exe").c_str(), outside.c_str(), FALSE));
+// Before a package of the maker's is extracted, nothing else runs at all.
+TEST_F(Server, RunsNothingThatIsNotTheMakersOrWasNotExtracted) {
   const struct {
     std::wstring path;
     HRESULT result;
@@ -262,27 +286,100 @@ TEST_F(Server, RunsNothingThatIsNotTheMakersOrLiesOutsideTheDownloadFolders) {
       {Copy(L"package-foreign.exe", L"foreign.exe"), WKPTSVR_E_FOREIGN_SIGNER},
       {Copy(L"package-tampered.exe", L"tampered.exe"), TRUST_E_BAD_DIGEST},
       {Copy(L"package-redigested.exe", L"redigested.exe"), TRUST_E_BAD_DIGEST},
-      {outside, WKPTSVR_E_NOT_ALLOWED},
+      {Copy(L"package-appended.exe", L"appended.exe"), TRUST_E_SUBJECT_FORM_UNKNOWN},
+      {Copy(L"package-widened.exe", L"widened.exe"), TRUST_E_SUBJECT_FORM_UNKNOWN},
       {folder_ + L"..\\..\\package.exe", E_INVALIDARG},
   };
   for (const auto& c : cases) {
     Bstr path(c.path.c_str()), line((L"\"" + c.path + L"\" -s").c_str());
     ULONG exitCode = 0xDEAD;
+    const HRESULT notRun = c.result == E_INVALIDARG ? E_INVALIDARG : WKPTSVR_E_NOT_ALLOWED;
     EXPECT_EQ(server_->ExpandArchive(path.get()), c.result) << std::string(c.path.begin(), c.path.end());
-    EXPECT_EQ(server_->ExecAndWaitEx(line.get(), &exitCode), c.result);
-    EXPECT_EQ(server_->ExecAndNoWait(line.get()), c.result);
+    EXPECT_EQ(server_->ExecAndWaitEx(line.get(), &exitCode), notRun);
+    EXPECT_EQ(server_->ExecAndNoWait(line.get()), notRun);
   }
   // Without the operator's thumbprint nothing runs at all.
-  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", L"MakerThumbprint");
+  // In the 64-bit view, where the setting is read, whatever this build's own view.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key, L"MakerThumbprint"), ERROR_SUCCESS);
+  RegCloseKey(key);
   Bstr good(Copy(L"package.exe", L"package.exe").c_str());
   EXPECT_EQ(server_->ExpandArchive(good.get()), WKPTSVR_E_NOT_ALLOWED);
   EXPECT_EQ(Record(), "") << "a refused program ran";
-  DeleteFileW(outside.c_str());
+}
+
+// The package runs from a folder of the run's own that only Administrators and SYSTEM may
+// write, and the folder goes with the run.
+TEST_F(Server, PackagesRunFromAFolderOnlyAdministratorsCanWrite) {
+  Extract();
+  const std::wstring extracted = Extracted(), run = extracted.substr(0, extracted.rfind(L'\\'));
+  wchar_t windows[MAX_PATH];
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  EXPECT_EQ(_wcsnicmp(run.c_str(), (std::wstring(windows) + L"\\Temp\\wkpt").c_str(), wcslen(windows) + 9), 0) << run;
+  // Wine keeps no DACL of its own on a file: it answers one made from the Unix mode. So the
+  // DACL the folder is made and set with is read back from its descriptor.
+  PSECURITY_DESCRIPTOR descriptor = updsvr::RunFolderSecurity();
+  ASSERT_NE(descriptor, nullptr);
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  EXPECT_TRUE(present);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited from Temp";
+  ASSERT_NE(dacl, nullptr);
+  BYTE admins[SECURITY_MAX_SID_SIZE], system[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof admins;
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size));
+  size = sizeof system;
+  ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &size));
+  const ACCESS_MASK writing = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | DELETE |
+                              WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL | FILE_DELETE_CHILD;
+  int adminWrites = 0, systemWrites = 0;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACE_HEADER* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    if (ace->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    const auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if (!(allowed->Mask & writing)) continue;
+    PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+    const bool admin = EqualSid(sid, admins), local = EqualSid(sid, system);
+    EXPECT_TRUE(admin || local) << "write access for another account";
+    adminWrites += admin;
+    systemWrites += local;
+  }
+  EXPECT_GT(adminWrites, 0);
+  EXPECT_GT(systemWrites, 0);
+  LocalFree(descriptor);
+  server_.reset();
+  EXPECT_EQ(GetFileAttributesW(run.c_str()), INVALID_FILE_ATTRIBUTES) << "the run's folder is deleted at its end";
+}
+
+// Each run has its fixed form: a quote in the updater's folder, a UNC program or a quote in
+// an installer's arguments is refused before anything is opened.
+TEST_F(Server, CommandLinesOutsideTheirFormsAreRefused) {
+  Extract();
+  const std::wstring package = folder_ + L"setup.exe";
+  const std::wstring updater = Copy(L"package.exe", L"wkptupdate.exe");
+  const std::wstring quoted = L"\"" + updater + L"\" \"" + folder_ + L"a\" -x \"b\"";
+  Bstr self(quoted.c_str()), unc(L"\"\\\\127.0.0.1\\share\\setup.exe\" -s"),
+      args((L"\"" + package + L"\" -silent /d=\"C:\\x\"").c_str());
+  EXPECT_EQ(server_->ExecAndNoWait(self.get()), WKPTSVR_E_NOT_ALLOWED);
+  ULONG exitCode = 0xDEAD;
+  EXPECT_EQ(server_->ExecAndWaitEx(unc.get(), &exitCode), WKPTSVR_E_NOT_ALLOWED);
+  EXPECT_EQ(server_->ExecAndWaitEx(args.get(), &exitCode), WKPTSVR_E_NOT_ALLOWED);
+  EXPECT_EQ(exitCode, 0xDEADu);
+  EXPECT_EQ(Record().find("setup "), std::string::npos) << "a refused command ran: " << Record();
+  EXPECT_EQ(Record().find("updater"), std::string::npos) << Record();
 }
 
 using wintest::WaitFor;
 
 TEST_F(Server, TheUpdaterTakesTheHandOffThroughTheServer) {
+  Extract();
   const std::wstring updater = folder_ + L"wkptupdate.exe";
   ASSERT_TRUE(CopyFileW(WinePath(SIM_DIR "/wkptupdate.exe").c_str(), updater.c_str(), FALSE));
   const std::wstring updateFolder = folder_.substr(0, folder_.size() - 1);  // a trailing "\" would escape the quote
@@ -291,8 +388,12 @@ TEST_F(Server, TheUpdaterTakesTheHandOffThroughTheServer) {
   Bstr cls(L"WKPTUPDATE"), title(L"WKPTUPDATE_ADMIN");
   ASSERT_TRUE(WaitFor([&] { return server_->FindWindowAndPostMessage(cls.get(), title.get(), 0x8000, 4242, 0) == S_OK; }));
   ASSERT_TRUE(WaitFor([&] { return Record().find("updater hand-off host 4242") != std::string::npos; })) << Record();
-  EXPECT_NE(Record().find("folder [" + std::string(updateFolder.begin(), updateFolder.end()) + "]"), std::string::npos)
+  // The package's folder, as the same place in the extraction folder; left to the updater.
+  const std::wstring extracted = Extracted();
+  EXPECT_NE(LowerRecord().find(Lower("folder [" + std::string(extracted.begin(), extracted.end()) + "]")), std::string::npos)
       << Record();
+  server_.reset();
+  EXPECT_NE(GetFileAttributesW(extracted.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // The host's window for the runner's last act: it only notes the close it is asked for.
@@ -330,8 +431,9 @@ TEST_F(Server, AScriptRunsThroughTheServerFromExtractionToTheHandOff) {
   const std::string record = Record();
   EXPECT_NE(record.find("setup.exe [-s] exit 0"), std::string::npos) << record;
   EXPECT_NE(record.find("setup.exe [-restart] exit 3010"), std::string::npos) << record;
-  EXPECT_NE(record.find("updater hand-off host " + std::to_string(GetCurrentProcessId()) + " folder [" +
-                        std::string(folder.begin(), folder.end()) + "]"),
+  const std::wstring extracted = Extracted();
+  EXPECT_NE(Lower(record).find(Lower("updater hand-off host " + std::to_string(GetCurrentProcessId()) + " folder [" +
+                                    std::string(extracted.begin(), extracted.end()) + "]")),
             std::string::npos)
       << record;
   MSG msg;
@@ -354,7 +456,57 @@ TEST_F(Server, AScriptRunsThroughTheServerFromExtractionToTheHandOff) {
 
 LRESULT CALLBACK Keep(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
 
-TEST_F(Server, PostsOnlyTheHandOffToTheUpdatersWindow) {
+// Registered, the server runs out of process in the system's DLL surrogate through its AppID,
+// as the elevation moniker runs it: the calls cross the process boundary over the proxy/stub.
+// The ids of the running surrogates.
+std::set<DWORD> Surrogates() {
+  std::set<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry = {sizeof entry};
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (_wcsicmp(entry.szExeFile, L"dllhost.exe") == 0) ids.insert(entry.th32ProcessID);
+  CloseHandle(snapshot);
+  return ids;
+}
+
+TEST_F(Server, RunsOutOfProcessInTheDllSurrogate) {
+  if (sizeof(void*) == 8)
+    GTEST_SKIP() << "Wine 8 starts its 32-bit dllhost for the default surrogate, which cannot load a 64-bit "
+                    "server (\"class not registered\"); the 32-bit build runs this";
+  const std::set<DWORD> before = Surrogates();
+  ASSERT_EQ(Regsvr32(L"/s"), 0);
+  {
+    ComPtr<Iwkptcom> remote;
+    ASSERT_EQ(CoCreateInstance(CLSID_Cwkptcom, nullptr, CLSCTX_LOCAL_SERVER, IID_Iwkptcom,
+                               reinterpret_cast<void**>(remote.out())),
+              S_OK);
+    EXPECT_EQ(remote->IsAdmin(), S_OK);
+    Bstr package(Copy(L"package.exe", L"package.exe").c_str()), setup((L"\"" + folder_ + L"setup.exe\" -s").c_str());
+    EXPECT_EQ(remote->ExpandArchive(package.get()), S_OK);
+    ULONG exitCode = 0xDEAD;
+    EXPECT_EQ(remote->ExecAndWaitEx(setup.get(), &exitCode), S_OK);
+    EXPECT_EQ(exitCode, 0u);
+    const std::string record = Record();
+    EXPECT_NE(record.find("extracted"), std::string::npos) << record;
+    EXPECT_NE(record.find("setup.exe [-s] exit 0"), std::string::npos) << record;
+  }
+  CoFreeUnusedLibraries();
+  EXPECT_EQ(Regsvr32(L"/u /s"), 0);
+  // Wine's dllhost stays after its last object has gone (Windows' ends after a while): the
+  // one this test started is ended, or it would hold the test's output open.
+  for (DWORD id : Surrogates()) {
+    if (before.count(id)) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (!process) continue;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 10000);
+    CloseHandle(process);
+  }
+}
+
+// Only the hand-off, and only to the window of the updater the server started: a window of
+// the same name in another process (here the test's own) gets nothing.
+TEST_F(Server, PostsOnlyTheHandOffToTheUpdaterItStarted) {
   WNDCLASSW wc = {};
   wc.lpfnWndProc = Keep;
   wc.hInstance = GetModuleHandleW(nullptr);
@@ -363,18 +515,25 @@ TEST_F(Server, PostsOnlyTheHandOffToTheUpdatersWindow) {
   Bstr cls(L"WKPTUPDATE"), title(L"WKPTUPDATE_ADMIN"), other(L"Shell_TrayWnd");
   EXPECT_EQ(server_->FindWindowAndPostMessage(cls.get(), title.get(), 0x8000, 42, 0), HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
 
-  HWND window = CreateWindowW(L"WKPTUPDATE", L"WKPTUPDATE_ADMIN", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                              wc.hInstance, nullptr);
-  ASSERT_NE(window, nullptr);
+  HWND spoof = CreateWindowW(L"WKPTUPDATE", L"WKPTUPDATE_ADMIN", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                             wc.hInstance, nullptr);
+  ASSERT_NE(spoof, nullptr);
   EXPECT_EQ(server_->FindWindowAndPostMessage(cls.get(), title.get(), WM_CLOSE, 0, 0), WKPTSVR_E_NOT_ALLOWED);
   EXPECT_EQ(server_->FindWindowAndPostMessage(other.get(), title.get(), 0x8000, 42, 0), WKPTSVR_E_NOT_ALLOWED);
-  EXPECT_EQ(server_->FindWindowAndPostMessage(cls.get(), title.get(), 0x8000, 42, 0), S_OK);
+  EXPECT_EQ(server_->FindWindowAndPostMessage(cls.get(), title.get(), 0x8000, 42, 0), HRESULT_FROM_WIN32(ERROR_NOT_FOUND))
+      << "nothing started: no window may take it";
+
+  Extract();
+  const std::wstring updater = folder_ + L"wkptupdate.exe";
+  ASSERT_TRUE(CopyFileW(WinePath(SIM_DIR "/wkptupdate.exe").c_str(), updater.c_str(), FALSE));
+  const std::wstring updateFolder = folder_.substr(0, folder_.size() - 1);
+  Bstr line((L"\"" + updater + L"\" \"" + updateFolder + L"\"").c_str());
+  ASSERT_EQ(server_->ExecAndNoWait(line.get()), S_OK);
+  ASSERT_TRUE(WaitFor([&] { return server_->FindWindowAndPostMessage(cls.get(), title.get(), 0x8000, 4343, 0) == S_OK; }));
+  ASSERT_TRUE(WaitFor([&] { return Record().find("updater hand-off host 4343") != std::string::npos; })) << Record();
   MSG msg;
-  ASSERT_TRUE(PeekMessageW(&msg, window, 0, 0, PM_REMOVE));
-  EXPECT_EQ(msg.message, 0x8000u);
-  EXPECT_EQ(msg.wParam, 42u);
-  EXPECT_FALSE(PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) << "a refused message was posted";
-  DestroyWindow(window);
+  EXPECT_FALSE(PeekMessageW(&msg, spoof, 0, 0, PM_REMOVE)) << "the other window took a message";
+  DestroyWindow(spoof);
   UnregisterClassW(L"WKPTUPDATE", wc.hInstance);
 }
 

@@ -189,6 +189,24 @@ TEST_F(Wkptxwpk, EligibleNotebookGetsThePageWithTheDownloadedImageOncePerDay) {
   sheet.reset();
 }
 
+// The offer's requests carry the plain agent: no machine tag identifies the computer.
+TEST_F(Wkptxwpk, ItsRequestsCarryNoMachineTag) {
+  ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(364)));
+  ASSERT_EQ(Start(), 0);
+  ASSERT_EQ(Auto(), static_cast<CheckResult>(CHECK_PAGE));
+  const std::string log = ReadAll(kState + L"\\requests.log");
+  size_t offerRequests = 0;
+  for (size_t at = 0, end; at < log.size(); at = end + 1) {
+    end = log.find('\n', at);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(at, end - at);
+    if (line.find("/default/xwpkpack/") == std::string::npos) continue;
+    ++offerRequests;
+    EXPECT_NE(line.find("| Mozilla/4.0 (compatible; Tellwick V4.00;)"), std::string::npos) << line;
+  }
+  EXPECT_GE(offerRequests, 2u) << "the definition file and the image: " << log;
+}
+
 TEST_F(Wkptxwpk, NoOfferOnAnotherModelOrAfter366Days) {
   ASSERT_TRUE(sysglance_.SetString(L"FirstLogin", wintest::FirstLoginDaysAgo(10)));
   EXPECT_EQ(Start("/default", "registration-unknown-model.ini"), MODULE_E_DRIVER);

@@ -55,6 +55,13 @@ std::string Narrow(const std::wstring& s) {
   return out;
 }
 
+// Where the update server makes each run's folder.
+std::string RunFolderPrefix() {
+  wchar_t windows[MAX_PATH];
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  return Narrow(std::wstring(windows) + L"\\Temp\\wkpt");
+}
+
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The host window: notes its pauses and its close.
@@ -253,10 +260,13 @@ void Installs(Engine& t) {
   EXPECT_EQ(Count(record, "\\1\\setup.exe [-s] exit 0"), 1u) << record;
   EXPECT_EQ(Count(record, "\\2\\setup.exe [-restart] exit 3010"), 1u) << record;
   EXPECT_EQ(Count(record, "setup "), 2u) << record;
+  // The update folder, as the same place in the server's extraction folder of the third package.
   EXPECT_NE(record.find("updater hand-off host " + std::to_string(GetCurrentProcessId()) + " folder [" +
-                        Narrow(t.Folder(3)) + "]"),
+                        RunFolderPrefix()),
             std::string::npos)
       << record;
+  EXPECT_NE(record.find("\\3]"), std::string::npos) << record;
+  EXPECT_EQ(record.find(Narrow(t.Folder(3)) + "]"), std::string::npos) << "run in place: " << record;
   for (int n = 1; n <= 3; ++n) EXPECT_FALSE(Exists(t.Folder(n) + L"\\package.exe")) << "installed: deleted " << n;
   for (const FeedItem& e : entries) EXPECT_TRUE(e.installed);
   // The close is posted during the hand-off, the pauses are sent: only their own order is fixed.
@@ -271,7 +281,9 @@ void Refusals(Engine& t) {
   std::vector<FeedItem> entries = {t.Entry(1, L"updates/package-unsigned.exe", u"INST#x#'setup.exe' -s;"),
                                    t.Entry(2, L"updates/package-foreign.exe", u"INST#x#'setup.exe' -s;"),
                                    t.Entry(3, L"updates/package-tampered.exe", u"INST#x#'setup.exe' -s;"),
-                                   t.Entry(4, L"updates/package-redigested.exe", u"INST#x#'setup.exe' -s;")};
+                                   t.Entry(4, L"updates/package-redigested.exe", u"INST#x#'setup.exe' -s;"),
+                                   t.Entry(8, L"updates/package-appended.exe", u"INST#x#'setup.exe' -s;"),
+                                   t.Entry(9, L"updates/package-widened.exe", u"INST#x#'setup.exe' -s;")};
   FeedItem& planted = entries[3];
   ASSERT_TRUE(CopyFileW((WinePath(SIM_DIR) + L"\\updates\\package-redigested.exe").c_str(),
                         Engine::W(planted.downloads[0].localPath).c_str(), FALSE));
@@ -280,7 +292,7 @@ void Refusals(Engine& t) {
   planted.downloads[0].present = planted.downloads[0].expectedSize;
   const Outcome o = t.Run(entries);
   EXPECT_EQ(o.result, 0);
-  EXPECT_EQ(o.labels, (std::vector<std::wstring>{kRefused, kRefused, kRefused, kRefused}));
+  EXPECT_EQ(o.labels, (std::vector<std::wstring>{kRefused, kRefused, kRefused, kRefused, kRefused, kRefused}));
   EXPECT_EQ(o.bar, o.barEnd);
   for (const FeedItem& e : entries) EXPECT_FALSE(Exists(Engine::W(e.downloads[0].localPath))) << "deleted";
   EXPECT_EQ(t.Record(), "") << "something of a refused package ran";
@@ -448,13 +460,14 @@ void Manager(Engine& t) {
   EXPECT_EQ(self.labels, std::vector<std::wstring>{kDone});
   ASSERT_TRUE(WaitFor([&] { return t.Record().find("updater hand-off") != std::string::npos; })) << t.Record();
   const std::string record = t.Record();
-  EXPECT_EQ(Count(record, "\\2001\\setup.exe [-s] exit 0"), 1u) << record;
-  EXPECT_EQ(Count(record, "\\2002\\setup.exe [-restart] exit 3010"), 1u) << record;
+  // Each package runs from its own extraction folder of the server's, in the run's order.
+  EXPECT_EQ(Count(record, "\\1\\setup.exe [-s] exit 0"), 1u) << record;
+  EXPECT_EQ(Count(record, "\\2\\setup.exe [-restart] exit 3010"), 1u) << record;
   EXPECT_EQ(Count(record, "setup "), 2u) << record;
   EXPECT_EQ(Count(record, "extracted"), 3u) << record;
-  EXPECT_EQ(Count(record, "\\2003\\"), 0u) << "something of the tampered package ran: " << record;
-  EXPECT_EQ(Count(record, "updater hand-off host " + std::to_string(GetCurrentProcessId()) +
-                              " folder [C:\\Program Files\\Tellwick]"),
+  EXPECT_EQ(Count(record, "package-tampered"), 0u) << "something of the tampered package ran: " << record;
+  EXPECT_EQ(Count(record, "updater hand-off host " + std::to_string(GetCurrentProcessId()) + " folder [" +
+                              RunFolderPrefix()),
             1u)
       << record;
   EXPECT_FALSE(Exists(t.root_ + L"\\2001\\package.exe"));
