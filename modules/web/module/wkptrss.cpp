@@ -144,7 +144,10 @@ void WICKPOST_CALL WickpostDoNotify(uint16_t) {}
 
 void WICKPOST_CALL WickpostOnWndMsg(HWND, UINT message, WPARAM wParam, LPARAM) {
   kit::GuardedVoid([&] {
-    if (web::Shell* s = TheShell()) s->module.OnHostMessage(message, static_cast<uintptr_t>(wParam));
+    web::Shell* s = TheShell();
+    if (!s) return;
+    if (message == web::ResumeUpdateMessage()) s->desktop.OpenUpdateManager();
+    s->module.OnHostMessage(message, static_cast<uintptr_t>(wParam));
   });
 }
 
