@@ -467,6 +467,10 @@ TEST_F(Wkptrss, StartUpAnswers) {
   ASSERT_EQ(Start(), 0);
   EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(text, 512), 0);
   EXPECT_EQ(std::wstring(text).rfind(L"「ホームページ更新情報のお知らせ」", 0), 0u);
+  const int whole = static_cast<int>(wcslen(text));
+  EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(text, whole + 1), 0);
+  EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(text, whole), MODULE_E_NOT_AVAILABLE)
+      << "a buffer one character short";
 }
 
 namespace {
