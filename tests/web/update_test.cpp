@@ -156,6 +156,12 @@ TEST(UpdateSelection, SelfUpdateManualInstallAndResume) {
   ASSERT_TRUE(files);
   EXPECT_EQ(files->manual, u"C:\\AppData\\Velmorant\\77\\f1");
   EXPECT_EQ(files->folder, u"C:\\AppData\\Velmorant\\77");
+  FeedItem commaProfile = manual;
+  const std::u16string profile = u"C:\\Users\\Doe, J\\AppData\\Velmorant\\";
+  commaProfile.downloads[1].localPath = profile + u"77\\f1";
+  const auto quoted = web::ManualInstallFiles(commaProfile, profile);
+  ASSERT_TRUE(quoted);
+  EXPECT_EQ(quoted->explorerArguments, u"\"C:\\Users\\Doe, J\\AppData\\Velmorant\\77\"") << "one folder for explorer";
   manual.downloads[1].done = false;
   EXPECT_FALSE(web::ManualInstallFiles(manual, root)) << "not downloaded";
   manual.downloads[1].done = true;

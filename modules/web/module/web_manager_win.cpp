@@ -290,7 +290,7 @@ void ManualInstall(HWND dialog, ManagerState& s, std::size_t index) {
                         u"「展開手順」以降の記述に従いインストールしてください。";
   Say(dialog, Wide(text), MB_OK | MB_ICONINFORMATION);
   ShellExecuteW(dialog, L"open", Wide(files->manual), nullptr, nullptr, SW_SHOWNORMAL);
-  ShellExecuteW(dialog, L"open", L"explorer.exe", Wide(files->folder), nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(dialog, L"open", L"explorer.exe", Wide(files->explorerArguments), nullptr, SW_SHOWNORMAL);
 }
 
 void Help(HWND dialog) {
