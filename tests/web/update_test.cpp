@@ -214,6 +214,22 @@ TEST(UpdateProgress, LargeDownloadsKeepRightPercentagesAndEstimates) {
   EXPECT_EQ(u.rowLabel, u"75% ダウンロード済み");
 }
 
+// A row of two 3 GB files: past 4 GiB, where 32-bit sizes and sums wrap.
+TEST(UpdateProgress, RowsAndTotalsAbove4GiB) {
+  std::vector<FeedItem> e = {Entry({3000000000u, 3000000000u})};
+  e[0].downloadChecked = true;
+  EXPECT_EQ(web::TotalSizeText(e), u"合計サイズ: 5722MB");
+  web::Progress p(1);
+  ASSERT_EQ(p.AddRow(e[0], web::kWaitingDownload), 0);
+  EXPECT_EQ(p.Init(), u"推定残り時間: 計算中...(0バイト/5722MB)");
+  p.SetState(0, web::kDownloading);
+  auto u = p.Advance(4500000000u, 0, 10);
+  EXPECT_EQ(u.bar, 75);
+  u = p.Advance(0, 0, 19);  // 9 s for 4.5 GB: 3 s for the 1.5 GB left
+  EXPECT_EQ(u.remaining, u"推定残り時間: 3秒 (4291MB/5722MB)");
+  EXPECT_EQ(u.rowLabel, u"75% ダウンロード済み");
+}
+
 TEST(UpdateProgress, RowsStatesCancelAndRestart) {
   std::vector<FeedItem> e = {Entry({10}, 1), Entry({10}), FeedItem(), Entry({10})};
   e[0].installChecked = true;  // install only: its file is there
