@@ -76,41 +76,6 @@ function(tw_split_debug target)
     VERBATIM)
 endfunction()
 
-# tw_delay_import(name DLL file.dll FUNCTIONS Function@argbytes ...)
-# An import library, target <name>, whose DLL is loaded at the first call of one of its
-# functions instead of when the program starts. Some system libraries commit megabytes when
-# they load (the common controls and the certificate libraries most of all), others bring a
-# chain of their own (the network libraries), while the host needs them only once a dialog
-# opens, a download starts or a package is checked. The argument bytes give the
-# 32-bit build's decorated names; a function the list misses fails the link.
-function(tw_delay_import name)
-  if(NOT WIN32)
-    return()
-  endif()
-  cmake_parse_arguments(A "" "DLL" "FUNCTIONS" ${ARGN})
-  set(dir ${CMAKE_BINARY_DIR}/delay-import)
-  set(lib ${dir}/lib${name}.a)
-  set(def "LIBRARY ${A_DLL}\nEXPORTS\n")
-  foreach(fn IN LISTS A_FUNCTIONS)
-    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-      string(REGEX REPLACE "@[0-9]+$" "" fn "${fn}")
-    endif()
-    string(APPEND def "${fn}\n")
-  endforeach()
-  file(CONFIGURE OUTPUT ${dir}/${name}.def CONTENT "${def}")
-  set(kill_at)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(kill_at --kill-at)
-  endif()
-  add_custom_command(OUTPUT ${lib}
-    COMMAND ${CMAKE_DLLTOOL} ${kill_at} --dllname ${A_DLL} --input-def ${dir}/${name}.def --output-delaylib ${lib}
-    DEPENDS ${dir}/${name}.def VERBATIM)
-  add_custom_target(${name}_importlib DEPENDS ${lib})
-  add_library(${name} INTERFACE)
-  target_link_libraries(${name} INTERFACE ${lib})
-  add_dependencies(${name} ${name}_importlib)
-endfunction()
-
 # tw_variant_executable(name SOURCES ... [DEPS ...] [CONSOLE])
 # One program, linked twice in Windows builds: out/release/<name>.exe with the real device
 # and out/sim/<name>.exe with the simulated notebook. Native builds make the sim one only.

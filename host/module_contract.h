@@ -17,6 +17,7 @@
 #pragma once
 
 #include <windows.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -56,6 +57,15 @@ typedef struct ModuleMenuItem {
   int32_t id;           // passed back to WickpostIconMenu
 } ModuleMenuItem;
 
+// The records cross from the host to modules built apart from it: their layout is fixed.
+#ifdef __cplusplus
+static_assert(sizeof(void*) == 4 ? sizeof(ModuleInitInfo) == 24 : sizeof(ModuleInitInfo) == 32,
+              "ModuleInitInfo: 24 bytes in the 32-bit build, 32 in the 64-bit build");
+static_assert(offsetof(ModuleInitInfo, driverClient) == (sizeof(void*) == 4 ? 20 : 24), "ModuleInitInfo layout");
+static_assert(sizeof(ModuleMenuItem) == 3 * sizeof(void*) && offsetof(ModuleMenuItem, id) == 2 * sizeof(void*),
+              "ModuleMenuItem layout");
+#endif
+
 // ---- Check results: kind in the low word, flags in the high word.
 
 typedef uint32_t CheckResult;
@@ -68,6 +78,10 @@ typedef uint32_t CheckResult;
 #define NOTIFY_SHOW_NOW 0x40000000u
 #define NOTIFY_PERSISTENT 0x20000000u
 #define NOTIFY_WARNING 0x10000000u
+
+#ifdef __cplusplus
+static_assert(sizeof(CheckResult) == 4, "CheckResult: 32 bits in both builds");
+#endif
 
 #define CHECK_KIND(result) ((result) & 0xFFFFu)
 #define CHECK_FLAGS(result) ((result) & 0xFFFF0000u)

@@ -41,6 +41,12 @@ python3 scripts/settings_table.py --check README.md || failed=1
 for preset in native-asan win32 win64; do build "$preset"; done
 [ "$fuzz_seconds" -gt 0 ] && build fuzz
 
+# Every delivered program must start on the oldest Windows of its architecture: no import
+# that XP or XP x64 lacks, no library that loads at first use only.
+echo "== imports"
+python3 scripts/import_check.py --xml build/import-check/test-results/import_check.xml \
+  build/win32/out/release build/win64/out/release || failed=1
+
 run_ctest native-asan
 
 tw_wine_up
@@ -85,5 +91,5 @@ if [ "$fuzz_seconds" -gt 0 ]; then
 fi
 
 [ "$TW_WINE32" = 1 ] || echo "win32:       not run (no 32-bit programs on this machine; built only)"
-bash scripts/lib/summarize.sh $summary_builds || failed=1
+bash scripts/lib/summarize.sh $summary_builds build/import-check || failed=1
 exit $failed

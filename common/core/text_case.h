@@ -14,4 +14,12 @@ constexpr bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
+// Whether `needle` occurs in `hay`, letters compared as above.
+constexpr bool ContainsNoCase(std::u16string_view hay, std::u16string_view needle) {
+  if (needle.size() > hay.size()) return false;
+  for (std::size_t at = 0; at + needle.size() <= hay.size(); ++at)
+    if (EqualsNoCase(hay.substr(at, needle.size()), needle)) return true;
+  return false;
+}
+
 }  // namespace text

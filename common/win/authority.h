@@ -1,4 +1,4 @@
-// CAuthority: membership of the calling thread's token in a built-in group.
+// CAuthority: membership of the user's tokens in a built-in group.
 #pragma once
 #include <windows.h>
 
@@ -7,6 +7,11 @@ enum : unsigned { AUTHORITY_ADMINISTRATORS = 0, AUTHORITY_GUESTS = 1 };
 class CAuthority {
  public:
   virtual ~CAuthority() = default;
+  // The calling thread's effective token.
   bool IsMemberOf(unsigned group);
-  bool IsAdministrator() { return IsMemberOf(AUTHORITY_ADMINISTRATORS); }
+  // An administrator, elevated or not: a token filtered by User Account Control answers
+  // through its linked full token.
+  bool IsAdministrator();
+  // Administrator rights in this process now (an elevated or unfiltered token).
+  bool HasAdministratorRights() { return IsMemberOf(AUTHORITY_ADMINISTRATORS); }
 };

@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "common/core/http_fetch_rules.h"
+#include "common/win/system_library.h"
+
+// WinHTTP loads, with its chain of libraries, at the first fetch.
+#define WINHTTP(function) TW_SYSTEM_FUNCTION(L"winhttp.dll", function)
 
 namespace http {
 namespace {
@@ -27,13 +31,13 @@ class InternetHandle {
  public:
   explicit InternetHandle(HINTERNET h = nullptr) : h_(h) {}
   ~InternetHandle() {
-    if (h_) WinHttpCloseHandle(h_);
+    if (h_) WINHTTP(WinHttpCloseHandle)(h_);
   }
   InternetHandle(const InternetHandle&) = delete;
   InternetHandle& operator=(const InternetHandle&) = delete;
   HINTERNET get() const { return h_; }
   HINTERNET reset(HINTERNET h) {
-    if (h_) WinHttpCloseHandle(h_);
+    if (h_) WINHTTP(WinHttpCloseHandle)(h_);
     h_ = h;
     return h_;
   }
@@ -107,7 +111,7 @@ class StagedFile {
 
 bool QueryStatus(HINTERNET request, DWORD& status) {
   DWORD size = sizeof status;
-  return WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+  return WINHTTP(WinHttpQueryHeaders)(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                              &status, &size, WINHTTP_NO_HEADER_INDEX) != FALSE;
 }
 
@@ -117,7 +121,7 @@ bool QueryContentLength(HINTERNET request, bool& has, uint64_t& length) {
   length = 0;
   wchar_t text[64];
   DWORD size = sizeof text;
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+  if (!WINHTTP(WinHttpQueryHeaders)(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
                            WINHTTP_NO_HEADER_INDEX))
     return GetLastError() == ERROR_WINHTTP_HEADER_NOT_FOUND;
   has = true;
@@ -143,7 +147,7 @@ void TakeProxy(const WINHTTP_PROXY_INFO& info, ProxyChoice& choice) {
 bool ChooseUserProxy(HINTERNET resolver, const std::wstring& url, ProxyChoice& choice) {
   choice = ProxyChoice();
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie = {};
-  if (!WinHttpGetIEProxyConfigForCurrentUser(&ie)) return true;
+  if (!WINHTTP(WinHttpGetIEProxyConfigForCurrentUser)(&ie)) return true;
   const GlobalText autoConfigUrl(ie.lpszAutoConfigUrl), proxy(ie.lpszProxy), bypass(ie.lpszProxyBypass);
 
   WINHTTP_PROXY_INFO resolved = {};
@@ -153,14 +157,14 @@ bool ChooseUserProxy(HINTERNET resolver, const std::wstring& url, ProxyChoice& c
     options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
     options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
     options.fAutoLogonIfChallenged = FALSE;
-    found = WinHttpGetProxyForUrl(resolver, url.c_str(), &options, &resolved) != FALSE;
+    found = WINHTTP(WinHttpGetProxyForUrl)(resolver, url.c_str(), &options, &resolved) != FALSE;
   }
   if (!found && autoConfigUrl.get() && *autoConfigUrl.get()) {
     WINHTTP_AUTOPROXY_OPTIONS options = {};
     options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
     options.lpszAutoConfigUrl = autoConfigUrl.get();
     options.fAutoLogonIfChallenged = FALSE;
-    found = WinHttpGetProxyForUrl(resolver, url.c_str(), &options, &resolved) != FALSE;
+    found = WINHTTP(WinHttpGetProxyForUrl)(resolver, url.c_str(), &options, &resolved) != FALSE;
   }
   if (found) {
     const GlobalText resolvedProxy(resolved.lpszProxy), resolvedBypass(resolved.lpszProxyBypass);
@@ -254,32 +258,32 @@ BOOL Transfer(const std::wstring& agent, const FetchTimeouts& timeouts_, const U
               InternetHandle& session, InternetHandle& connection, InternetHandle& request, StagedFile* staged,
               FetchProgress progress, void* context) {
   // A direct session first: it resolves the proxy (its time-outs bound the script's download).
-  if (!session.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+  if (!session.reset(WINHTTP(WinHttpOpen)(agent.c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                  WINHTTP_NO_PROXY_BYPASS, 0)) ||
-      !WinHttpSetTimeouts(session.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs))
+      !WINHTTP(WinHttpSetTimeouts)(session.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs))
     return FALSE;
   ProxyChoice proxy;
   if (!ChooseUserProxy(session.get(), url, proxy)) return FALSE;
   if (proxy.named &&
-      (!session.reset(WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.proxy.c_str(),
+      (!session.reset(WINHTTP(WinHttpOpen)(agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.proxy.c_str(),
                                   proxy.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.bypass.c_str(), 0)) ||
-       !WinHttpSetTimeouts(session.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs)))
+       !WINHTTP(WinHttpSetTimeouts)(session.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs)))
     return FALSE;
   const std::wstring host = Wide(parts.host), object = Wide(parts.object);
-  if (!connection.reset(WinHttpConnect(session.get(), host.c_str(), parts.port, 0))) return FALSE;
-  if (!request.reset(WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
+  if (!connection.reset(WINHTTP(WinHttpConnect)(session.get(), host.c_str(), parts.port, 0))) return FALSE;
+  if (!request.reset(WINHTTP(WinHttpOpenRequest)(connection.get(), L"GET", object.c_str(), nullptr, WINHTTP_NO_REFERER,
                                         WINHTTP_DEFAULT_ACCEPT_TYPES,
                                         WINHTTP_FLAG_REFRESH | (parts.secure ? WINHTTP_FLAG_SECURE : 0))))
     return FALSE;
   // The wait for the answer's head has a limit of its own, apart from the receive time-out.
   DWORD headWait = static_cast<DWORD>(timeouts_.receiveMs);
-  if (!WinHttpSetTimeouts(request.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs) ||
-      !WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headWait, sizeof headWait) ||
-      !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
+  if (!WINHTTP(WinHttpSetTimeouts)(request.get(), timeouts_.resolveMs, timeouts_.connectMs, timeouts_.sendMs, timeouts_.receiveMs) ||
+      !WINHTTP(WinHttpSetOption)(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headWait, sizeof headWait) ||
+      !WINHTTP(WinHttpSendRequest)(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
     return FALSE;
   if (!staged) return TRUE;
 
-  if (!staged->Open() || !WinHttpReceiveResponse(request.get(), nullptr)) return FALSE;
+  if (!staged->Open() || !WINHTTP(WinHttpReceiveResponse)(request.get(), nullptr)) return FALSE;
   DWORD status = 0;
   bool hasLength = false;
   uint64_t length = 0;
@@ -292,11 +296,11 @@ BOOL Transfer(const std::wstring& agent, const FetchTimeouts& timeouts_, const U
   std::vector<char> buffer(64 * 1024);
   for (;;) {
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request.get(), &available)) return FALSE;
+    if (!WINHTTP(WinHttpQueryDataAvailable)(request.get(), &available)) return FALSE;
     if (!available) break;
     // Read a whole buffer, not just what is already here: far fewer round trips per byte.
     DWORD got = 0;
-    if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got)) return FALSE;
+    if (!WINHTTP(WinHttpReadData)(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got)) return FALSE;
     if (!got) break;
     if (!body.Add(got)) {
       SetLastError(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);

@@ -5,8 +5,12 @@
 
 #include <memory>
 
+#include "common/win/system_library.h"
 #include "common/core/misc_device.h"
 #include "common/core/misc_format.h"
+
+// SetupAPI loads when a device is first looked up.
+#define SETUPAPI(function) TW_SYSTEM_FUNCTION(L"setupapi.dll", function)
 
 namespace MiscCommon {
 namespace {
@@ -19,7 +23,7 @@ class DeviceInfoList {
   ~DeviceInfoList() {
     if (h_ != INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
-      SetupDiDestroyDeviceInfoList(h_);
+      SETUPAPI(SetupDiDestroyDeviceInfoList)(h_);
       SetLastError(error);
     }
   }
@@ -42,14 +46,14 @@ struct HeapDeleter {
 class SetupApiDevice : public IMiscDevice {
  public:
   int Open(bool readVersion, std::u16string& version, DeviceHandle& handle, const char*& failure) override {
-    DeviceInfoList list(SetupDiGetClassDevsW(&GUID_DEVINTERFACE_MISC, nullptr, nullptr,
+    DeviceInfoList list(SETUPAPI(SetupDiGetClassDevsW)(&GUID_DEVINTERFACE_MISC, nullptr, nullptr,
                                              DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     if (list.get() == INVALID_HANDLE_VALUE) return Failure(failure, "SetupDiGetClassDevs failed.", MC_ERR_FAILED);
     SP_DEVICE_INTERFACE_DATA iface = {sizeof iface};
-    if (!SetupDiEnumDeviceInterfaces(list.get(), nullptr, &GUID_DEVINTERFACE_MISC, 0, &iface))
+    if (!SETUPAPI(SetupDiEnumDeviceInterfaces)(list.get(), nullptr, &GUID_DEVINTERFACE_MISC, 0, &iface))
       return Failure(failure, "SetupDiEnumDeviceInterfaces failed.", MC_ERR_NO_DEVICE);
     DWORD size = 0;
-    if (SetupDiGetDeviceInterfaceDetailW(list.get(), &iface, nullptr, 0, &size, nullptr) ||
+    if (SETUPAPI(SetupDiGetDeviceInterfaceDetailW)(list.get(), &iface, nullptr, 0, &size, nullptr) ||
         GetLastError() != ERROR_INSUFFICIENT_BUFFER)
       return Failure(failure, "SetupDiGetDeviceInterfaceDetail (First time) failed.", MC_ERR_FAILED);
     std::unique_ptr<SP_DEVICE_INTERFACE_DETAIL_DATA_W, HeapDeleter> detail(
@@ -60,7 +64,7 @@ class SetupApiDevice : public IMiscDevice {
     }
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
     SP_DEVINFO_DATA info = {sizeof info};
-    if (!SetupDiGetDeviceInterfaceDetailW(list.get(), &iface, detail.get(), size, nullptr, &info))
+    if (!SETUPAPI(SetupDiGetDeviceInterfaceDetailW)(list.get(), &iface, detail.get(), size, nullptr, &info))
       return Failure(failure, "SetupDiGetDeviceInterfaceDetail (Second time) failed.", MC_ERR_FAILED);
     if (readVersion) {
       const int rc = ReadVersion(list.get(), info, version, failure);
@@ -90,7 +94,7 @@ class SetupApiDevice : public IMiscDevice {
   }
 
   static int ReadVersion(HDEVINFO list, SP_DEVINFO_DATA& info, std::u16string& version, const char*& failure) {
-    HKEY key = SetupDiOpenDevRegKey(list, &info, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+    HKEY key = SETUPAPI(SetupDiOpenDevRegKey)(list, &info, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
     if (key == INVALID_HANDLE_VALUE) return Failure(failure, "SetupDiOpenDevRegKey failed.", MC_ERR_FAILED);
     wchar_t text[257] = {};
     DWORD bytes = 256 * sizeof(wchar_t), type = 0;

@@ -5,6 +5,18 @@
 #include <wintrust.h>
 
 #include <vector>
+#include "common/win/reg.h"
+#include "common/win/system_library.h"
+
+// The certificate and trust libraries load only when a package is checked.
+#define CRYPT32(function) TW_SYSTEM_FUNCTION(L"crypt32.dll", function)
+#define WINTRUST(function) TW_SYSTEM_FUNCTION(L"wintrust.dll", function)
+
+// SHA-256 came to CryptoAPI with XP SP3 (the enhanced RSA and AES provider); the headers at
+// the XP level hide its identifier.
+#ifndef CALG_SHA_256
+#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | 12)
+#endif
 
 using pkgsig::Verdict;
 
@@ -23,7 +35,7 @@ std::string Hex(const BYTE* p, DWORD n) {
 std::string Thumbprint(PCCERT_CONTEXT cert) {
   BYTE hash[20];
   DWORD n = sizeof hash;
-  return CertGetCertificateContextProperty(cert, CERT_SHA1_HASH_PROP_ID, hash, &n) ? Hex(hash, n) : std::string();
+  return CRYPT32(CertGetCertificateContextProperty)(cert, CERT_SHA1_HASH_PROP_ID, hash, &n) ? Hex(hash, n) : std::string();
 }
 
 bool ReadWhole(HANDLE file, std::vector<uint8_t>& out) {
@@ -69,24 +81,24 @@ class Hasher {
 // A message parameter's bytes; empty when it has none.
 std::vector<BYTE> Param(HCRYPTMSG msg, DWORD type, DWORD index) {
   DWORD n = 0;
-  if (!CryptMsgGetParam(msg, type, index, nullptr, &n) || n == 0) return {};
+  if (!CRYPT32(CryptMsgGetParam)(msg, type, index, nullptr, &n) || n == 0) return {};
   std::vector<BYTE> out(n);
-  if (!CryptMsgGetParam(msg, type, index, out.data(), &n)) return {};
+  if (!CRYPT32(CryptMsgGetParam)(msg, type, index, out.data(), &n)) return {};
   out.resize(n);
   return out;
 }
 
 struct MsgCloser {
   HCRYPTMSG msg;
-  ~MsgCloser() { CryptMsgClose(msg); }
+  ~MsgCloser() { CRYPT32(CryptMsgClose)(msg); }
 };
 struct StoreCloser {
   HCERTSTORE store;
-  ~StoreCloser() { CertCloseStore(store, 0); }
+  ~StoreCloser() { CRYPT32(CertCloseStore)(store, 0); }
 };
 struct CertCloser {
   PCCERT_CONTEXT cert;
-  ~CertCloser() { CertFreeCertificateContext(cert); }
+  ~CertCloser() { CRYPT32(CertFreeCertificateContext)(cert); }
 };
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -104,7 +116,7 @@ Verdict PackageVerifier::AskWinVerifyTrust(HANDLE file, const std::wstring& path
   data.dwStateAction = WTD_STATEACTION_VERIFY;
   data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-  const LONG result = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+  const LONG result = WINTRUST(WinVerifyTrust)(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
   Verdict verdict = Verdict::Trusted;
   if (result == TRUST_E_NOSIGNATURE || result == TRUST_E_SUBJECT_FORM_UNKNOWN) {
     verdict = Verdict::Unsigned;
@@ -113,9 +125,9 @@ Verdict PackageVerifier::AskWinVerifyTrust(HANDLE file, const std::wstring& path
   } else if (result != ERROR_SUCCESS) {
     verdict = Verdict::BadSignature;
   } else {
-    CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
-    CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
-    CRYPT_PROVIDER_CERT* cert = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
+    CRYPT_PROVIDER_DATA* provider = WINTRUST(WTHelperProvDataFromStateData)(data.hWVTStateData);
+    CRYPT_PROVIDER_SGNR* signer = provider ? WINTRUST(WTHelperGetProvSignerFromChain)(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_CERT* cert = signer ? WINTRUST(WTHelperGetProvCertFromChain)(signer, 0) : nullptr;
     if (!cert || !cert->pCert) {
       verdict = Verdict::BadSignature;
     } else if (Thumbprint(cert->pCert) != thumbprint_) {
@@ -123,7 +135,7 @@ Verdict PackageVerifier::AskWinVerifyTrust(HANDLE file, const std::wstring& path
     }
   }
   data.dwStateAction = WTD_STATEACTION_CLOSE;
-  WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+  WINTRUST(WinVerifyTrust)(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
   return verdict;
 }
 
@@ -134,12 +146,12 @@ Verdict PackageVerifier::CheckSignedMessage(HANDLE file) const {
   if (!pe) return Verdict::Unreadable;
   if (pe->pkcs7.empty()) return Verdict::Unsigned;
 
-  HCRYPTMSG msg = CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr);
+  HCRYPTMSG msg = CRYPT32(CryptMsgOpenToDecode)(kEncoding, 0, 0, 0, nullptr, nullptr);
   if (!msg) return Verdict::BadSignature;
   MsgCloser closeMsg{msg};
-  if (!CryptMsgUpdate(msg, pe->pkcs7.data(), DWORD(pe->pkcs7.size()), TRUE)) return Verdict::BadSignature;
+  if (!CRYPT32(CryptMsgUpdate)(msg, pe->pkcs7.data(), DWORD(pe->pkcs7.size()), TRUE)) return Verdict::BadSignature;
   DWORD signers = 0, n = sizeof signers;
-  if (!CryptMsgGetParam(msg, CMSG_SIGNER_COUNT_PARAM, 0, &signers, &n) || signers != 1) return Verdict::BadSignature;
+  if (!CRYPT32(CryptMsgGetParam)(msg, CMSG_SIGNER_COUNT_PARAM, 0, &signers, &n) || signers != 1) return Verdict::BadSignature;
 
   // The image digest that the signed content names, against the program's bytes.
   const std::vector<BYTE> content = Param(msg, CMSG_CONTENT_PARAM, 0);
@@ -183,13 +195,13 @@ Verdict PackageVerifier::CheckSignedMessage(HANDLE file) const {
   CERT_INFO wanted = {};
   wanted.Issuer = signer->Issuer;
   wanted.SerialNumber = signer->SerialNumber;
-  HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, msg);
+  HCERTSTORE store = CRYPT32(CertOpenStore)(CERT_STORE_PROV_MSG, kEncoding, 0, 0, msg);
   if (!store) return Verdict::BadSignature;
   StoreCloser closeStore{store};
-  PCCERT_CONTEXT cert = CertGetSubjectCertificateFromStore(store, kEncoding, &wanted);
+  PCCERT_CONTEXT cert = CRYPT32(CertGetSubjectCertificateFromStore)(store, kEncoding, &wanted);
   if (!cert) return Verdict::BadSignature;
   CertCloser closeCert{cert};
-  if (!CryptMsgControl(msg, 0, CMSG_CTRL_VERIFY_SIGNATURE, cert->pCertInfo)) return Verdict::BadSignature;
+  if (!CRYPT32(CryptMsgControl)(msg, 0, CMSG_CTRL_VERIFY_SIGNATURE, cert->pCertInfo)) return Verdict::BadSignature;
   return Thumbprint(cert) == thumbprint_ ? Verdict::Trusted : Verdict::ForeignSigner;
 }
 
@@ -215,13 +227,9 @@ UniqueHandle OpenLocked(const std::wstring& path) {
 std::string ReadMakerThumbprint() {
   wchar_t value[128] = {};
   DWORD size = sizeof value;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
-                    &key) != ERROR_SUCCESS)
+  if (!CReg().ReadString64(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Velmorant\\WICKPOST\\WKPTRSS", L"MakerThumbprint", value,
+                           &size))
     return {};
-  const LONG rc = RegGetValueW(key, nullptr, L"MakerThumbprint", RRF_RT_REG_SZ, nullptr, value, &size);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) return {};
   std::string text;
   for (const wchar_t* p = value; *p; ++p) text += *p < 128 ? char(*p) : '?';
   return pkgsig::NormalizeThumbprint(text);

@@ -5,6 +5,7 @@
 
 #include "host/core/general_page_rules.h"
 #include "resources/host/resource.h"
+#include "common/win/system_library.h"
 
 namespace host {
 namespace {
@@ -132,13 +133,13 @@ HPROPSHEETPAGE CreatePage(HINSTANCE instance, uint16_t templateId, DLGPROC proc,
   psp.pszTemplate = MAKEINTRESOURCEW(templateId);
   psp.pfnDlgProc = proc;
   psp.lParam = lParam;
-  return CreatePropertySheetPageW(&psp);
+  return TW_SYSTEM_FUNCTION(L"comctl32.dll", CreatePropertySheetPageW)(&psp);
 }
 }  // namespace
 
 bool ShowSettingsSheet(const SettingsSheet& sheet, const std::vector<ModulePage>& modulePages) {
   // The common controls load here, at the first sheet, rather than with the resident host.
-  InitCommonControls();
+  TW_SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControls)();
   GeneralPage general{&sheet};
   std::vector<HPROPSHEETPAGE> pages;
   HPROPSHEETPAGE first = CreatePage(sheet.instance, IDD_GENERAL, GeneralPageProc, reinterpret_cast<LPARAM>(&general));
@@ -159,7 +160,7 @@ bool ShowSettingsSheet(const SettingsSheet& sheet, const std::vector<ModulePage>
   psh.nPages = static_cast<UINT>(pages.size());
   psh.phpage = pages.data();
   // PropertySheetW takes the pages over and destroys them, shown or not.
-  PropertySheetW(&psh);
+  TW_SYSTEM_FUNCTION(L"comctl32.dll", PropertySheetW)(&psh);
   return true;
 }
 

@@ -2,9 +2,9 @@
 
 namespace host {
 
-DWORD NotifyIconDataSize(DWORD majorVersion) {
-  return majorVersion < 6 ? NOTIFYICONDATAW_V3_SIZE : sizeof(NOTIFYICONDATAW);
-}
+// The structure as the headers of the oldest release declare it, up to guidItem: every shell
+// from XP on takes it. Vista's balloon icon, which it leaves out, is not used here.
+DWORD NotifyIconDataSize(DWORD) { return sizeof(NOTIFYICONDATAW); }
 
 CNotifyIcon::CNotifyIcon(HWND owner, UINT callbackMessage, DWORD majorVersion) {
   data_.cbSize = NotifyIconDataSize(majorVersion);

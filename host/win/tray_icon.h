@@ -5,7 +5,8 @@
 
 namespace host {
 
-// XP's shell turns the Vista-sized structure away; later shells take the full one.
+// The size given to the shell: XP's layout (XP's shell turns Vista's larger one away), which
+// later shells take too.
 DWORD NotifyIconDataSize(DWORD majorVersion);
 
 class CNotifyIcon {

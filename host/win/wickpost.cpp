@@ -10,6 +10,7 @@
 #include "common/win/audit.h"
 #include "common/win/authority.h"
 #include "common/win/reg.h"
+#include "common/win/system_library.h"
 #include "common/win/winversion.h"
 #include "host/core/command_line.h"
 #include "host/core/general_page_rules.h"
@@ -128,7 +129,7 @@ int HostApp::Run(const std::u16string& arguments) {
   if (toasts && !LoadPopcard()) return 0;
 
   CAuthority authority;
-  const CommandLine cl = ParseCommandLine(arguments, authority.IsAdministrator());
+  const CommandLine cl = ParseCommandLine(arguments, authority.HasAdministratorRights());
   if (cl.configuration) {
     CReg reg;
     for (const MachineWrite& w : cl.writes) reg.WriteDword(HKEY_LOCAL_MACHINE, W(w.subKey), W(w.name), w.value);
@@ -409,8 +410,9 @@ LRESULT HostApp::OnPopupClick(WPARAM eventObject) {
 }  // namespace host
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // Libraries looked up by name (the system's own) are never taken from the current folder.
-  SetDllDirectoryW(L"");
+  // Libraries looked up by name (the system's own) are never taken from the current folder
+  // (XP SP1 and later; the headers of the oldest release do not declare it).
+  TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", SetDllDirectoryW, BOOL(WINAPI*)(LPCWSTR))(L"");
   const std::u16string arguments = host::ArgumentsOf(reinterpret_cast<const char16_t*>(GetCommandLineW()));
   host::HostApp app(instance);
   return app.Run(arguments);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/core/civil_date.h"
+#include "common/core/text_case.h"
 
 namespace hdd {
 namespace {
@@ -61,7 +62,8 @@ bool EvaluateRules(int modelClass, uint32_t wanted, const Thresholds& t, IEvalua
   }
   if ((wanted & (kEventShock | kEventTemperature | kEventPowerOn)) == 0) return true;
 
-  // A newest sample older than a minute is refreshed first; a refresh that never shows is a failure.
+  // A newest sample older than a minute is refreshed first; a refresh that never shows ends the
+  // evaluation with what it has (the hibernation result), rather than judge stale samples.
   std::optional<std::u16string> newestText = p.String(u"Diskwarn002");
   if (!newestText) return false;
   const std::optional<Sample> stale = ParseSample(*newestText);
@@ -77,18 +79,17 @@ bool EvaluateRules(int modelClass, uint32_t wanted, const Thresholds& t, IEvalua
         if (!again) return false;
         changed = *again != *newestText;
       }
-      if (!changed) return false;
+      if (!changed) return true;
     }
   }
 
   const std::optional<Sample> reference = ReadSample(p, 3), newest = ReadSample(p, 2);
   if (!reference || !newest) return false;
-  if ((wanted & kEventPowerOn) && PowerOnRule(*reference, *newest, t)) found |= kEventPowerOn;
-
   const std::optional<std::u16string> previousText = p.String(u"Diskwarn001");
   if (!previousText) return true;
   const std::optional<Sample> previous = ParseSample(*previousText);
   if (!previous) return false;
+  if ((wanted & kEventPowerOn) && PowerOnRule(*reference, *newest, t)) found |= kEventPowerOn;
   // Shock and temperature need two consecutive samples.
   if (std::max<int64_t>(0, newest->time - previous->time) >= 4201) return true;
 
@@ -174,6 +175,22 @@ std::u16string PathFromReply(const uint8_t* reply, size_t bytesRead) {
   return path;
 }
 
+bool IsLocalDiskPath(const std::u16string& path) {
+  if (path.size() < 5 || path[0] != u'\\' || path[1] != u'\\' || (path[2] != u'.' && path[2] != u'?') ||
+      path[3] != u'\\')
+    return false;
+  const std::u16string_view name = std::u16string_view(path).substr(4);
+  const char16_t first = text::AsciiLower(name[0]);
+  if (name.size() == 2 && first >= u'a' && first <= u'z' && name[1] == u':') return true;  // a volume
+  const std::u16string_view drive = u"physicaldrive";
+  if (name.size() <= drive.size() || name.size() > drive.size() + 3 ||
+      !text::EqualsNoCase(name.substr(0, drive.size()), drive))
+    return false;
+  for (char16_t c : name.substr(drive.size()))
+    if (c < u'0' || c > u'9') return false;
+  return true;
+}
+
 std::optional<Thresholds> ThresholdsFor(int modelClass, IViewerValues& values) {
   if (modelClass < 0 || modelClass > 2) return std::nullopt;
   Thresholds t;
@@ -232,10 +249,12 @@ Evaluation Evaluate(int modelClass, uint32_t wanted, IEvaluationPorts& ports) {
   wanted &= kAllEvents;
   if (!t || wanted == 0) return e;
   uint32_t found = 0;
-  bool ok = EvaluateRules(modelClass, wanted, *t, ports, found);
+  const bool ok = EvaluateRules(modelClass, wanted, *t, ports, found);
+  // What was found is answered even when a later step failed, once the viewer took its report.
+  if (found == 0) return e.ok = ok, e;
   for (uint32_t event : {kEventHibernate, kEventShock, kEventTemperature, kEventPowerOn})
-    if ((found & event) && !ports.Report(ReportControl(event))) ok = false;
-  e.ok = ok;
+    if ((found & event) && !ports.Report(ReportControl(event))) return e;
+  e.ok = true;
   e.found = found;
   return e;
 }

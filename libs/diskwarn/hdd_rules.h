@@ -38,6 +38,17 @@ uint32_t AttributeFlags(int32_t count, const uint8_t* records, size_t bytesRead)
 // The device path of the pipe's reply: up to its terminator or the bytes read.
 constexpr size_t kPathReplyBytes = 524;
 std::u16string PathFromReply(const uint8_t* reply, size_t bytesRead);
+// How the viewer's pipe is opened (CreateFileW's flags): overlapped, with a quality of service
+// that lets the server identify the caller but not act as it (SECURITY_SQOS_PRESENT |
+// SECURITY_IDENTIFICATION): whoever takes the pipe's name first cannot impersonate the user.
+constexpr uint32_t kFileFlagOverlapped = 0x40000000u, kSecuritySqosPresent = 0x00100000u,
+                   kSecurityIdentification = 1u << 16;
+constexpr uint32_t kPipeOpenFlags = kFileFlagOverlapped | kSecuritySqosPresent | kSecurityIdentification;
+
+// A local disk's device path, the only kind the library opens: "\\.\PhysicalDriveN" or a
+// volume "\\.\C:" (also with "\\?\"). Anything else the pipe answers (a network path, a
+// pipe, another device's namespace) may be a squatter's, and is never opened.
+bool IsLocalDiskPath(const std::u16string& path);
 
 // Thresholds of one model class after the viewer's overrides.
 struct Thresholds {
@@ -85,10 +96,12 @@ class IEvaluationPorts : public IViewerValues {
 
 struct Evaluation {
   bool ok = false;     // the export's answer
-  uint32_t found = 0;  // events found, also when a report or a later step failed
+  uint32_t found = 0;  // the events it hands out when ok
 };
-// The evaluation with its reports. Found events stay found when a report fails; the answer is
-// then false, as it is when the evaluation stopped with a failure.
+// The evaluation with its reports. Events found are reported in the order hibernate, shock,
+// temperature, power-on and answered, also when a later step of the evaluation failed; a
+// report the viewer refuses fails the whole answer. With nothing found, the answer is the
+// evaluation's.
 Evaluation Evaluate(int modelClass, uint32_t wanted, IEvaluationPorts& ports);
 
 }  // namespace hdd

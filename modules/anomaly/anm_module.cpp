@@ -76,9 +76,20 @@ void Module::Recheck() {
   p_.host.PostCheck();
 }
 
+// The registers a check needs: the battery's when the machine offers its notice (red shows
+// whatever the user chose), the adaptor's when one of its notices is offered and wanted.
+Readings Module::ReadForCheck() {
+  Readings r;
+  r.level = level_;
+  if (offered_ & kBitBattery) r.battery = ReadBattery(p_.driver, level_);
+  if ((offered_ & (kBitAdaptor | kBitMini)) && (state_ & (kBitAdaptor | kBitMini)))
+    r.adaptor = ReadAdaptor(p_.driver, level_);
+  return r;
+}
+
 kit::CheckAnswer Module::ManualCheck(int pageCapacity) {
   kit::CheckAnswer a;
-  findings_ = Check(offered_, state_, Read(), [&] { return Scan(records_, p_.registry); });
+  findings_ = Check(offered_, state_, ReadForCheck(), [&] { return Scan(records_, p_.registry); });
   if (!findings_.Any()) return a;
   PageInput in;
   in.findings = findings_;
@@ -125,7 +136,8 @@ void Module::OnClose() {
 }
 
 void Module::SettingsOpened() {
-  state_ = ReloadState();
+  // The state in memory is the latest: a shown page's unsaved choices are in it, and the
+  // stored one is written from it.
   draft_ = state_;
   settingsOpen_ = true;
 }

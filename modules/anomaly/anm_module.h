@@ -115,6 +115,7 @@ class Module {
  private:
   uint32_t ReloadState();
   Readings Read();
+  Readings ReadForCheck();
 
   Ports p_;
   Texts texts_;

@@ -6,19 +6,23 @@
 namespace anm {
 namespace {
 
-// Appends while the page stays within its limit; a page that would not fit is no page.
+// Appends what fits within the page's limit and leaves out what does not (a custom text too
+// long), so that the sections before it, a red battery warning first, still show. The page's
+// closing always has its room.
+constexpr size_t kClosingRoom = 256;
 class Page {
  public:
   Page& operator<<(const std::u16string& s) {
-    if (ok_ && text_.size() + s.size() < kPageLimit) text_ += s;
-    else ok_ = false;
+    if (text_.size() + s.size() < kPageLimit - kClosingRoom) text_ += s;
     return *this;
   }
-  std::optional<std::u16string> Done() { return ok_ ? std::optional<std::u16string>(std::move(text_)) : std::nullopt; }
+  std::u16string Close(const std::u16string& closing) {
+    if (text_.size() + closing.size() < kPageLimit) text_ += closing;
+    return std::move(text_);
+  }
 
  private:
   std::u16string text_;
-  bool ok_ = true;
 };
 
 std::u16string Box(const char16_t* id, const std::u16string& label, const char16_t* after) {
@@ -92,9 +96,8 @@ std::optional<std::u16string> BuildPage(const PageInput& in) {
     }
     p << u"<hr>\n";
   }
-  p << u"<p class=\"Date\">" << html::HtmlEscape(in.dateTime) << u"</p><br><br><br>"
-    << u"</div>\n\n</div>\n\n</body>\n\n</html>\n";
-  return p.Done();
+  return p.Close(u"<p class=\"Date\">" + html::HtmlEscape(in.dateTime) + u"</p><br><br><br>" +
+                 u"</div>\n\n</div>\n\n</body>\n\n</html>\n");
 }
 
 }  // namespace anm

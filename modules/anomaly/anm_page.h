@@ -21,7 +21,7 @@ struct PageInput {
   bool administrator = false, repairRunning = false;
 };
 
-// The page's text; nothing when it would not fit the limit.
+// The page's text within the limit: a part that would not fit is left out.
 std::optional<std::u16string> BuildPage(const PageInput& in);
 
 // The check box ids of the page and the notice bit each stands for.

@@ -97,7 +97,7 @@ Status InstallStatus(RepairRecord& r, IRepairRegistry& reg) {
   const std::vector<std::u16string> pending = reg.PendingRenames();
   for (const std::u16string& file : r.installFiles)
     for (const std::u16string& entry : pending)
-      if (!file.empty() && entry.find(file) != std::u16string::npos) return kStatusPending;
+      if (!file.empty() && text::ContainsNoCase(entry, file)) return kStatusPending;  // paths ignore case
   return kStatusMissing;
 }
 
@@ -171,6 +171,15 @@ SplitError SplitCommand(const std::u16string& line, Command& out) {
   return SplitError::None;
 }
 
+SplitError LaunchCommand(const std::u16string& line, const std::u16string& systemFolder, Command& out) {
+  const SplitError e = SplitCommand(line, out);
+  if (e != SplitError::NotFullPath || systemFolder.empty() ||
+      !(text::EqualsNoCase(out.file, u"msiexec") || text::EqualsNoCase(out.file, u"msiexec.exe")))
+    return e;
+  out.file = systemFolder + u"\\msiexec.exe";
+  return out.file.size() > kMaxField ? SplitError::FileTooLong : SplitError::None;
+}
+
 bool IsSetupProgram(const std::u16string& file) {
   const size_t slash = file.find_last_of(u"\\/");
   std::u16string base = file.substr(slash == std::u16string::npos ? 0 : slash + 1);
@@ -197,7 +206,7 @@ void RunAll(const std::vector<std::u16string>& commands, IInstallSystem& sys) {
   for (const std::u16string& line : commands) {
     Command c;
     uintptr_t process = 0;
-    if (SplitCommand(line, c) != SplitError::None || !sys.Start(c, process)) return;
+    if (LaunchCommand(line, sys.SystemFolder(), c) != SplitError::None || !sys.Start(c, process)) return;
     if (process) sys.Close(process);
   }
 }
@@ -209,7 +218,7 @@ InstallResult Install(RepairRecord& r, IInstallSystem& sys) {
   bool timedOut = false, badCommand = false;
   for (const std::u16string& line : r.installCmds) {
     Command c;
-    if (SplitCommand(line, c) != SplitError::None) {
+    if (LaunchCommand(line, sys.SystemFolder(), c) != SplitError::None) {
       badCommand = true;
       break;
     }

@@ -78,6 +78,9 @@ enum class SplitError { None, Empty, FileTooLong, ParametersTooLong, NotFullPath
 // The program (first argument, as the command-line parser takes it) and the rest of the line
 // as written, so quoting is kept. The program has to be a full path: nothing is searched.
 SplitError SplitCommand(const std::u16string& line, Command& out);
+// A command as the shell is to start it: SplitCommand's, where the Windows Installer may be
+// named without its folder ("msiexec", "msiexec.exe"): it is taken from the system folder.
+SplitError LaunchCommand(const std::u16string& line, const std::u16string& systemFolder, Command& out);
 bool IsSetupProgram(const std::u16string& file);
 
 // ---- the repair ----
@@ -93,11 +96,14 @@ class IInstallSystem {
  public:
   virtual ~IInstallSystem() = default;
   virtual bool FileExists(const std::u16string& path) = 0;
-  // Starts the program directly (no shell); `process` is 0 when there is nothing to wait for.
+  // Starts it through the shell with the default verb: a program that asks for elevation gets
+  // the consent prompt, a package (.msi) opens with the Windows Installer. `process` is 0 when
+  // the shell gives nothing to wait for.
   virtual bool Start(const Command& c, uintptr_t& process) = 0;
   virtual bool Wait(uintptr_t process, uint32_t ms) = 0;  // true: it ended
   virtual void Close(uintptr_t process) = 0;
   virtual uint32_t NowMs() = 0;
+  virtual std::u16string SystemFolder() = 0;  // without a trailing separator
   virtual Status StatusOf(RepairRecord& r) = 0;
   virtual bool StartupInPlace(const RepairRecord& r) = 0;
   // The start-up value written with the driver's rights.

@@ -69,19 +69,17 @@ std::optional<Readings::AdaptorReply> ReadAdaptor(IPacketPort& port, int level) 
 }
 
 namespace {
-// The maker's notebook families this module serves, by the model number's first three
-// characters; the last one only with a "1" in fourth place.
-const char* const kFamilies[] = {"PT-", "RX-", "UV-", "XW3"};
-const char kFourthOnly[] = "XW3";
+// The maker's notebook families this module serves, by the start of the model number as
+// shown (the driver's text with "-" after its second character). The XW3 family is served
+// only with a "1" in fourth place of the driver's text: "XW31...", shown "XW-31...".
+const char* const kFamilies[] = {"PT-", "RX-", "UV-", "XW-31"};
 }  // namespace
 
 int RegionKind(const std::string& model, const std::optional<std::string>& versionDocLine,
                const std::optional<uint16_t>& tableValue) {
-  if (model.size() < 3) return 0;
-  const std::string family = model.substr(0, 3);
   bool known = false;
-  for (const char* f : kFamilies) known = known || family == f;
-  if (!known || (family == kFourthOnly && (model.size() < 4 || model[3] != '1'))) return 0;
+  for (const char* f : kFamilies) known = known || model.rfind(f, 0) == 0;
+  if (!known) return 0;
   if (versionDocLine) return !versionDocLine->empty() && (*versionDocLine)[0] == 'J' ? 1 : 2;
   return tableValue && *tableValue == 1 ? 1 : 2;
 }

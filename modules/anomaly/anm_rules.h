@@ -53,7 +53,8 @@ std::optional<Battery> ReadBattery(IPacketPort& port, int level);
 std::optional<Readings::AdaptorReply> ReadAdaptor(IPacketPort& port, int level);
 
 // ---- machine facts and masks ----
-// 0 unsupported family, 1 domestic, 2 other. `versionDoc` is the second line of the
+// 0 unsupported family, 1 domestic, 2 other, for the model number as shown
+// (MiscCommon::FormatModelNumber). `versionDoc` is the second line of the
 // factory's version file when it could be opened (empty optional: not opened; an empty
 // string: fewer than two lines); `tableValue` the machine table's entry 14.
 int RegionKind(const std::string& model, const std::optional<std::string>& versionDocLine,

@@ -204,11 +204,13 @@ kit::CheckAnswer Module::AutoCheck(int pageCapacity) {
   if (s_.enable == 0 || !dw_) return a;
   a.result = kit::kCheckKeep;
   if (s_.autoCheck == 0) return a;
+  // A viewer slow at logon may have had no path yet: asked again while there is none.
+  if (path_.empty()) dw_->DiskPath(path_);
   if (path_.empty()) return a.result = kit::kCheckNothing, a;
   int32_t spinning = 0;
   if (!dw_->MotorSpinning(path_, spinning) || spinning == 0) return a;  // never wake the disk
-  // A page the host still lists is not announced again.
-  if (pages_.Held()) return a;
+  // Each hourly check answers the disk's state, page held or not: the host's line may have
+  // been replaced (a stopped-service notice, a page it could not show) without a close.
   const LocalTime t = p_.platform.NowLocal();
   if (t.hour == lastAutoHour_ || t.minute > 5) return a;
   lastAutoHour_ = t.hour;
@@ -229,7 +231,7 @@ kit::CheckAnswer Module::ManualCheck(int pageCapacity) {
   }
   const uint32_t wanted = s_.notifyMask & SupportFlags() & ~suppressed_ & 15;
   int32_t found = 0;
-  dw_->Evaluate(class_, wanted, found);  // what was found counts even when a report failed
+  if (!dw_->Evaluate(class_, wanted, found)) return a;
   const uint32_t events = static_cast<uint32_t>(found) & wanted;
   if (events == 0) return a;
   int sections = 0;

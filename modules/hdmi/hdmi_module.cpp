@@ -19,7 +19,21 @@ int CheckModel(const std::string& model, const char* pattern) {
 }
 
 void Module::OnDisplayChange() {
-  if (!changing_) Detect();
+  if (changing_) changedMeanwhile_ = true;
+  else Detect();
+}
+
+void Module::ChangeOver() {
+  changing_ = false;
+  if (!changedMeanwhile_) return;
+  changedMeanwhile_ = false;
+  p_.host.PostDetect();
+}
+
+void Module::NoTv() {
+  state_ = kNoTv;
+  currentKey_.clear();
+  Gone();
 }
 
 void Module::Gone() {
@@ -37,6 +51,13 @@ void Module::Gone() {
   }
 }
 
+// A notice handed over after a withdrawal the host has not yet taken (a television plugged in
+// again before its next tick) must not be taken off with it.
+void Module::Notifying() {
+  pending_ = true;
+  p_.host.KeepLine();
+}
+
 void Module::MarkHandled() {
   if (!currentKey_.empty()) p_.store.SetKnown(currentKey_, kHandled);
 }
@@ -47,31 +68,29 @@ void Module::Detect() {
   if (!notify_) return;
   std::unique_ptr<IDisplay> d = p_.displays.Open();
   if (!d) {
-    state_ = kNoTv;
-    Gone();
+    NoTv();
     return;
   }
   const uint32_t uid = d->HdmiUid();
   DisplayList list;
   if (uid == 0 || !d->List(list)) {
-    state_ = kNoTv;
-    Gone();
+    NoTv();
     return;
   }
   const auto at = std::find(list.uids.begin(), list.uids.end(), uid);
   if (at == list.uids.end() || (list.mode != 1 && list.mode != 5)) {
-    state_ = kNoTv;
-    Gone();
+    NoTv();
     return;
   }
   const int index = static_cast<int>(at - list.uids.begin());
   Edid edid{};
   if (!d->ReadEdid(uid, edid)) {
-    state_ = kNoTv;
-    Gone();
+    NoTv();
     return;
   }
   const std::u16string key = MonitorKey(PnpId(edid), list.mode, index, list.count);
+  // The panel and the page mark the monitor present now, never one seen before it.
+  currentKey_ = key;
   uint32_t known = 0;
   if (const auto value = p_.store.Known(key)) known = *value;
   else p_.store.SetKnown(key, kSeen);
@@ -102,10 +121,7 @@ void Module::Detect() {
     return;
   }
   if (pageShown_) p_.host.PostClosePopup();
-  if (known != kHandled) {
-    currentKey_ = key;
-    if (!triggerPending_) p_.host.StartTimer();
-  }
+  if (known != kHandled && !triggerPending_) p_.host.StartTimer();
 }
 
 void Module::FirstTimeSettings(IDisplay& d, uint32_t uid) {
@@ -158,11 +174,11 @@ kit::CheckAnswer Module::ManualCheck(int pageCapacity) {
     a.result = kit::kCheckPage;
     a.text = texts_.pageLine;
     a.page = pages_.Path();
-    pending_ = true;
+    Notifying();
     return a;
   }
   if (state != kNoTv) {
-    pending_ = true;
+    Notifying();
     a.result = kCheckAction;
     a.text = texts_.actionLine;
     a.code = static_cast<uint16_t>(state);

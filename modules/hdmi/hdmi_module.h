@@ -40,6 +40,11 @@ class IHostLink {
   // The host takes the module's line off its list (its next tick asks the automatic check,
   // which answers nothing).
   virtual void WithdrawLine() = 0;
+  // The host keeps the module's line: no automatic check will take it off (undoes a
+  // withdrawal the host has not acted on yet).
+  virtual void KeepLine() = 0;
+  // A detection soon, from the module's own window's queue (not within the current call).
+  virtual void PostDetect() = 0;
   virtual bool PanelOpen() = 0;
   virtual void DestroyPanel() = 0;
   virtual void PostPanelState(int state) = 0;
@@ -75,7 +80,7 @@ class Module {
   Module(Ports ports, Texts texts, bool notify) : p_(ports), texts_(std::move(texts)), notify_(notify), pages_(ports.files) {}
 
   void Detect();
-  // WM_DISPLAYCHANGE: a detection, unless the module is changing the display itself.
+  // WM_DISPLAYCHANGE: a detection; while the module changes the display itself, one after.
   void OnDisplayChange();
   void OnTimer();  // the 100 ms timer: ask the host for a manual check
   kit::CheckAnswer ManualCheck(int pageCapacity);
@@ -117,19 +122,25 @@ class Module {
  private:
   void Gone();  // no television: withdraw what the module shows
   void MarkHandled();
+  void Notifying();  // a notice is handed over
   void FirstTimeSettings(IDisplay& d, uint32_t uid);
-  // Runs the module's own display change with display-change detection held off.
+  // Runs the module's own display change with detection held off; a display change that
+  // came meanwhile (ours, or a television plugged in) is detected once the change is over.
   template <class F>
   auto Changing(F&& f) -> decltype(f()) {
-    const bool was = changing_;
+    const bool outer = !changing_;
     changing_ = true;
     struct Reset {
-      bool& flag;
-      bool value;
-      ~Reset() { flag = value; }
-    } reset{changing_, was};
+      Module& m;
+      bool outer;
+      ~Reset() {
+        if (outer) m.ChangeOver();
+      }
+    } reset{*this, outer};
     return f();
   }
+  void ChangeOver();
+  void NoTv();  // state 0: nothing to keep, and no current monitor
 
   Ports p_;
   Texts texts_;
@@ -137,7 +148,7 @@ class Module {
   int state_ = kNoTv;
   std::optional<int> saved_;
   bool triggerPending_ = false, pending_ = false, pageShown_ = false, pageFromSettings_ = false;
-  bool extended_ = false, changing_ = false;
+  bool extended_ = false, changing_ = false, changedMeanwhile_ = false;
   std::u16string currentKey_;
   kit::PageFiles pages_;
   // The panel's last change, for its revert: the helper that made it and the scaling before.

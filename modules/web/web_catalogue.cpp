@@ -524,14 +524,15 @@ void AddEntry(Catalogue& catalogue, const std::u16string& link, const std::u16st
   catalogue.bases.push_back(base);
 }
 
-void EvaluateCatalogue(Catalogue& catalogue, const Machine& machine, FilterPorts& ports, IDownloadDisk& disk) {
+void EvaluateCatalogue(Catalogue& catalogue, const Machine& machine, FilterPorts& ports, IFileRedirection& redirection,
+                       IDownloadDisk& disk) {
   std::vector<FeedItem*> judged;
   for (std::size_t i = 0; i < catalogue.entries.size(); ++i) {
     FeedItem& e = catalogue.entries[i];
     e.downloadChecked = e.installChecked = e.installed = false;
     if (catalogue.bases[i] == EntryBase::Judged) judged.push_back(&e);
   }
-  JudgeCatalogueEntries(judged, machine, ports);
+  JudgeCatalogueEntries(judged, machine, ports, redirection);
   for (FeedItem* e : judged) {
     if (!Needed(*e)) continue;
     for (DownloadFile& d : e->downloads) {
@@ -730,7 +731,7 @@ int LoadCatalogue(const CatalogueSource& source, const Machine& machine, Catalog
     AddEntry(out, *link, a.text, markers, root, ports.disk);
   }
   if (out.entries.empty()) return kCatalogueNothing;
-  EvaluateCatalogue(out, machine, ports.filter, ports.disk);
+  EvaluateCatalogue(out, machine, ports.filter, ports.redirection, ports.disk);
 
   const std::u16string folder = ports.files.TempFolder();
   if (folder.empty()) return kCatalogueNoTemp;
@@ -742,7 +743,7 @@ int LoadCatalogue(const CatalogueSource& source, const Machine& machine, Catalog
 
 int RefreshCatalogue(Catalogue& catalogue, const Machine& machine, CataloguePorts& ports, const std::u16string& pagePath,
                      const std::u16string& modulePath, bool rewrite) {
-  EvaluateCatalogue(catalogue, machine, ports.filter, ports.disk);
+  EvaluateCatalogue(catalogue, machine, ports.filter, ports.redirection, ports.disk);
   if (rewrite && !WriteCataloguePage(catalogue.entries, ports, pagePath, modulePath, true)) return kCatalogueNoTemp;
   return static_cast<int>(catalogue.entries.size());
 }

@@ -109,7 +109,8 @@ void AddEntry(Catalogue& catalogue, const std::u16string& link, const std::u16st
               const std::optional<Markers>& markers, const std::u16string& root, IDownloadDisk& disk);
 
 // Runs the rules over the judged entries and refreshes the done state of the needed ones.
-void EvaluateCatalogue(Catalogue& catalogue, const Machine& machine, FilterPorts& ports, IDownloadDisk& disk);
+void EvaluateCatalogue(Catalogue& catalogue, const Machine& machine, FilterPorts& ports, IFileRedirection& redirection,
+                       IDownloadDisk& disk);
 
 // Entry states as the page shows them.
 bool InformationOnly(const FeedItem& e);
@@ -176,6 +177,7 @@ struct CataloguePorts {
   IDownloadDisk& disk;
   kit::ICodePage& codePage;
   FilterPorts& filter;
+  IFileRedirection& redirection;
 };
 
 struct CatalogueSource {

@@ -51,9 +51,18 @@ class Facts {
     return ports_.registry.KeyExists(path, false) || (ports_.registry.IsWow64() && ports_.registry.KeyExists(path, true));
   }
   FilterPorts& ports() { return ports_; }
+  void SearchNativeFolders(IFileRedirection& redirection) { redirection_ = &redirection; }
+  // The first file's write time, with redirection off around the search where the catalogue asks.
+  std::optional<LocalStamp> CatalogueWriteTime(const std::u16string& path) {
+    const bool off = redirection_ && CatalogueSearchesNativeFolders(Windows()) && redirection_->Disable();
+    auto written = ports_.files.FirstWriteTime(path);
+    if (off) redirection_->Revert();
+    return written;
+  }
 
  private:
   FilterPorts& ports_;
+  IFileRedirection* redirection_ = nullptr;
   std::optional<WindowsRelease> windows_;
   bool preinstallRead_ = false;
   std::optional<FirmwareVersion> preinstall_;
@@ -180,7 +189,7 @@ Verdict JudgeEntry(const FeedItem& e, const Machine& machine, Facts& facts) {
     const auto midnight = ConditionMidnight(f.date);
     if (!midnight || f.path.empty()) continue;
     readable = true;
-    const auto written = facts.ports().files.FirstWriteTime(f.path);
+    const auto written = facts.CatalogueWriteTime(f.path);
     if (!written || NeededBy(Compare(*written, *midnight), f.options)) needed = true;
   }
   for (const DriverCondition& d : e.drivers) {
@@ -256,6 +265,10 @@ bool TokenTrue(const std::u16string& t, const WindowsRelease& w) {
 }
 }  // namespace
 
+uint32_t ExpressionEdition(uint32_t majorVersion, IProductInfo& info) {
+  return majorVersion >= 6 ? info.ProductType(6, 0, 0, 0).value_or(0) : 0;
+}
+
 bool WindowsExpressionTrue(std::u16string_view expression, const WindowsRelease& release) {
   static const Pattern::Regex16 token = [] {
     Pattern::Regex16 r;
@@ -316,8 +329,14 @@ std::optional<uint64_t> FeedDriverVersion(std::u16string_view version) {
   return Pack4(v);
 }
 
-void JudgeCatalogueEntries(const std::vector<FeedItem*>& entries, const Machine& machine, FilterPorts& ports) {
+bool CatalogueSearchesNativeFolders(const WindowsRelease& release) {
+  return release.architecture == ARCH_64BIT && release.osType != WINVER_2000 && release.osType != WINVER_XP;
+}
+
+void JudgeCatalogueEntries(const std::vector<FeedItem*>& entries, const Machine& machine, FilterPorts& ports,
+                           IFileRedirection& redirection) {
   Facts facts(ports);
+  facts.SearchNativeFolders(redirection);
   for (FeedItem* e : entries) {
     const Verdict v = JudgeEntry(*e, machine, facts);
     e->suppressed = v == Verdict::Excluded || v == Verdict::InformationOnly;

@@ -39,6 +39,19 @@ class IWindows {
   virtual WindowsRelease Release() = 0;
 };
 
+// GetProductInfo: this Windows' product type mapped onto those the given version knows;
+// nothing where the function is missing (before Vista) or fails.
+class IProductInfo {
+ public:
+  virtual ~IProductInfo() = default;
+  virtual std::optional<uint32_t> ProductType(uint32_t major, uint32_t minor, uint32_t spMajor, uint32_t spMinor) = 0;
+};
+
+// The edition the Windows expression reads, asked as Vista without a service pack: the four
+// edition marks name Vista's types, onto which later editions map (Professional as Business,
+// the core edition as Home Premium). 0 before Vista (major version 6) and where there is no answer.
+uint32_t ExpressionEdition(uint32_t majorVersion, IProductInfo& info);
+
 // HKLM, read only.
 class IMachineRegistry {
  public:
@@ -61,6 +74,15 @@ class IFileSystem {
   virtual std::optional<LocalStamp> FirstWriteTime(const std::u16string& path) = 0;
   // Up to `max` bytes from the start of a file; nothing when it cannot be opened.
   virtual std::optional<std::string> ReadHead(const std::u16string& path, std::size_t max) = 0;
+};
+
+// WOW64 file-system redirection of this thread (a 32-bit process on 64-bit Windows sees
+// SysWOW64 where System32 is named).
+class IFileRedirection {
+ public:
+  virtual ~IFileRedirection() = default;
+  virtual bool Disable() = 0;  // true: switched off until Revert
+  virtual void Revert() = 0;
 };
 
 class IDrivers {
@@ -99,7 +121,12 @@ int FilterItems(std::vector<FeedItem>& items, const Machine& machine, const Cate
 // (listed) or needed (neither). The need tests count a file or driver that is not there as
 // needed; an entry without one readable date or version becomes an information-only row, as
 // does one that names image versions while this computer's is unknown.
-void JudgeCatalogueEntries(const std::vector<FeedItem*>& entries, const Machine& machine, FilterPorts& ports);
+// On 64-bit Windows from Vista on, files are searched with redirection switched off, so that
+// System32 means the system's own folder.
+void JudgeCatalogueEntries(const std::vector<FeedItem*>& entries, const Machine& machine, FilterPorts& ports,
+                           IFileRedirection& redirection);
+// The catalogue searches files with redirection off on this release.
+bool CatalogueSearchesNativeFolders(const WindowsRelease& release);
 
 // The "wkpt:os" expression on this release.
 bool WindowsExpressionTrue(std::u16string_view expression, const WindowsRelease& release);

@@ -30,8 +30,13 @@ tw_notebook_settings() {
   _tw_reg 'HKCU\Software\Velmorant\WICKPOST' /v InitialDlgShown /t REG_DWORD /d 1
   _tw_reg 'HKLM\SOFTWARE\Velmorant\Common' /v DisableFutureOSWarning /t REG_DWORD /d 1 /reg:64
   _tw_reg 'HKCU\Software\Velmorant\WICKPOST\WKPTBAT' /v InitialAutoCheck /t REG_DWORD /d 1
-  _tw_reg 'HKLM\Software\Velmorant\WICKPOST\WKPTRSS' /v Enable /t REG_DWORD /d 1
-  _tw_reg 'HKLM\Software\Velmorant\WICKPOST\WKPTRSS' /v SetupEnable /t REG_DWORD /d 1
+  # The module reads the machine's switch in its own registry view: the 32-bit one in the
+  # 32-bit build. A bare "wine reg" is itself 32-bit where Wine runs 32-bit programs.
+  local view
+  for view in 32 64; do
+    _tw_reg 'HKLM\Software\Velmorant\WICKPOST\WKPTRSS' /v Enable /t REG_DWORD /d 1 /reg:$view
+    _tw_reg 'HKLM\Software\Velmorant\WICKPOST\WKPTRSS' /v SetupEnable /t REG_DWORD /d 1 /reg:$view
+  done
   _tw_reg 'HKCU\Software\Velmorant\WICKPOST\WKPTRSS' /v CheckMethod /t REG_DWORD /d 1
   _tw_reg 'HKCU\Software\Velmorant\WICKPOST\WKPTRSS' /v SuppressAutoCheckMinute /t REG_DWORD /d 1
   _tw_reg 'HKLM\Software\Velmorant\Sysglance' /v FirstLogin /t REG_SZ /d "$(date +%m/%d/%Y)" /reg:64

@@ -45,6 +45,14 @@ tw_wine_up() {
   WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
   wineserver -w
   wineserver -p >/dev/null 2>&1  # stays up between the many short test programs
+  # A crashing program ends at once, with its exception as exit status: Wine's debugger would
+  # hold it until the test's time limit. An empty command starts none (both registry views,
+  # for 32-bit and 64-bit programs).
+  local view
+  for view in 32 64; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f \
+      /reg:$view </dev/null >/dev/null 2>&1
+  done
   tw_wine_cjk_fonts
   # The first program brings up Wine's desktop and services, which inherit its standard
   # handles and outlive it: start them here, on /dev/null, not on a test runner's pipe.

@@ -1,16 +1,21 @@
 // Stands in for the user at the tray menu: posts one of the host's menu commands to the
-// running Wickpost ("checknow", "settings", "exit"), opens the About box and prints its
-// product line ("about"), or prints the running host's program file ("running"). For the
-// scripts that watch the host, "usage" prints its private commit in KiB, handle count and GDI
-// and USER object counts ("n/a" where the system does not tell). "read" reads every pending
-// notice as the user does: a tray click brings up the mini popup, a click on its first row opens
-// that line, a page shown is closed, until the tray click brings up the menu (nothing pending),
-// which is then cancelled; it prints how many lines it opened. Exit status 0 when the host (and
-// for "about" its box, for "read" every step) was found.
+// running Wickpost ("checknow", "settings", "exit"), opens the About box and prints its product
+// line ("about"), or prints the running host's program file ("running"). For the main job,
+// "lines N" waits until the mini popup shows N lines and prints how many it shows, and "page"
+// waits until a page is on screen. For the scripts that watch the host, "usage" prints its
+// private commit in KiB, handle count and GDI and USER object counts ("n/a" where the system
+// does not tell). "read" reads every pending notice as the user does: a tray click brings up the
+// mini popup, a click on its first row opens that line, a page shown is closed, until the tray
+// click brings up the menu (nothing pending), which is then cancelled; it prints how many lines it
+// opened. Exit status 0 when the host (and for "about" its box, for "read" every step) was found.
 #include <windows.h>
 #include <psapi.h>
 
+// The stand-ins run on Vista and later only (under Wine); the headers, set to XP, hide it.
+extern "C" WINBASEAPI BOOL WINAPI QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR name, PDWORD size);
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -237,22 +242,44 @@ int Read(HWND host) {
   return 1;
 }
 
+// Waits until the mini popup shows `wanted` lines; prints the lines it shows then (0: none).
+int Lines(HWND host, size_t wanted) {
+  const DWORD pid = HostPid(host);
+  size_t rows = 0;
+  const bool reached = WaitFor(
+      [&] {
+        rows = simuser::MiniPopupRowCount(simuser::FindProcessWindow(pid, kMiniClass));
+        return rows == wanted;
+      },
+      kShowTimeoutMs);
+  std::printf("%u\n", static_cast<unsigned>(rows));
+  return reached ? 0 : 1;
+}
+
+int PageShown(HWND host) {
+  const DWORD pid = HostPid(host);
+  return simuser::WaitProcessWindow(pid, kPageClass, nullptr, kShowTimeoutMs) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) return 64;
+  if (argc < 2) return 64;
+  const auto is = [&](const char* verb, int args) { return !std::strcmp(argv[1], verb) && argc == 2 + args; };
   WPARAM command = 0;
-  if (!std::strcmp(argv[1], "checknow")) command = IDM_CHECKNOW;
-  else if (!std::strcmp(argv[1], "settings")) command = IDM_SETTINGS;
-  else if (!std::strcmp(argv[1], "exit")) command = IDM_EXIT;
-  else if (std::strcmp(argv[1], "about") && std::strcmp(argv[1], "running") && std::strcmp(argv[1], "usage") &&
-           std::strcmp(argv[1], "read"))
+  if (is("checknow", 0)) command = IDM_CHECKNOW;
+  else if (is("settings", 0)) command = IDM_SETTINGS;
+  else if (is("exit", 0)) command = IDM_EXIT;
+  else if (!is("about", 0) && !is("running", 0) && !is("usage", 0) && !is("read", 0) && !is("page", 0) &&
+           !is("lines", 1))
     return 64;
   const HWND host = WaitHost();
   if (!host) return 1;
-  if (!std::strcmp(argv[1], "about")) return About(host);
-  if (!std::strcmp(argv[1], "running")) return Running(host);
-  if (!std::strcmp(argv[1], "usage")) return Usage(host);
-  if (!std::strcmp(argv[1], "read")) return Read(host);
+  if (is("about", 0)) return About(host);
+  if (is("running", 0)) return Running(host);
+  if (is("usage", 0)) return Usage(host);
+  if (is("read", 0)) return Read(host);
+  if (is("page", 0)) return PageShown(host);
+  if (is("lines", 1)) return Lines(host, static_cast<size_t>(std::strtoul(argv[2], nullptr, 10)));
   return PostMessageW(host, WM_COMMAND, command, 0) ? 0 : 1;
 }

@@ -80,10 +80,14 @@ std::u16string GetString(HKEY key, const std::wstring& name) {
   return reinterpret_cast<const char16_t*>(text);
 }
 
+// The viewer's services are 64-bit programs on 64-bit Windows: their key is in the 64-bit
+// view, whichever build of the stand-in writes it.
+constexpr REGSAM kViewerAccess = KEY_ALL_ACCESS | KEY_WOW64_64KEY;
+
 // The viewer key holds other products' values too (the first-use record): only ours go.
 void ClearHistory() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, KEY_ALL_ACCESS, &key)) return;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, kViewerAccess, &key)) return;
   for (int n = 0; n <= 17; ++n) {
     RegDeleteValueW(key, ValueName(n).c_str());
     RegDeleteValueW(key, (L"_" + ValueName(n)).c_str());
@@ -94,7 +98,7 @@ void ClearHistory() {
 bool WriteHistory(const sim::SimDisk& d) {
   ClearHistory();
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, nullptr, 0, kViewerAccess, nullptr, &key, nullptr))
     return false;
   bool ok = SetDword(key, L"Diskwarn000", d.monitored ? 1 : 0);
   const int64_t now = Now();
@@ -108,7 +112,7 @@ bool WriteHistory(const sim::SimDisk& d) {
 // Control 144: 017..011 take 016..010, 010 takes 001, 001 takes 002, 002 is the new sample.
 void TakeSample() {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, KEY_ALL_ACCESS, &key)) return;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, kViewerAccess, &key)) return;
   for (int n = 17; n > 10; --n) {
     const std::u16string older = GetString(key, ValueName(n - 1));
     if (!older.empty()) SetString(key, ValueName(n), older);

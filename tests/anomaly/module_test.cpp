@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "modules/anomaly/anm_module.h"
+#include "modules/anomaly/anm_page.h"
 #include "modules/anomaly/anm_text_ids.h"
 #include "tests/anomaly/anm_fakes.h"
 
@@ -154,6 +155,58 @@ TEST_F(AnmModule, SettingsChangesAreAppliedOrDropped) {
   EXPECT_EQ(module.State(), kAllBits & ~kBitAdaptor);
   EXPECT_EQ(store.user.at(kValueState), kAllBits & ~kBitAdaptor);
   EXPECT_EQ(host.calls, std::vector<std::string>{"module-check"});
+}
+
+// A check reads the battery's register only when the machine offers its notice, the
+// adaptor's only when one of its notices is offered and wanted.
+TEST_F(AnmModule, RegistersAreReadOnlyWhenWanted) {
+  store.user[kValueState] = kAllBits & ~(kBitAdaptor | kBitMini);
+  ASSERT_EQ(Init(), 0);
+  port.calls.clear();
+  Page();
+  EXPECT_EQ(port.calls, std::vector<int>{0x1E});
+  store.machine[u"NotifyCheckBoxMask"] = kBitApps;
+  Module apps{Module::Ports{store, port, machine, files, host, registry}};
+  ASSERT_EQ(apps.Initialize(strings), 0);
+  port.calls.clear();
+  apps.ManualCheck(260);
+  EXPECT_EQ(port.calls, std::vector<int>{});
+}
+
+// A shown page's "Do not display again" choice, not yet stored, outlives the settings page.
+TEST_F(AnmModule, SettingsPageKeepsTheShownPagesChoices) {
+  port.replies[0x1E] = {0, {0, 0x01, 1, 0}};
+  ASSERT_EQ(Init(), 0);
+  ASSERT_NE(Page(), "");
+  module.OnShow();
+  module.OnClick(kit::PageClick{u"click", u"INPUT", u"notify_orange_flash_tmp", {}, {}, true});
+  module.SettingsOpened();
+  EXPECT_EQ(module.Draft() & kBitBattery, 0u);
+  module.SettingsClosed();
+  module.OnClose();
+  EXPECT_EQ(store.user.at(kValueState), kAllBits & ~kBitBattery);
+}
+
+// A part too long for the page (a custom text) is left out; the red battery warning before it
+// and the page's closing stay.
+TEST(AnmPage, TooLongAPartIsLeftOutAndTheWarningStays) {
+  anmtest::NoStrings strings;
+  Texts texts;
+  texts.Load(strings);
+  texts.Set(IDS_ANM_BODY_ADAPTOR, std::u16string(kPageLimit, u'x'));
+  const std::vector<RepairRecord> records;
+  PageInput in;
+  in.findings.battery = Battery::Red;
+  in.findings.notRecommended = true;
+  in.texts = &texts;
+  in.records = &records;
+  const std::optional<std::u16string> page = BuildPage(in);
+  ASSERT_TRUE(page);
+  EXPECT_LT(page->size(), kPageLimit);
+  EXPECT_NE(page->find(u"T108"), std::u16string::npos) << "the red battery's title";
+  EXPECT_NE(page->find(u"notify_not_support_ac"), std::u16string::npos);
+  EXPECT_EQ(page->find(u"xxxx"), std::u16string::npos);
+  EXPECT_EQ(page->substr(page->size() - 8), u"</html>\n");
 }
 
 TEST_F(AnmModule, EventsCloseAShownPageBeforeTheCheck) {

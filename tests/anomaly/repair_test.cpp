@@ -4,6 +4,7 @@
 #include <deque>
 #include <set>
 
+#include "common/core/text_case.h"
 #include "modules/anomaly/anm_repair.h"
 #include "modules/anomaly/anm_text_ids.h"
 #include "tests/anomaly/anm_fakes.h"
@@ -75,6 +76,8 @@ TEST(AnmStatus, InstalledPendingMissing) {
   EXPECT_EQ(InstallStatus(r, reg), kStatusMissing);
   reg.pending = {u"\\??\\C:\\App\\app.exe.new", u"!\\??\\C:\\App\\app.exe"};
   EXPECT_EQ(InstallStatus(r, reg), kStatusPending);
+  reg.pending = {u"\\??\\c:\\APP\\App.exe.new"};
+  EXPECT_EQ(InstallStatus(r, reg), kStatusPending) << "paths ignore case";
   reg.Sz(r.installKey, u"DisplayName", u"Velmorant <App>");
   EXPECT_EQ(InstallStatus(r, reg), kStatusInstalled);
   EXPECT_EQ(r.name, u"Velmorant <App>") << "the product's own name";
@@ -186,6 +189,7 @@ struct Installer : IInstallSystem {
   }
   void Close(uintptr_t) override {}
   uint32_t NowMs() override { return now; }
+  std::u16string SystemFolder() override { return u"C:\\Windows\\system32"; }
   Status StatusOf(RepairRecord&) override { return after; }
   bool StartupInPlace(const RepairRecord&) override { return startupThere; }
   bool WriteStartup(const std::u16string& k, const std::u16string& n, const std::u16string& d) override {
@@ -259,6 +263,74 @@ TEST(AnmInstall, TimeBudgetIsSharedAndATimeOutEndsTheRun) {
   EXPECT_EQ(result.outcome, Outcome::TimedOut);
   EXPECT_EQ(slow.started.size(), 1u);
   EXPECT_EQ(Describe(result.outcome).textId, IDS_ANM_INSTALL_TIMEOUT);
+}
+
+// The shell as ShellExecuteEx is documented: the default verb of a program runs it, and for
+// one whose manifest asks for administrator rights the shell shows the consent prompt first
+// (declined: the call fails with ERROR_CANCELLED); a package (.msi) opens with the Windows
+// Installer from the system folder ("msiexec.exe" /i "%1"); SEE_MASK_NOCLOSEPROCESS gives the
+// started process's handle. A missing file fails. An installer that runs installs.
+struct DocumentedShell : IInstallSystem {
+  std::set<std::u16string> files{u"C:\\Windows\\system32\\msiexec.exe"}, asksElevation;
+  bool consents = true;
+  std::vector<std::u16string> ran;  // the command lines that ran
+  Status status = kStatusMissing;
+  bool FileExists(const std::u16string& p) override { return files.count(p) != 0; }
+  bool Start(const Command& c, uintptr_t& process) override {
+    if (!files.count(c.file)) return false;
+    std::u16string line = c.file + (c.parameters.empty() ? u"" : u" " + c.parameters);
+    const size_t dot = c.file.find_last_of(u'.');
+    if (dot != std::u16string::npos && text::EqualsNoCase(c.file.substr(dot), u".msi"))
+      line = u"C:\\Windows\\system32\\msiexec.exe /i \"" + c.file + u"\"" + (c.parameters.empty() ? u"" : u" " + c.parameters);
+    else if (asksElevation.count(c.file) && !consents)
+      return false;
+    ran.push_back(line);
+    process = ran.size();
+    return true;
+  }
+  bool Wait(uintptr_t, uint32_t) override {
+    status = kStatusInstalled;
+    return true;
+  }
+  void Close(uintptr_t) override {}
+  uint32_t NowMs() override { return 0; }
+  std::u16string SystemFolder() override { return u"C:\\Windows\\system32"; }
+  Status StatusOf(RepairRecord&) override { return status; }
+  bool StartupInPlace(const RepairRecord&) override { return true; }
+  bool WriteStartup(const std::u16string&, const std::u16string&, const std::u16string&) override { return true; }
+};
+
+TEST(AnmInstall, InstallersStartThroughTheShell) {
+  const struct {
+    const char* what;
+    std::u16string command;
+    bool consents;
+    Outcome outcome;
+    std::u16string ran;
+  } cases[] = {
+      {"setup asking for elevation, consented", u"\"C:\\R\\setup.exe\" /s", true, Outcome::Installed,
+       u"C:\\R\\setup.exe /s"},
+      {"setup asking for elevation, declined", u"\"C:\\R\\setup.exe\" /s", false, Outcome::Failed, u""},
+      {"Windows Installer command", u"msiexec /i \"C:\\R\\app.msi\" /qb", true, Outcome::Installed,
+       u"C:\\Windows\\system32\\msiexec.exe /i \"C:\\R\\app.msi\" /qb"},
+      {"Windows Installer by its file name", u"MsiExec.exe /x {8C1D5F2A-0000-4D2B-9D64-6B1E3C7B1A01} /qn", true,
+       Outcome::Installed, u"C:\\Windows\\system32\\msiexec.exe /x {8C1D5F2A-0000-4D2B-9D64-6B1E3C7B1A01} /qn"},
+      {"package", u"C:\\R\\app.msi", true, Outcome::Installed, u"C:\\Windows\\system32\\msiexec.exe /i \"C:\\R\\app.msi\""},
+      {"other programs are still not searched", u"setup.exe /s", true, Outcome::BadCommand, u""},
+      {"installer folder named", u"C:\\Tools\\msiexec.exe /i C:\\R\\app.msi", true, Outcome::Failed, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DocumentedShell shell;
+    shell.files.insert(u"C:\\R\\setup.exe");
+    shell.files.insert(u"C:\\R\\app.msi");
+    shell.asksElevation.insert(u"C:\\R\\setup.exe");
+    shell.consents = c.consents;
+    RepairRecord r;
+    r.installCmds = {c.command};
+    EXPECT_EQ(Install(r, shell).outcome, c.outcome);
+    EXPECT_EQ(shell.ran, c.ran.empty() ? std::vector<std::u16string>{} : std::vector<std::u16string>{c.ran});
+  }
 }
 
 struct Ui : IRepairUi {

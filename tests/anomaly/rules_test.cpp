@@ -2,6 +2,9 @@
 // custom-text file.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "common/core/model_identity.h"
 #include "modules/anomaly/anm_rules.h"
 #include "modules/anomaly/anm_text.h"
 #include "modules/anomaly/anm_text_ids.h"
@@ -101,6 +104,7 @@ TEST(AnmRegisters, PacketsAsTheDriverSeesThem) {
   EXPECT_EQ(ReadBattery(port, 2), std::nullopt) << "a refused request says nothing";
 }
 
+// The model number as the module reads it: the driver's text, shown with its "-".
 TEST(AnmMachine, RegionKind) {
   const struct {
     const char* model;
@@ -108,19 +112,25 @@ TEST(AnmMachine, RegionKind) {
     std::optional<uint16_t> table;
     int kind;
   } cases[] = {
+      {"PT15KB3456CS", std::nullopt, uint16_t(1), 1},
+      {"PT15KB3456CS", std::nullopt, uint16_t(2), 2},
+      {"PT15KB3456CS", std::nullopt, std::nullopt, 2},
+      {"PT15KB3456CS", std::string("J1.00"), uint16_t(2), 1},
+      {"PT15KB3456CS", std::string("E1.00"), uint16_t(1), 2},
+      {"PT15KB3456CS", std::string(""), uint16_t(1), 2},
       {"PT-15KB3456CS", std::nullopt, uint16_t(1), 1},
-      {"PT-15KB3456CS", std::nullopt, uint16_t(2), 2},
-      {"PT-15KB3456CS", std::nullopt, std::nullopt, 2},
-      {"PT-15KB3456CS", std::string("J1.00"), uint16_t(2), 1},
-      {"PT-15KB3456CS", std::string("E1.00"), uint16_t(1), 2},
-      {"PT-15KB3456CS", std::string(""), uint16_t(1), 2},
-      {"QQ-15KB3456CS", std::nullopt, uint16_t(1), 0},
+      {"QQ15KB3456CS", std::nullopt, uint16_t(1), 0},
       {"XW31AB", std::nullopt, uint16_t(1), 1},
+      {"XW31AB", std::nullopt, uint16_t(2), 2},
       {"XW32AB", std::nullopt, uint16_t(1), 0},
+      {"XW3", std::nullopt, uint16_t(1), 0},
       {"PT", std::nullopt, uint16_t(1), 0},
-      {"PT15KB3456CS", std::nullopt, uint16_t(1), 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(RegionKind(c.model, c.doc, c.table), c.kind) << c.model;
+  for (const auto& c : cases) {
+    const std::string shown =
+        MiscCommon::FormatModelNumber(reinterpret_cast<const uint8_t*>(c.model), std::strlen(c.model));
+    EXPECT_EQ(RegionKind(shown, c.doc, c.table), c.kind) << c.model << " shown " << shown;
+  }
 }
 
 TEST(AnmMasks, OfferedFromTheReadings) {

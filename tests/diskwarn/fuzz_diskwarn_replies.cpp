@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (auto s = hdd::ParseSample(text)) {
     if (s->time < hdd::WallSeconds(1601, 1, 1, 0, 0, 0)) __builtin_trap();
   }
-  if (hdd::PathFromReply(data, size).size() > hdd::kPathReplyBytes / 2) __builtin_trap();
+  const std::u16string path = hdd::PathFromReply(data, size);
+  if (path.size() > hdd::kPathReplyBytes / 2) __builtin_trap();
+  if (hdd::IsLocalDiskPath(path) && path.find(u'\\', 4) != std::u16string::npos) __builtin_trap();
   int32_t count = 0;
   if (size >= 4) std::memcpy(&count, data, 4);
   if (hdd::AttributeFlags(count, size >= 4 ? data + 4 : nullptr, size >= 4 ? size - 4 : 0) & ~14u) __builtin_trap();

@@ -61,6 +61,39 @@ struct Values : IViewerValues {
   }
 };
 
+// Only a local disk is opened: the pipe's answer may come from whoever took its name.
+TEST(DiskwarnReplies, OnlyLocalDiskPaths) {
+  const struct {
+    const char16_t* path;
+    bool local;
+  } cases[] = {
+      {u"\\\\.\\PhysicalDrive0", true},       {u"\\\\.\\PHYSICALDRIVE12", true},
+      {u"\\\\?\\PhysicalDrive1", true},       {u"\\\\.\\C:", true},
+      {u"\\\\server\\share\\disk", false},  {u"\\\\.\\UNC\\server\\share", false},
+      {u"\\\\?\\UNC\\server\\share", false}, {u"\\\\.\\pipe\\x", false},
+      {u"\\\\.\\GLOBALROOT\\Device\\Mup\\s\\x", false}, {u"\\\\.\\PhysicalDrive", false},
+      {u"\\\\.\\PhysicalDrive0\\x", false}, {u"\\\\.\\PhysicalDrive1234", false},
+      {u"\\\\.\\Mup", false},                 {u"C:\\disk.img", false},
+      {u"\\\\.\\C:\\x", false},              {u"", false},
+  };
+  for (const auto& c : cases) {
+    const std::u16string path = c.path;
+    EXPECT_EQ(IsLocalDiskPath(path), c.local) << std::string(path.begin(), path.end());
+  }
+}
+
+// The impersonation level a pipe server gets from its client's CreateFileW flags, as
+// Microsoft documents it (CreateFileW, "SECURITY_SQOS_PRESENT"): without that flag
+// SecurityImpersonation (2); with it, the level in bits 16-17 (Anonymous 0, Identification 1,
+// Impersonation 2, Delegation 3). Wine grants impersonation whatever the client asks.
+int DocumentedServerLevel(uint32_t flags) { return (flags & 0x00100000u) ? static_cast<int>((flags >> 16) & 3) : 2; }
+
+TEST(DiskwarnPipe, ServerCanOnlyIdentifyTheCaller) {
+  EXPECT_EQ(DocumentedServerLevel(kPipeOpenFlags), 1);
+  EXPECT_EQ(DocumentedServerLevel(kFileFlagOverlapped), 2) << "without the quality of service";
+  EXPECT_NE(kPipeOpenFlags & kFileFlagOverlapped, 0u) << "every transfer has its time-out";
+}
+
 TEST(DiskwarnThresholds, PerClassWithOverrides) {
   Values v;
   EXPECT_FALSE(ThresholdsFor(3, v));
@@ -209,10 +242,18 @@ TEST(DiskwarnEvaluate, Failures) {
       // Two hours between the newest samples: power-on still applies, shock and temperature not.
       {"gap", [](Ports& p) { p.Sample(1, "2026/12/10 08:00:00  7 123 20 70"); }, 0, 14, true, kEventPowerOn},
       {"gap 4200 s", [](Ports& p) { p.Sample(1, "2026/12/10 08:50:00  7 123 20 70"); }, 0, 14, true, 14},
-      {"no previous", [](Ports& p) { p.values.strings.erase(u"Diskwarn001"); }, 0, 14, true, kEventPowerOn},
-      {"bad previous", [](Ports& p) { p.Sample(1, "junk"); }, 0, 14, false, kEventPowerOn},
+      // The previous sample is read before any rule over the samples: missing ends with
+      // success, unreadable fails, both before the power-on rule.
+      {"no previous", [](Ports& p) { p.values.strings.erase(u"Diskwarn001"); }, 0, 14, true, 0},
+      {"bad previous", [](Ports& p) { p.Sample(1, "junk"); }, 0, 14, false, 0},
       {"bad reference", [](Ports& p) { p.Sample(3, "junk"); }, 0, 14, false, 0},
-      {"report fails", [](Ports& p) { p.failReport = 146; }, 0, 14, false, 14},
+      {"report fails", [](Ports& p) { p.failReport = 146; }, 0, 14, false, 0},
+      // A failure after hibernation fired still answers it.
+      {"no newest after a find", [](Ports& p) {
+         p.acSeconds = 1800;
+         p.values.strings.erase(u"Diskwarn002");
+       }, 0, 15, true, kEventHibernate},
+      {"no newest", [](Ports& p) { p.values.strings.erase(u"Diskwarn002"); }, 0, 15, false, 0},
       // A missing older sample is not a zero: three wanted, two read.
       {"three samples needed", [](Ports& p) { p.values.dwords[u"_Diskwarn014"] = 3; }, 0, 4, true, 0},
       {"third read", [](Ports& p) {
@@ -236,6 +277,18 @@ TEST(DiskwarnEvaluate, Failures) {
   }
 }
 
+// A refused report ends the reports and the answer: nothing is handed out.
+TEST(DiskwarnEvaluate, RefusedReportAnswersNothing) {
+  Ports p;
+  History(p);
+  p.acSeconds = 1800;
+  p.failReport = 146;
+  const Evaluation e = Evaluate(0, kAllEvents, p);
+  EXPECT_FALSE(e.ok);
+  EXPECT_EQ(e.found, 0u);
+  EXPECT_EQ(p.reports, (std::vector<uint32_t>{145, 146}));
+}
+
 TEST(DiskwarnEvaluate, StaleSampleIsRefreshedFirst) {
   Ports p;
   History(p);
@@ -248,13 +301,13 @@ TEST(DiskwarnEvaluate, StaleSampleIsRefreshedFirst) {
   EXPECT_EQ(p.requests.size(), 1u);
   EXPECT_EQ(p.slept, 3);
 
-  // A refresh that never shows is a failure, and the hibernation found before it stays found.
+  // A refresh that never shows ends the evaluation with the hibernation result alone.
   Ports never;
   History(never);
   never.now += 61;
   never.acSeconds = 60;
   const Evaluation f = Evaluate(0, kEventHibernate | kEventShock, never);
-  EXPECT_FALSE(f.ok);
+  EXPECT_TRUE(f.ok);
   EXPECT_EQ(f.found, kEventHibernate);
   EXPECT_EQ(never.slept, 10);
   EXPECT_EQ(never.reports, std::vector<uint32_t>{145});

@@ -57,6 +57,8 @@ TEST(HddTexts, TimesLanguagesAndClasses) {
 struct Diskwarn : IDiskwarn {
   int32_t dataState = 4, dataStart = 2, spinning = 1, found = 15, support = 15;
   bool defaults = true, evaluateOk = true;
+  std::u16string path = u"\\\\.\\PhysicalDrive0";
+  int pathAsks = 0;
   int evaluations = 0, supportAsks = 0;
   uint32_t lastWanted = 0;
   bool CheckTarget(int32_t& t, int32_t& n) override { return t = 1, n = 1, true; }
@@ -64,7 +66,7 @@ struct Diskwarn : IDiskwarn {
   bool DataServiceState(int32_t& s, int32_t& t) override { return s = dataState, t = dataStart, true; }
   bool StartService() override { return dataState = 4, true; }
   bool MotorSpinning(const std::u16string&, int32_t& s) override { return s = spinning, true; }
-  bool DiskPath(std::u16string& p) override { return p = u"\\\\.\\PhysicalDrive0", true; }
+  bool DiskPath(std::u16string& p) override { return ++pathAsks, p = path, true; }
   bool DefaultTimes(uint32_t& a, uint32_t& d) override { return a = 60, d = 120, defaults; }
   bool SupportInfo(int32_t& f) override { return ++supportAsks, f = support, true; }
   bool Evaluate(int, uint32_t wanted, int32_t& f) override {
@@ -123,7 +125,7 @@ TEST_F(HddModule, HourlyWindowWhileTheDiskSpins) {
     int hour, minute, spinning;
     uint32_t result;
   } steps[] = {{10, 7, 1, kit::kCheckKeep}, {11, 2, 0, kit::kCheckKeep}, {11, 2, 1, kit::kCheckPage},
-               {11, 4, 1, kit::kCheckKeep}, {12, 0, 1, kit::kCheckKeep}};  // the 11:02 page is still listed
+               {11, 4, 1, kit::kCheckKeep}, {12, 0, 1, kit::kCheckPage}};  // a listed page is answered again
   for (const Step& s : steps) {
     platform.now.hour = s.hour, platform.now.minute = s.minute, dw.spinning = s.spinning;
     EXPECT_EQ(m.AutoCheck(100).result, s.result) << s.hour << ":" << s.minute;
@@ -138,6 +140,43 @@ TEST_F(HddModule, HourlyWindowWhileTheDiskSpins) {
   platform.now.hour = 14;
   EXPECT_EQ(off.AutoCheck(100).result, kit::kCheckKeep);
   EXPECT_EQ(off.ManualCheck(100).result, kit::kCheckPage);
+}
+
+// The line follows the disk: a check now that answered the stopped-service notice replaced the
+// listed page on the host's list without a close, and the next hourly check still answers.
+TEST_F(HddModule, AutomaticChecksGoOnAfterTheLineWasReplaced) {
+  Start();
+  platform.now.hour = 11, platform.now.minute = 2;
+  const kit::CheckAnswer first = m.AutoCheck(100);
+  ASSERT_EQ(first.result, kit::kCheckPage);
+  dw.dataState = 1, dw.dataStart = 3;
+  EXPECT_EQ(m.ManualCheck(100).result, kCheckAction | kNotifyPersistent);
+  dw.dataState = 4, dw.dataStart = 2;
+  dw.found = kShock;
+  platform.now.hour = 12, platform.now.minute = 1;
+  const kit::CheckAnswer next = m.AutoCheck(100);
+  ASSERT_EQ(next.result, kit::kCheckPage);
+  EXPECT_EQ(next.text, u"1 Notification About Hard Disk Usage.");
+  EXPECT_TRUE(Content(files, first.page).empty()) << "the replaced page's file goes";
+  dw.found = 0;
+  platform.now.hour = 13;
+  EXPECT_EQ(m.AutoCheck(100).result, kit::kCheckNothing) << "the disk is quiet: the line goes";
+}
+
+// A viewer slow at logon gave no disk path: the hourly check asks for it again until it has one.
+TEST_F(HddModule, EmptyDiskPathIsAskedAgain) {
+  dw.path.clear();
+  Start();
+  EXPECT_EQ(dw.pathAsks, 1);
+  platform.now.hour = 11, platform.now.minute = 2;
+  EXPECT_EQ(m.AutoCheck(100).result, kit::kCheckNothing);
+  EXPECT_EQ(dw.pathAsks, 2);
+  dw.path = u"\\\\.\\PhysicalDrive0";
+  EXPECT_EQ(m.AutoCheck(100).result, kit::kCheckPage);
+  EXPECT_EQ(dw.pathAsks, 3);
+  platform.now.hour = 12;
+  m.AutoCheck(100);
+  EXPECT_EQ(dw.pathAsks, 3) << "asked no more once known";
 }
 
 // Start-up makes one pipe request (the disk path); the support flags are asked at their first
@@ -195,9 +234,12 @@ TEST_F(HddModule, SuppressionStoppedServiceAndFailures) {
   EXPECT_EQ(la.result, 0);
   EXPECT_EQ(la.manualFor, kShock);
 
-  // A failed evaluation that found something still shows it.
+  // A failed evaluation shows nothing: the library answers success whenever it has events to
+  // show, and fails when the viewer refused their report.
   dw.evaluateOk = false;
   dw.found = kShock;
+  EXPECT_EQ(m.ManualCheck(100).result, kit::kCheckNothing);
+  dw.evaluateOk = true;
   EXPECT_EQ(m.ManualCheck(100).result, kit::kCheckPage);
 
   // A manual check that finds nothing leaves the listed page alone.

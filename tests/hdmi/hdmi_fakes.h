@@ -78,6 +78,8 @@ class Host : public hdmi::IHostLink {
   void PostClosePopup() override { events.push_back("closepopup"); }
   void StartTimer() override { events.push_back("timer"); }
   void WithdrawLine() override { events.push_back("withdraw"); }
+  void KeepLine() override { events.push_back("keep"); }
+  void PostDetect() override { events.push_back("detect"); }
   bool PanelOpen() override { return panel; }
   void DestroyPanel() override {
     events.push_back("destroypanel");

@@ -230,8 +230,9 @@ TEST(HdmiModule, UnpluggingWithdraws) {
 }
 
 // The module's own resolution change (which Windows announces with WM_DISPLAYCHANGE while
-// it is made) does not run the detection again.
-TEST(HdmiModule, OwnChangeDoesNotDetectAgain) {
+// it is made) does not run the detection within it, but once it is over: a television
+// plugged in meanwhile is not missed.
+TEST(HdmiModule, DisplayChangeDuringOwnChangeIsDetectedAfter) {
   Rig r(kTvKind1);
   int nested = 0;
   r.opener.onWrite = [&](const std::string&) {
@@ -241,7 +242,49 @@ TEST(HdmiModule, OwnChangeDoesNotDetectAgain) {
   r.module.Detect();
   EXPECT_EQ(nested, 2);
   EXPECT_EQ(r.opener.opens, 1);
+  EXPECT_EQ(r.host.Take(), (Events{"detect", "timer"}));
+
+  // Meanwhile the arrangement became an extended desktop: the posted detection finds it.
+  r.opener.onWrite = nullptr;
+  r.opener.Plug(kExtended);
+  r.module.OnDisplayChange();
+  EXPECT_EQ(r.store.known[u"ABC1234#5#1#2"], 1u);
+  EXPECT_EQ(r.module.CurrentKey(), u"ABC1234#5#1#2");
   EXPECT_EQ(r.host.Take(), Events{"timer"});
+}
+
+// Plugged in again before the host's tick took the withdrawal: the new notice keeps the line.
+TEST(HdmiModule, ReplugBeforeTheHostsTickKeepsTheLine) {
+  Rig r(kTvKind1);
+  r.module.Detect();
+  ASSERT_EQ(r.Trigger().result, hdmi::kCheckAction);
+  r.host.Take();
+  r.opener.Plug(kPanelOnly);
+  r.module.OnDisplayChange();
+  EXPECT_EQ(r.host.Take(), Events{"withdraw"});
+  r.opener.Plug(kTvKind1);
+  r.module.OnDisplayChange();
+  EXPECT_EQ(r.host.Take(), Events{"timer"});
+  ASSERT_EQ(r.Trigger().result, hdmi::kCheckAction);
+  EXPECT_EQ(r.host.Take(), (Events{"check", "keep"}));
+}
+
+// The panel marks the monitor present now: a television notified and gone, then one handled
+// before, and the panel opened from the settings page marks only the second.
+TEST(HdmiModule, PanelMarksThePresentMonitorOnly) {
+  Rig r(Single("ABC1234 cea"));
+  r.module.Detect();
+  ASSERT_EQ(r.Trigger().result, hdmi::kCheckAction);
+  r.opener.Plug(kPanelOnly);
+  r.module.OnDisplayChange();
+  EXPECT_EQ(r.module.CurrentKey(), u"");
+  r.store.known[u"DEF5678#1#0#1"] = 2;
+  r.opener.Plug(Single("DEF5678 cea"));
+  r.module.OnDisplayChange();
+  ASSERT_TRUE(r.module.ShowPanelFromSettings());
+  r.module.PanelOpened();
+  EXPECT_EQ(r.store.known[u"ABC1234#1#0#1"], 1u) << "never handled";
+  EXPECT_EQ(r.store.known[u"DEF5678#1#0#1"], 2u);
 }
 
 // The panel: resolution buttons with scaling for the maker's televisions, the revert through

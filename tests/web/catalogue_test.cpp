@@ -174,6 +174,7 @@ class CatalogueEntries : public ::testing::Test {
   TempRoot root;
   web::NativeFileSystem files{root.path()};
   web::NativeCatalogueDisk disk{root.path()};
+  FakeRedirection redirection;
   web::Catalogue catalogue;
 
   void SetUp() override {
@@ -188,7 +189,7 @@ class CatalogueEntries : public ::testing::Test {
   }
   void Evaluate() {
     web::FilterPorts ports{windows, registry, files, drivers, batteries};
-    web::EvaluateCatalogue(catalogue, machine, ports, disk);
+    web::EvaluateCatalogue(catalogue, machine, ports, redirection, disk);
   }
   enum State { Hidden, Info, UpToDate, Needed };
   State Judge(const std::string& markers) {
@@ -427,7 +428,8 @@ TEST(CatalogueLoad, FailuresAreToldApart) {
   FakeBatteries batteries;
   web::NativeFileSystem files(root.path());
   web::FilterPorts filter{windows, registry, files, drivers, batteries};
-  web::CataloguePorts ports{xml, served, disk, anchors, disk, sjis, filter};
+  FakeRedirection redirection;
+  web::CataloguePorts ports{xml, served, disk, anchors, disk, sjis, filter, redirection};
   web::Machine machine{u"QZ-AB12CD34", u"9K12304567", {}, {}};
   const web::CatalogueSource source{u"http://s/wkpt.xml", "http://faq/", "%sdl?c=%S", u"C:\\m\\wkptrss.dll"};
   web::Catalogue catalogue;
@@ -453,3 +455,58 @@ TEST(CatalogueLoad, FailuresAreToldApart) {
   EXPECT_TRUE(disk.Read(page, 1 << 20));
 }
 }  // namespace
+
+namespace {
+// A disk where one file exists only in the native System32; a 32-bit process on 64-bit
+// Windows finds SysWOW64 under that name while its redirection is on.
+struct SystemFolders : web::IFileSystem {
+  FakeRedirection& redirection;
+  bool wow64Process;
+  int searchesWhileOff = 0;
+  SystemFolders(FakeRedirection& r, bool wow64) : redirection(r), wow64Process(wow64) {}
+  std::optional<web::LocalStamp> FirstWriteTime(const std::u16string& path) override {
+    if (redirection.off) ++searchesWhileOff;
+    const bool redirected = wow64Process && !redirection.off;
+    if (path != u"C:\\Windows\\System32\\drivers\\twpad.sys" || redirected) return std::nullopt;
+    return web::LocalStamp{2014, 6, 1, 9, 0, 0, 0};
+  }
+  std::optional<std::string> ReadHead(const std::u16string&, std::size_t) override { return std::nullopt; }
+};
+}  // namespace
+
+TEST(CatalogueFiles, System32IsTheSystemsOwnFromVistaOn64BitWindows) {
+  const struct {
+    const char* what;
+    web::WindowsRelease release;
+    bool wow64Process;
+    bool upToDate;  // the file was found, and is newer than the entry's date
+  } cases[] = {
+      {"32-bit module, 64-bit 7", {WINVER_7, ARCH_64BIT, 1, 1}, true, true},
+      {"32-bit module, 64-bit Vista", {WINVER_VISTA, ARCH_64BIT, 2, 6}, true, true},
+      {"64-bit module, 64-bit 8.1", {WINVER_81, ARCH_64BIT, 0, 6}, false, true},
+      {"32-bit 7", {WINVER_7, ARCH_X86, 1, 1}, false, true},
+      // XP x64 keeps the redirection: System32 is the 32-bit folder there.
+      {"32-bit module, XP x64", {WINVER_XP, ARCH_64BIT, 2, 0}, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeWindows windows;
+    windows.release = c.release;
+    FakeRegistry registry;
+    FakeDrivers drivers;
+    FakeBatteries batteries;
+    FakeRedirection redirection;
+    redirection.wow64Process = c.wow64Process;
+    SystemFolders files(redirection, c.wow64Process);
+    web::FilterPorts ports{windows, registry, files, drivers, batteries};
+    FeedItem e;
+    e.files = {{u"C:\\Windows\\System32\\drivers\\twpad.sys", u"2014/03/01", std::nullopt}};
+    e.drivers = {{u"Velmorant Pad", u"1.0.0.0", std::nullopt}};  // searched with redirection back on
+    drivers.versions[u"Velmorant Pad"] = u"1.0.0.0";
+    web::JudgeCatalogueEntries({&e}, web::Machine{}, ports, redirection);
+    EXPECT_EQ(web::UpToDate(e), c.upToDate);
+    EXPECT_EQ(web::Needed(e), !c.upToDate);
+    EXPECT_FALSE(redirection.off) << "restored after the search";
+    EXPECT_EQ(files.searchesWhileOff, c.wow64Process && c.upToDate ? 1 : 0);
+  }
+}

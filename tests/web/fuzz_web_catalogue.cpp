@@ -31,6 +31,10 @@ struct Drivers : web::IDrivers {
 struct Batteries : web::IBatteryPacks {
   std::vector<web::BatteryPack> Packs() override { return {{u"QZ-BATT12", 14030904567u}}; }
 };
+struct Redirection : web::IFileRedirection {
+  bool Disable() override { return true; }
+  void Revert() override {}
+};
 // Folders always made, files present when their name is short.
 struct Disk : web::IDownloadDisk {
   std::u16string DownloadRoot() override { return u"C:\\AppData\\Velmorant\\"; }
@@ -52,12 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Drivers drivers;
   Batteries batteries;
   Disk disk;
+  Redirection redirection;
   web::FilterPorts ports{windows, registry, files, drivers, batteries};
   web::Catalogue catalogue;
   web::AddEntry(catalogue, u"http://faq.example/faq/docs/a", u"<t>", markers, disk.DownloadRoot(), disk);
   web::AddEntry(catalogue, u"http://faq.example/faq/docs/b", u"b", std::nullopt, disk.DownloadRoot(), disk);
   web::Machine machine{u"QZ-AB12CD34", u"9K12304567", {}, {}};
-  web::EvaluateCatalogue(catalogue, machine, ports, disk);
+  web::EvaluateCatalogue(catalogue, machine, ports, redirection, disk);
   for (const web::FeedItem& e : catalogue.entries)
     for (const web::DownloadFile& d : e.downloads)
       if (d.localPath.find(u"..") != std::u16string::npos || d.localPath.find(u'/') != std::u16string::npos)

@@ -44,6 +44,19 @@ struct FakeDrivers : web::IDrivers {
   }
 };
 
+// WOW64 file-system redirection as documented: only a 32-bit process on 64-bit Windows has it
+// (and can switch it off for its thread); elsewhere the disable call fails.
+struct FakeRedirection : web::IFileRedirection {
+  bool wow64Process = false;
+  bool off = false;
+  int reverts = 0;
+  bool Disable() override { return off = wow64Process; }
+  void Revert() override {
+    off = false;
+    ++reverts;
+  }
+};
+
 struct FakeBatteries : web::IBatteryPacks {
   std::vector<web::BatteryPack> packs;
   int reads = 0;

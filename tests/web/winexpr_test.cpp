@@ -1,13 +1,18 @@
 // The "wkpt:os" expression against Windows releases, editions, processors and service packs.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "common/core/winversion_rules.h"
 #include "modules/web/web_filter.h"
 
 namespace {
-// Product types as GetProductInfo answers.
+// Product types as GetProductInfo answers: Vista's, and those of 7 to 8.1.
 constexpr uint32_t kUltimate = 1, kHomePremium = 3, kEnterprise = 4, kBusiness = 6, kBusinessN = 16,
-                   kProfessional = 48, kCore = 101;
+                   kHomePremiumN = 26, kUltimateN = 28, kProfessional = 48, kProfessionalN = 49, kCoreN = 98,
+                   kCoreSingleLanguage = 100, kCore = 101;
 
 struct Case {
   const char16_t* expression;
@@ -29,8 +34,10 @@ TEST(WindowsExpression, Table) {
   const web::WindowsRelease xp2{WINVER_XP, ARCH_X86, 2, 0};
   const web::WindowsRelease server2008r2{WINVER_SERVER2008R2, ARCH_64BIT, 1, kEnterprise};
   const web::WindowsRelease eightEnterprise{WINVER_8, ARCH_64BIT, 0, kEnterprise};
-  const web::WindowsRelease eightPro{WINVER_8, ARCH_64BIT, 0, kProfessional};
-  const web::WindowsRelease eightOneCore{WINVER_81, ARCH_64BIT, 0, kCore};
+  // What the edition query, asked as Vista, gives for 8 Pro and the 8.1 core edition.
+  const web::WindowsRelease eightPro{WINVER_8, ARCH_64BIT, 0, kBusiness};
+  const web::WindowsRelease eightOneCore{WINVER_81, ARCH_64BIT, 0, kHomePremium};
+  const web::WindowsRelease eightUltimateN{WINVER_8, ARCH_64BIT, 0, kUltimateN};
   const web::WindowsRelease eightOneBusinessN{WINVER_81, ARCH_X86, 0, kBusinessN};
   const web::WindowsRelease unknownArch{WINVER_7, ARCH_UNKNOWN, 1, kUltimate};
   const Case cases[] = {
@@ -67,8 +74,12 @@ TEST(WindowsExpression, Table) {
       {u"E.E", eightEnterprise, true},
       {u"E.EP", eightEnterprise, true},
       {u"E.BUP", eightEnterprise, false},
-      {u"E", eightPro, false},  // product types outside the four editions fail the token
-      {u"F", eightOneCore, false},
+      {u"E", eightPro, true},
+      {u"E.B", eightPro, true},
+      {u"E.P", eightPro, false},
+      {u"F", eightOneCore, true},
+      {u"F.P", eightOneCore, true},
+      {u"E", eightUltimateN, false},  // product types outside the four editions fail the token
       {u"F.B.0.I", eightOneBusinessN, true},
       {u"F.B.0.A", eightOneBusinessN, false},
       {u"E", eightOneBusinessN, false},
@@ -87,4 +98,69 @@ TEST(WindowsExpression, Table) {
         << std::string(e.begin(), e.end()) << " on release " << c.release.osType << " arch " << c.release.architecture
         << " sp " << c.release.servicePack << " product " << c.release.productType;
   }
+}
+
+namespace {
+// GetProductInfo as documented: on Vista and later it maps this Windows' product type onto
+// those of the version asked for, when that is older; a version below 6 is invalid; Windows
+// XP has no such function.
+struct Edition {
+  uint32_t major, minor, product;  // the running release and its own product type
+};
+
+class DocumentedProductInfo : public web::IProductInfo {
+ public:
+  explicit DocumentedProductInfo(const Edition& e) : e_(e) {}
+  std::optional<uint32_t> ProductType(uint32_t major, uint32_t minor, uint32_t, uint32_t) override {
+    if (e_.major < 6 || major < 6) return std::nullopt;
+    if (major > 6 || minor > 0 || (e_.major == 6 && e_.minor == 0)) return e_.product;
+    switch (e_.product) {  // onto Vista's types
+      case kProfessional: return kBusiness;
+      case kProfessionalN: return kBusinessN;
+      case kCore:
+      case kCoreSingleLanguage: return kHomePremium;
+      case kCoreN: return kHomePremiumN;
+      default: return e_.product;
+    }
+  }
+
+ private:
+  Edition e_;
+};
+}  // namespace
+
+TEST(WindowsExpression, EditionAskedAsVista) {
+  const struct {
+    const char* what;
+    Edition edition;
+    web::WindowsRelease release;  // without the product type
+    std::vector<std::pair<const char16_t*, bool>> truth;
+  } cases[] = {
+      {"7 Professional", {6, 1, kProfessional}, {WINVER_7, ARCH_64BIT, 1, 0},
+       {{u"S", true}, {u"S.B.1.A", true}, {u"S.1.AX.3", true}, {u"S.P", false}, {u"S.E", false}}},
+      {"8 (core)", {6, 2, kCore}, {WINVER_8, ARCH_64BIT, 0, 0}, {{u"E", true}, {u"E.P.0", true}, {u"E.B", false}}},
+      {"8.1 Pro", {6, 3, kProfessional}, {WINVER_81, ARCH_X86, 0, 0},
+       {{u"F", true}, {u"F.B.I", true}, {u"F.U", false}, {u"F.B.A", false}}},
+      {"8.1 Enterprise", {6, 3, kEnterprise}, {WINVER_81, ARCH_64BIT, 0, 0},
+       {{u"F.E", true}, {u"F.BE", true}, {u"F.B", false}}},
+      // XP skips the edition: Home (VER_SUITE_PERSONAL) and Professional read alike.
+      {"XP Home", {5, 1, 0}, {WINVER_XP, ARCH_X86, 3, 0}, {{u"X", true}, {u"X.3", true}, {u"S", false}}},
+      {"XP Professional", {5, 1, 0}, {WINVER_XP, ARCH_X86, 2, 0}, {{u"X.2", true}, {u"X.3", false}, {u"V", false}}},
+      {"Vista Business", {6, 0, kBusiness}, {WINVER_VISTA, ARCH_X86, 2, 0},
+       {{u"V.B.2", true}, {u"V.BU", true}, {u"V.P", false}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DocumentedProductInfo info(c.edition);
+    web::WindowsRelease release = c.release;
+    release.productType = web::ExpressionEdition(c.edition.major, info);
+    for (const auto& [expression, expected] : c.truth) {
+      const std::u16string e = expression;
+      EXPECT_EQ(web::WindowsExpressionTrue(e, release), expected) << std::string(e.begin(), e.end());
+    }
+  }
+  // Asked with its own version, 7 Professional names none of the four editions.
+  DocumentedProductInfo seven({6, 1, kProfessional});
+  EXPECT_EQ(seven.ProductType(6, 1, 1, 0), kProfessional);
+  EXPECT_FALSE(web::WindowsExpressionTrue(u"S", {WINVER_7, ARCH_64BIT, 1, kProfessional}));
 }

@@ -81,7 +81,9 @@ int32_t DISKWARN_CALL Diskwarn_StartSysglanceService(HWND owner) {
 int32_t DISKWARN_CALL Diskwarn_CheckHddMotorStop(const wchar_t* devicePath, int32_t* spinning) {
   return Export([&] {
     bool on = false;
-    if (!devicePath || !*devicePath || !spinning || !dw::DiskSpinning(devicePath, on)) return false;
+    if (!devicePath || !spinning || !hdd::IsLocalDiskPath(reinterpret_cast<const char16_t*>(devicePath)) ||
+        !dw::DiskSpinning(devicePath, on))
+      return false;
     *spinning = on ? 1 : 0;
     return true;
   });
@@ -91,8 +93,10 @@ int32_t DISKWARN_CALL Diskwarn_GetHddFileName(wchar_t* buffer, int32_t capacity)
   return Export([&] {
     std::vector<uint8_t> reply;
     if (!dw::PipePathRequest(reply)) return false;
+    // Only a local disk's path is handed on: whoever answers on the pipe's name is not
+    // necessarily the viewer.
     const std::u16string path = hdd::PathFromReply(reply.data(), reply.size());
-    if (!path.empty()) kit::CopyText(path, reinterpret_cast<char16_t*>(buffer), capacity);
+    if (hdd::IsLocalDiskPath(path)) kit::CopyText(path, reinterpret_cast<char16_t*>(buffer), capacity);
     return true;
   });
 }
@@ -119,10 +123,9 @@ int32_t DISKWARN_CALL Diskwarn_GetSupportInfo(int32_t* supportFlags) {
 int32_t DISKWARN_CALL Diskwarn_CheckDiskwarnication(int32_t modelClass, int32_t wantedEvents, int32_t* foundEvents) {
   return Export([&] {
     if (!foundEvents) return false;
-    *foundEvents = 0;
     dw::EvaluationPorts ports;
     const hdd::Evaluation e = hdd::Evaluate(modelClass, static_cast<uint32_t>(wantedEvents), ports);
-    *foundEvents = static_cast<int32_t>(e.found);
+    if (e.ok) *foundEvents = static_cast<int32_t>(e.found);  // a failure leaves it as it was
     return e.ok;
   });
 }

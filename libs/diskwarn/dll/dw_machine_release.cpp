@@ -4,12 +4,16 @@
 #include <objbase.h>
 #include <setupapi.h>
 
+#include "common/win/system_library.h"
 #include "common/win/com_ptr.h"
 #include "common/win/winversion.h"
 #include "libs/diskwarn/dll/dw_machine.h"
 #include "libs/diskwarn/dll/dw_win.h"
 #include "libs/diskwarn/hdd_rules.h"
 #include "libs/diskwarn/viewer_elevation.h"
+
+// SetupAPI loads when a device is first looked up.
+#define SETUPAPI(function) TW_SYSTEM_FUNCTION(L"setupapi.dll", function)
 
 namespace dw {
 namespace {
@@ -105,16 +109,16 @@ bool SchemeSeconds(bool onMains, uint32_t& seconds) {
 
 bool PresentPciInstanceIds(std::vector<std::u16string>& ids) {
   ids.clear();
-  HDEVINFO set = SetupDiGetClassDevsW(nullptr, L"PCI", nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
+  HDEVINFO set = SETUPAPI(SetupDiGetClassDevsW)(nullptr, L"PCI", nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
   if (set == INVALID_HANDLE_VALUE) return false;
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof device;
-  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+  for (DWORD i = 0; SETUPAPI(SetupDiEnumDeviceInfo)(set, i, &device); ++i) {
     wchar_t id[512] = {};
-    if (SetupDiGetDeviceInstanceIdW(set, &device, id, 512, nullptr))
+    if (SETUPAPI(SetupDiGetDeviceInstanceIdW)(set, &device, id, 512, nullptr))
       ids.push_back(std::u16string(reinterpret_cast<const char16_t*>(id)));
   }
-  SetupDiDestroyDeviceInfoList(set);
+  SETUPAPI(SetupDiDestroyDeviceInfoList)(set);
   return true;
 }
 

@@ -5,6 +5,9 @@
 #include "libs/diskwarn/diskwarn.h"
 #include "libs/diskwarn/dll/dw_machine.h"
 
+static_assert(hdd::kPipeOpenFlags == (FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION),
+              "the pipe's flags are the platform's");
+
 namespace dw {
 namespace {
 
@@ -53,7 +56,7 @@ bool Request(uint8_t request, Handle& pipe) {
   for (int attempt = 0; attempt < 50; ++attempt) {
     if (attempt) Sleep(100);
     HANDLE h = CreateFileW(DISKWARN_PIPE_NAME, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OVERLAPPED, nullptr);
+                           hdd::kPipeOpenFlags, nullptr);
     pipe.reset(h);
     if (pipe) break;
   }
@@ -129,17 +132,20 @@ bool PipeRecordsRequest(int32_t& count, std::vector<uint8_t>& records) {
   return true;
 }
 
+// The viewer's services are 64-bit programs on 64-bit Windows: their key is read in the 64-bit
+// view, as the driver reads the default hibernation times.
 std::optional<std::u16string> ViewerValues::String(const char16_t* name) {
   wchar_t text[256] = {};
   DWORD size = sizeof text;
-  if (!CReg().ReadString(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), text, &size))
+  if (!CReg().ReadString64(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), text,
+                           &size))
     return std::nullopt;
   return std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
 std::optional<uint32_t> ViewerValues::Dword(const char16_t* name) {
   DWORD value = 0;
-  if (!CReg().ReadDword(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), &value))
+  if (!CReg().ReadDword64(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, reinterpret_cast<const wchar_t*>(name), &value))
     return std::nullopt;
   return value;
 }

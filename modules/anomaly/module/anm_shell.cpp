@@ -1,11 +1,14 @@
 #include "modules/anomaly/module/anm_shell.h"
 
+#include <shellapi.h>
+
 #include <fstream>
 #include <vector>
 
 #include "common/core/model_identity.h"
 #include "common/win/audit.h"
 #include "common/win/reg.h"
+#include "modules/kit/module/kit_com.h"
 #include "modules/kit/module/kit_msxml.h"
 
 namespace anm {
@@ -187,19 +190,27 @@ bool WinInstallSystem::FileExists(const std::u16string& path) {
   return true;
 }
 
-// The program by its full path and its own command line: no shell, no search.
+// The shell, not CreateProcessW: only it shows the consent prompt for an installer that asks
+// for elevation, and opens a package with the Windows Installer. The worker thread has no
+// message loop, so the call finishes its work before it returns (DDEWAIT, i.e. NOASYNC).
 bool WinInstallSystem::Start(const Command& c, uintptr_t& process) {
-  std::wstring line = L"\"" + std::wstring(Wide(c.file)) + L"\"";
-  if (!c.parameters.empty()) line += L" " + std::wstring(Wide(c.parameters));
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW;
-  si.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(Wide(c.file), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hThread);
-  process = reinterpret_cast<uintptr_t>(pi.hProcess);
+  kit::ComScope com;  // the shell may hand the file to a COM extension
+  const std::wstring file(Wide(c.file)), parameters(Wide(c.parameters));
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT;
+  info.lpFile = file.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) return false;
+  process = reinterpret_cast<uintptr_t>(info.hProcess);
   return true;
+}
+
+std::u16string WinInstallSystem::SystemFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  return n && n < MAX_PATH ? U16(folder) : std::u16string();
 }
 
 bool WinInstallSystem::Wait(uintptr_t process, uint32_t ms) {

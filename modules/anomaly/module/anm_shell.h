@@ -3,7 +3,9 @@
 #pragma once
 #include <windows.h>
 
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common/core/misc_packets.h"
@@ -65,8 +67,8 @@ class WinRepairRegistry : public IRepairRegistry {
   std::optional<std::u16string> StartupValue(const std::u16string& key, const std::u16string& name) override;
 };
 
-// The installer's programs started directly, the record's state read afresh, and the
-// start-up value written through the host's driver client.
+// The installer's programs started through the shell, the record's state read afresh, and
+// the start-up value written through the host's driver client.
 class WinInstallSystem : public IInstallSystem {
  public:
   explicit WinInstallSystem(MiscCommon::CMiscCommon* client) : client_(client) {}
@@ -75,6 +77,7 @@ class WinInstallSystem : public IInstallSystem {
   bool Wait(uintptr_t process, uint32_t ms) override;
   void Close(uintptr_t process) override;
   uint32_t NowMs() override { return GetTickCount(); }
+  std::u16string SystemFolder() override;
   Status StatusOf(RepairRecord& r) override { return InstallStatus(r, registry_); }
   bool StartupInPlace(const RepairRecord& r) override { return anm::StartupInPlace(r, registry_); }
   bool WriteStartup(const std::u16string& key, const std::u16string& name, const std::u16string& data) override;
@@ -82,6 +85,42 @@ class WinInstallSystem : public IInstallSystem {
  private:
   MiscCommon::CMiscCommon* client_;
   WinRepairRegistry registry_;
+};
+
+// What the repair worker hands the hidden window. The messages that announce it carry no
+// pointer: any program on the desktop can post those numbers, and then finds nothing here.
+template <class T>
+class Mailbox {
+ public:
+  void Put(T note) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    notes_.push_back(std::move(note));
+  }
+  T Take() {  // the oldest note, or an empty one
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (notes_.empty()) return T();
+    T note = std::move(notes_.front());
+    notes_.pop_front();
+    return note;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::deque<T> notes_;
+};
+
+// The worker's notes: the progress dialog's start and result, and the start-up entry the host's
+// thread writes for it (through the driver client, which belongs to that thread).
+struct StartNote {
+  std::u16string name;
+  uint32_t ms = 0;
+};
+struct ResultNote {
+  InstallResult result;
+};
+struct StartupWrite {
+  std::u16string key, name, data;
+  bool ok = false;
 };
 
 struct Shell {
@@ -101,6 +140,9 @@ struct Shell {
   HMODULE wts = nullptr;
   BOOL(WINAPI* registerSession)(HWND, DWORD) = nullptr;
   BOOL(WINAPI* unregisterSession)(HWND) = nullptr;
+  Mailbox<std::unique_ptr<StartNote>> starts;
+  Mailbox<std::unique_ptr<ResultNote>> results;
+  Mailbox<StartupWrite*> startupWrites;  // the worker's own, which it waits for
   // The progress dialog of the running repair.
   HWND progress = nullptr;
   std::wstring progressName;
@@ -111,6 +153,8 @@ struct Shell {
 inline Shell* TheShell() { return kit::Instance<Shell>::Get(); }
 
 LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// At unload: the progress dialog, the session registration, the hidden window and its class go.
+void CloseWindows(Shell& s);
 // Starts the repair worker for a record when none runs.
 void StartRepair(Shell& s, uint16_t id);
 INT_PTR CALLBACK SetupPageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

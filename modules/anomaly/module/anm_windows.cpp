@@ -8,6 +8,7 @@
 
 #include "modules/anomaly/anm_text_ids.h"
 #include "modules/anomaly/module/anm_shell.h"
+#include "common/win/system_library.h"
 
 namespace anm {
 namespace {
@@ -16,23 +17,11 @@ using kit::Wide;
 constexpr UINT kMsgWriteStartup = WM_APP + 5;
 constexpr UINT_PTR kTimerSession = 11, kTimerProgress = 10;
 
-// What the worker posts carries its own copies; the receiver owns them.
-struct StartNote {
-  std::u16string name;
-  uint32_t ms;
-};
-struct ResultNote {
-  std::u16string name;
-  InstallResult result;
-};
-struct StartupWrite {
-  std::u16string key, name, data;
-  bool ok = false;
-};
-
+// A note for the hidden window, and the bare message that has it taken.
 template <class T>
-void PostOwned(HWND window, UINT message, std::unique_ptr<T> note) {
-  if (PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(note.get()))) note.release();
+void PostNote(HWND window, UINT message, Mailbox<std::unique_ptr<T>>& box, std::unique_ptr<T> note) {
+  box.Put(std::move(note));
+  PostMessageW(window, message, 0, 0);
 }
 
 std::wstring Text(uint16_t id, std::initializer_list<std::u16string> args) {
@@ -47,7 +36,7 @@ bool RegisterSession(Shell& s, HWND window) {
 // The worker's side: questions on its own thread, the rest posted to the hidden window.
 class WorkerUi : public IRepairUi {
  public:
-  explicit WorkerUi(HWND hidden) : hidden_(hidden) {}
+  WorkerUi(Shell& s, HWND hidden) : s_(s), hidden_(hidden) {}
   bool Ask(uint16_t id, const std::u16string& name) override {
     return MessageBoxW(nullptr, Text(id, {name}).c_str(), kit::LoadText(IDS_ANM_CAPTION).c_str(),
                        MB_YESNO | MB_TOPMOST) == IDYES;
@@ -56,28 +45,35 @@ class WorkerUi : public IRepairUi {
     MessageBoxW(nullptr, Text(id, {name}).c_str(), kit::LoadText(IDS_ANM_CAPTION).c_str(), MB_OK | MB_TOPMOST);
   }
   void ProgressStart(const std::u16string& name, uint32_t ms) override {
-    PostOwned(hidden_, kMsgProgressStart, std::make_unique<StartNote>(StartNote{name.substr(0, kMaxField), ms}));
+    PostNote(hidden_, kMsgProgressStart, s_.starts,
+             std::make_unique<StartNote>(StartNote{name.substr(0, kMaxField), ms}));
   }
   void ProgressClose() override { PostMessageW(hidden_, kMsgProgressClose, 0, 0); }
-  void ProgressResult(const std::u16string& name, const InstallResult& r) override {
-    PostOwned(hidden_, kMsgProgressResult, std::make_unique<ResultNote>(ResultNote{name, r}));
+  // The dialog names the product as it was announced; the record may now carry its
+  // installed name.
+  void ProgressResult(const std::u16string&, const InstallResult& r) override {
+    PostNote(hidden_, kMsgProgressResult, s_.results, std::make_unique<ResultNote>(ResultNote{r}));
   }
 
  private:
+  Shell& s_;
   HWND hidden_;
 };
 
 // The driver client belongs to the host's thread: the worker's write is made there.
 class WorkerInstallSystem : public WinInstallSystem {
  public:
-  explicit WorkerInstallSystem(HWND hidden) : WinInstallSystem(nullptr), hidden_(hidden) {}
+  WorkerInstallSystem(Shell& s, HWND hidden) : WinInstallSystem(nullptr), s_(s), hidden_(hidden) {}
   bool WriteStartup(const std::u16string& key, const std::u16string& name, const std::u16string& data) override {
     StartupWrite w{key, name, data};
-    SendMessageW(hidden_, kMsgWriteStartup, 0, reinterpret_cast<LPARAM>(&w));
+    s_.startupWrites.Put(&w);
+    SendMessageW(hidden_, kMsgWriteStartup, 0, 0);
+    s_.startupWrites.Take();  // not taken (the window is gone): it must not outlive `w`
     return w.ok;
   }
 
  private:
+  Shell& s_;
   HWND hidden_;
 };
 
@@ -91,8 +87,8 @@ DWORD WINAPI Worker(LPVOID param) {
   Shell& s = *job->shell;
   kit::GuardedVoid([&] {
     s.module.Recheck();  // the page comes back with its buttons disabled
-    WorkerInstallSystem sys(s.link.hidden);
-    WorkerUi ui(s.link.hidden);
+    WorkerInstallSystem sys(s, s.link.hidden);
+    WorkerUi ui(s, s.link.hidden);
     RunRepair(std::move(job->record), sys, ui);
   });
   s.module.EndRepair();
@@ -105,7 +101,8 @@ void ShowResult(Shell& s, HWND dialog, const ResultNote& note) {
   SendDlgItemMessageW(dialog, IDC_ANM_PROGRESS_BAR, PBM_SETPOS, s.progressSeconds, 0);
   const OutcomeText t = Describe(note.result.outcome);
   s.offerRestart = t.offerRestart;
-  SetDlgItemTextW(dialog, IDC_ANM_PROGRESS_TEXT, Text(t.textId, {note.name, note.result.path}).c_str());
+  SetDlgItemTextW(dialog, IDC_ANM_PROGRESS_TEXT,
+                  Text(t.textId, {kit::U16(s.progressName.c_str()), note.result.path}).c_str());
   if (t.offerRestart) {
     ShowWindow(GetDlgItem(dialog, IDC_ANM_RESTART_NOW), SW_SHOW);
     ShowWindow(GetDlgItem(dialog, IDC_ANM_RESTART_LATER), SW_SHOW);
@@ -172,7 +169,9 @@ LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   const bool handled = kit::Guarded(false, [&] {
     Shell* s = TheShell();
     if (message == WM_CREATE) {
-      // The shell is not installed yet: the state comes through the creation parameter.
+      // The shell is not installed yet: the state comes through the creation parameter. Once
+      // it is, a WM_CREATE can only be another program's, and its pointer is not taken.
+      if (s) return false;
       s = static_cast<Shell*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
       s->wts = LoadLibraryW(L"wtsapi32.dll");
       if (s->wts) {
@@ -200,14 +199,15 @@ LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
           KillTimer(window, kTimerSession);
         return true;
       case kMsgProgressStart: {
-        std::unique_ptr<StartNote> note(reinterpret_cast<StartNote*>(lParam));
+        const std::unique_ptr<StartNote> note = s->starts.Take();
+        if (!note) return true;
         if (s->progress) DestroyWindow(s->progress);
         s->progressName = Wide(note->name);
         s->progressSeconds = note->ms / 1000;
         s->progressCount = 0;
         s->offerRestart = false;
         // The progress bar's library loads with the first repair, not with the host.
-        InitCommonControls();
+        TW_SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControls)();
         s->progress = CreateDialogParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(IDD_ANM_PROGRESS), nullptr,
                                          ProgressProc, 0);
         if (s->progress) ShowWindow(s->progress, SW_SHOW);
@@ -217,13 +217,13 @@ LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         if (s->progress) DestroyWindow(s->progress);
         return true;
       case kMsgProgressResult: {
-        std::unique_ptr<ResultNote> note(reinterpret_cast<ResultNote*>(lParam));
-        if (s->progress) ShowResult(*s, s->progress, *note);
+        const std::unique_ptr<ResultNote> note = s->results.Take();
+        if (note && s->progress) ShowResult(*s, s->progress, *note);
         return true;
       }
       case kMsgWriteStartup: {
-        auto* w = reinterpret_cast<StartupWrite*>(lParam);
-        w->ok = WinInstallSystem(s->client).WriteStartup(w->key, w->name, w->data);
+        if (StartupWrite* w = s->startupWrites.Take())
+          w->ok = WinInstallSystem(s->client).WriteStartup(w->key, w->name, w->data);
         return true;
       }
       default:
@@ -232,6 +232,17 @@ LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   });
   if (handled && message != WM_CREATE) return result;
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void CloseWindows(Shell& s) {
+  if (s.progress) DestroyWindow(s.progress);
+  if (s.link.hidden) {
+    KillTimer(s.link.hidden, kTimerSession);
+    if (s.unregisterSession) s.unregisterSession(s.link.hidden);
+    DestroyWindow(s.link.hidden);
+    s.link.hidden = nullptr;
+  }
+  UnregisterClassW(kWindowClass, kit::ModuleInstance());
 }
 
 namespace {

@@ -101,7 +101,14 @@ void WICKPOST_CALL WickpostHTMLOnClose(void) {
   });
 }
 
+// Unloaded by FreeLibrary (the host's thread, which owns the windows): nothing of the module
+// may stay behind to be called, so its windows, class and session registration go first.
+// wtsapi32 stays loaded: nothing is unloaded under the loader lock.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-  if (reason == DLL_PROCESS_DETACH && !reserved) kit::GuardedVoid([] { kit::Instance<Shell>::Set(nullptr); });
+  if (reason == DLL_PROCESS_DETACH && !reserved)
+    kit::GuardedVoid([] {
+      if (Shell* s = TheShell()) anm::CloseWindows(*s);
+      kit::Instance<Shell>::Set(nullptr);
+    });
   return TRUE;
 }

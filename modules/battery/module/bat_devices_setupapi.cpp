@@ -8,18 +8,22 @@
 
 #include <vector>
 
+#include "common/win/system_library.h"
 #include "modules/battery/module/bat_shell.h"
+
+// SetupAPI loads when a device is first looked up.
+#define SETUPAPI(function) TW_SYSTEM_FUNCTION(L"setupapi.dll", function)
 
 namespace bat {
 namespace {
 class DeviceInfoSet {
  public:
   DeviceInfoSet()
-      : set_(SetupDiGetClassDevsW(&GUID_DEVICE_BATTERY, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
+      : set_(SETUPAPI(SetupDiGetClassDevsW)(&GUID_DEVICE_BATTERY, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)) {}
   DeviceInfoSet(const DeviceInfoSet&) = delete;
   DeviceInfoSet& operator=(const DeviceInfoSet&) = delete;
   ~DeviceInfoSet() {
-    if (set_ != INVALID_HANDLE_VALUE) SetupDiDestroyDeviceInfoList(set_);
+    if (set_ != INVALID_HANDLE_VALUE) SETUPAPI(SetupDiDestroyDeviceInfoList)(set_);
   }
   HDEVINFO get() const { return set_; }
 
@@ -44,12 +48,12 @@ class File {
 // The interface's device path; empty when it cannot be read.
 std::wstring DevicePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& data) {
   DWORD size = 0;
-  SetupDiGetDeviceInterfaceDetailW(set, &data, nullptr, 0, &size, nullptr);
+  SETUPAPI(SetupDiGetDeviceInterfaceDetailW)(set, &data, nullptr, 0, &size, nullptr);
   if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) || size > 64 * 1024) return std::wstring();
   std::vector<BYTE> buffer(size);
   auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
   detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-  if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, nullptr, nullptr)) return std::wstring();
+  if (!SETUPAPI(SetupDiGetDeviceInterfaceDetailW)(set, &data, detail, size, nullptr, nullptr)) return std::wstring();
   return detail->DevicePath;
 }
 
@@ -77,7 +81,7 @@ class SetupApiDevices : public IBatteryDevices {
     for (DWORD i = 0; i < 100 && out.size() < max; ++i) {
       SP_DEVICE_INTERFACE_DATA data = {};
       data.cbSize = sizeof data;
-      if (!SetupDiEnumDeviceInterfaces(set.get(), nullptr, &GUID_DEVICE_BATTERY, i, &data)) break;
+      if (!SETUPAPI(SetupDiEnumDeviceInterfaces)(set.get(), nullptr, &GUID_DEVICE_BATTERY, i, &data)) break;
       const std::wstring path = DevicePath(set.get(), data);
       if (path.empty()) continue;
       File device(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,

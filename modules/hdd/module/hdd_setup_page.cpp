@@ -66,9 +66,9 @@ INT_PTR CALLBACK AdvancedProc(HWND d, UINT message, WPARAM wParam, LPARAM) {
 void Init(HWND d, hddm::Shell& s) {
   g_page.banner.Show(d, IDC_HDD_BANNER, {IDB_HDD_BANNER_96, IDB_HDD_BANNER_120, IDB_HDD_BANNER_144});
   g_page.suppressed = s.module.Suppressed();
-  const hddm::Settings& now = s.module.Current();
-  // Declining here leaves the switch as it is: the module reports the stopped service itself.
-  if (now.enable) ServiceReady(s, d);
+  hddm::Settings& now = s.module.Current();
+  // Without its data service the module cannot work: declining or failing switches it off.
+  if (now.enable && !ServiceReady(s, d)) now.enable = 0;
   CheckDlgButton(d, IDC_HDD_ENABLE, now.enable ? BST_CHECKED : BST_UNCHECKED);
   CheckRadioButton(d, IDC_HDD_AUTO, IDC_HDD_NO_AUTO, now.autoCheck ? IDC_HDD_AUTO : IDC_HDD_NO_AUTO);
   const uint32_t support = s.module.SupportFlags();

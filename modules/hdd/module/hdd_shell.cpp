@@ -28,9 +28,13 @@ bool DiskwarnLibrary::Load() {
       Resolve(dll_, "Diskwarn_GetHddFileName", path_) && Resolve(dll_, "Diskwarn_GetDefaultHibernateTime", defaults_) &&
       Resolve(dll_, "Diskwarn_GetSupportInfo", support_) && Resolve(dll_, "Diskwarn_CheckDiskwarnication", evaluate_))
     return true;
-  FreeLibrary(dll_);  // outside DllMain: WickpostInitialize
-  dll_ = nullptr;
+  Unload();
   return false;
+}
+
+void DiskwarnLibrary::Unload() {
+  if (dll_) FreeLibrary(dll_);
+  dll_ = nullptr;
 }
 
 bool DiskwarnLibrary::CheckTarget(int32_t& t, int32_t& n) { return checkTarget_(&t, &n) != 0; }

@@ -15,6 +15,8 @@ namespace hddm {
 class DiskwarnLibrary : public IDiskwarn {
  public:
   bool Load();
+  // Back out of a start that failed after Load (outside DllMain: WickpostInitialize).
+  void Unload();
   bool CheckTarget(int32_t& isTarget, int32_t& noExcluded) override;
   bool PipeServiceState(int32_t& state, int32_t& startType) override;
   bool DataServiceState(int32_t& state, int32_t& startType) override;

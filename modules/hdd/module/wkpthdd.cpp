@@ -57,8 +57,12 @@ INT_PTR CALLBACK SuppressedProc(HWND d, UINT message, WPARAM wParam, LPARAM lPar
     SetDlgItemTextW(d, IDC_HDD_SUPPRESSED_TEXT, reinterpret_cast<const wchar_t*>(lParam));
     return TRUE;
   }
-  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+  if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
     EndDialog(d, IsDlgButtonChecked(d, IDC_HDD_DONT_SHOW) == BST_CHECKED ? 2 : 1);
+    return TRUE;
+  }
+  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {  // the close box: nothing saved
+    EndDialog(d, 0);
     return TRUE;
   }
   return FALSE;
@@ -115,7 +119,10 @@ int WICKPOST_CALL WickpostInitialize(HWND host, ModuleInitInfo* info, wchar_t* e
     if (rc != 0) return rc;
     if (!shell->diskwarn.Load()) return MODULE_E_NOT_AVAILABLE;
     rc = shell->module.Attach(shell->diskwarn);
-    if (rc != 0) return rc;
+    if (rc != 0) {
+      shell->diskwarn.Unload();
+      return rc;
+    }
     info->checkInterval = 60;
     info->menuItemCount = 0;
     kit::Instance<hddm::Shell>::Set(std::move(shell));

@@ -69,6 +69,10 @@ void WinHostLink::StartTimer() { SetTimer(hidden, 1, 100, nullptr); }
 void WinHostLink::WithdrawLine() {
   if (info) info->checkInterval = 0;
 }
+void WinHostLink::KeepLine() {
+  if (info) info->checkInterval = CHECK_INTERVAL_NEVER;
+}
+void WinHostLink::PostDetect() { PostMessageW(hidden, kDetectMessage, 0, 0); }
 void WinHostLink::DestroyPanel() {
   if (panel) EndDialog(panel, 0);
   panel = nullptr;

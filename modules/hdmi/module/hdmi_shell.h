@@ -38,6 +38,8 @@ class WinHostLink : public IHostLink {
   void PostClosePopup() override;
   void StartTimer() override;
   void WithdrawLine() override;
+  void KeepLine() override;
+  void PostDetect() override;
   bool PanelOpen() override { return panel != nullptr; }
   void DestroyPanel() override;
   void PostPanelState(int state) override;
@@ -66,6 +68,9 @@ bool HelperAllowed();
 
 // The panel (dialog 129), modal; its result.
 INT_PTR ShowPanel(Shell& s, int state);
+
+// The hidden window's own message: a detection the module deferred.
+constexpr UINT kDetectMessage = WM_APP + 1;
 
 const wchar_t kModuleKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTHDMI";
 const wchar_t kKnownKey[] = L"Software\\Velmorant\\WICKPOST\\WKPTHDMI\\Known Monitors";

@@ -19,7 +19,7 @@ LRESULT CALLBACK HiddenProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   kit::GuardedVoid([&] {
     Shell* s = TheShell();
     if (!s) return;
-    if (message == WM_DISPLAYCHANGE) s->module.OnDisplayChange();
+    if (message == WM_DISPLAYCHANGE || message == hdmi::kDetectMessage) s->module.OnDisplayChange();
     if (message == WM_TIMER && wParam == 1) {
       KillTimer(window, 1);
       s->module.OnTimer();

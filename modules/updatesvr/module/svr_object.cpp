@@ -128,7 +128,7 @@ class Wkptcom final : public Iwkptcom {
       return PostMessageW(window, message, wParam, lParam) ? S_OK : LastError();
     });
   }
-  HRESULT STDMETHODCALLTYPE IsAdmin() override { return CAuthority().IsAdministrator() ? S_OK : E_ACCESSDENIED; }
+  HRESULT STDMETHODCALLTYPE IsAdmin() override { return CAuthority().HasAdministratorRights() ? S_OK : E_ACCESSDENIED; }
 
  private:
   // The object's own identity, which an aggregating object holds.

@@ -15,6 +15,7 @@
 #include "modules/kit/module/kit_win.h"
 #include "modules/web/module/web_resource_ids.h"
 #include "modules/web/web_update.h"
+#include "common/win/system_library.h"
 
 #ifndef BCM_SETSHIELD
 #define BCM_SETSHIELD 0x160C
@@ -453,7 +454,7 @@ bool WinUserRights::IsAdministrator() { return CAuthority().IsAdministrator(); }
 bool RunManager(HWND owner, ManagerSetup& setup) {
   if (!setup.ports || g_open.exchange(true)) return false;
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
-  InitCommonControlsEx(&controls);
+  TW_SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControlsEx)(&controls);
   {
     auto state = std::make_unique<ManagerState>(setup);
     DialogBoxParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(kDialogManager), owner, ManagerProc,

@@ -8,6 +8,9 @@
 #include "common/win/reg.h"
 #include "common/win/reg_key.h"
 #include "common/win/winversion.h"
+#include "common/win/system_library.h"
+
+#define SETUPAPI(function) TW_SYSTEM_FUNCTION(L"setupapi.dll", function)
 
 namespace web {
 namespace {
@@ -34,7 +37,7 @@ void SetProperty(IXMLDOMDocument2* doc, const wchar_t* name, bool on) {
 std::optional<std::u16string> DeviceText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
   wchar_t text[512] = {};
   DWORD type = 0;
-  if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, reinterpret_cast<BYTE*>(text),
+  if (!SETUPAPI(SetupDiGetDeviceRegistryPropertyW)(set, &device, property, &type, reinterpret_cast<BYTE*>(text),
                                          sizeof text - sizeof(wchar_t), nullptr) ||
       type != REG_SZ)
     return std::nullopt;
@@ -151,6 +154,15 @@ std::optional<LocalStamp> WinFileSystem::FirstWriteTime(const std::u16string& pa
                     local.wMilliseconds};
 }
 
+// Newer than 32-bit XP: typed here, as the headers of the oldest release do not declare them.
+bool WinFileRedirection::Disable() {
+  return TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", Wow64DisableWow64FsRedirection, BOOL(WINAPI*)(PVOID*))(&previous_);
+}
+
+void WinFileRedirection::Revert() {
+  TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", Wow64RevertWow64FsRedirection, BOOL(WINAPI*)(PVOID))(previous_);
+}
+
 std::optional<std::string> WinFileSystem::ReadHead(const std::u16string& path, std::size_t max) {
   HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -166,14 +178,14 @@ std::optional<std::string> WinFileSystem::ReadHead(const std::u16string& path, s
 }
 
 std::optional<std::u16string> SetupApiDrivers::DriverVersion(const std::u16string& name) {
-  HDEVINFO set = SetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+  HDEVINFO set = SETUPAPI(SetupDiGetClassDevsW)(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
   if (set == INVALID_HANDLE_VALUE) return std::nullopt;
   std::optional<std::u16string> version;
   SP_DEVINFO_DATA device = {sizeof device};
-  for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+  for (DWORD i = 0; SETUPAPI(SetupDiEnumDeviceInfo)(set, i, &device); ++i) {
     const auto description = DeviceText(set, device, SPDRP_DEVICEDESC);
     if (description != name && DeviceText(set, device, SPDRP_FRIENDLYNAME) != name) continue;
-    HKEY raw = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+    HKEY raw = SETUPAPI(SetupDiOpenDevRegKey)(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
     if (raw != INVALID_HANDLE_VALUE) {
       wchar_t text[128] = {};
       DWORD size = sizeof text - sizeof(wchar_t), type = 0;
@@ -185,13 +197,23 @@ std::optional<std::u16string> SetupApiDrivers::DriverVersion(const std::u16strin
     }
     break;  // the first device of that name decides
   }
-  SetupDiDestroyDeviceInfoList(set);
+  SETUPAPI(SetupDiDestroyDeviceInfoList)(set);
   return version;
+}
+
+std::optional<uint32_t> WinProductInfo::ProductType(uint32_t major, uint32_t minor, uint32_t spMajor,
+                                                    uint32_t spMinor) {
+  using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
+  DWORD type = 0;
+  const auto& getProductInfo = TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", GetProductInfo, GetProductInfoFn);
+  if (!getProductInfo(major, minor, spMajor, spMinor, &type)) return std::nullopt;
+  return type;
 }
 
 WindowsRelease WinWindows::Release() {
   const CWinVersion v;
-  return WindowsRelease{v.GetOsType(), v.GetArchitecture(), v.GetServicePack(), v.GetProductType()};
+  return WindowsRelease{v.GetOsType(), v.GetArchitecture(), v.GetServicePack(),
+                        ExpressionEdition(v.GetVersionInfo().dwMajorVersion, productInfo_)};
 }
 
 }  // namespace web

@@ -40,15 +40,35 @@ class WinFileSystem : public IFileSystem {
   std::optional<std::string> ReadHead(const std::u16string& path, std::size_t max) override;
 };
 
+// Wow64DisableWow64FsRedirection and its revert, looked up at run time: 32-bit Windows XP
+// has neither, and a 64-bit process has nothing to switch off.
+class WinFileRedirection : public IFileRedirection {
+ public:
+  bool Disable() override;
+  void Revert() override;
+
+ private:
+  void* previous_ = nullptr;
+};
+
 class SetupApiDrivers : public IDrivers {
  public:
   std::optional<std::u16string> DriverVersion(const std::u16string& name) override;
 };
 
-// CWinVersion's answers.
+// GetProductInfo, looked up at run time: Windows XP has none.
+class WinProductInfo : public IProductInfo {
+ public:
+  std::optional<uint32_t> ProductType(uint32_t major, uint32_t minor, uint32_t spMajor, uint32_t spMinor) override;
+};
+
+// CWinVersion's answers, with the edition as the Windows expression asks for it.
 class WinWindows : public IWindows {
  public:
   WindowsRelease Release() override;
+
+ private:
+  WinProductInfo productInfo_;
 };
 
 using kit::U16;

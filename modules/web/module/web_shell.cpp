@@ -121,7 +121,7 @@ std::u16string WinPageLocale::DateTimeText(const LocalStamp& t) {
 
 Shell::ManagerRun::ManagerRun(Shell& s)
     : filter(s.module.Filter()),
-      ports{s.xml, s.download, s.catalogueFiles, s.anchors, s.disk, s.codePage, filter} {
+      ports{s.xml, s.download, s.catalogueFiles, s.anchors, s.disk, s.codePage, filter, s.redirection} {
   const SearchSettings search = ReadSearchSettings(s.module.FaqBase());
   setup.source = CatalogueSource{s.module.CatalogueFeed(), search.base, search.format, kit::ModulePath()};
   setup.machine = s.module.MachineIdentity().machine;

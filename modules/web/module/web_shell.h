@@ -117,6 +117,7 @@ struct Shell {
   WinWindows windows;
   WinMachineRegistry registry;
   WinFileSystem files;
+  WinFileRedirection redirection;
   SetupApiDrivers drivers;
   WinHistoryFile history;
   kit::TempPageFiles<> pageFiles{L"WKP"};

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "modules/kit/module/kit_win.h"
+#include "common/win/system_library.h"
+#include "common/win/tick_count.h"
 
 namespace web {
 namespace {
@@ -55,7 +57,7 @@ void SetRowLabel(HWND dialog, int row, const std::u16string& label) {
 }
 
 // Whole seconds of a monotonic clock: the estimate needs only differences.
-uint64_t Seconds() { return GetTickCount64() / 1000; }
+uint64_t Seconds() { return tw::win::TickCount64() / 1000; }
 
 bool Restart() {
   HANDLE token = nullptr;
@@ -238,7 +240,7 @@ bool AcceptLicence(HWND owner, const std::vector<FeedItem>& entries) {
 INT_PTR RunProgress(HWND owner, std::vector<FeedItem>& entries, std::size_t capacity, ProgressWorker worker, void* context,
                     RestartPort restart) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
+  TW_SYSTEM_FUNCTION(L"comctl32.dll", InitCommonControlsEx)(&controls);
   auto state = std::make_unique<ProgressState>(entries, capacity, worker, context, restart);
   const INT_PTR result = DialogBoxParamW(kit::ModuleInstance(), MAKEINTRESOURCEW(kDialogProgress), owner, ProgressProc,
                                          reinterpret_cast<LPARAM>(state.get()));

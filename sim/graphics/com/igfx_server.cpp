@@ -7,6 +7,9 @@
 #include <olectl.h>
 #include <shlwapi.h>
 
+// The stand-ins run on Vista and later only (under Wine); the headers, set to XP, hide it.
+extern "C" WINADVAPI LONG WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey);
+
 #include <algorithm>
 #include <atomic>
 #include <memory>

@@ -247,7 +247,8 @@ TEST_F(Wkptanm, DeletedApplicationIsRepairedOnceForTwoClicks) {
   ASSERT_NE(page.find("<button type=\"button\" id=\"0\">Repair</button>"), std::string::npos);
   Show();
   const std::wstring result = Repair();
-  EXPECT_NE(result.find(L"installation is finished"), std::wstring::npos) << result;
+  EXPECT_NE(result.find(L"The \"Test <App>\" installation is finished"), std::wstring::npos)
+      << "named as announced, not by its installed name: " << result;
   EXPECT_FALSE(restartOffered_);
   EXPECT_EQ(InstallerRuns(), 1) << "two quick clicks, one installer";
   HKEY key = nullptr;
@@ -255,6 +256,33 @@ TEST_F(Wkptanm, DeletedApplicationIsRepairedOnceForTwoClicks) {
   RegCloseKey(key);
   Close();
   EXPECT_EQ(Check(), "") << "nothing left to repair";
+}
+
+// Another program on the desktop posts or sends the hidden window's own message numbers with
+// values of its choosing: nothing is taken for a pointer, nothing shows, the module goes on.
+TEST_F(Wkptanm, ForeignMessagesTakeNoPointers) {
+  Start("battery = red\nadaptor = recommended\n");
+  const HWND hidden = FindWindowW(L"WKPTANM_INTERNAL", nullptr);
+  ASSERT_NE(hidden, nullptr);
+  const LPARAM bogus = static_cast<LPARAM>(0x0DEAD000);
+  for (UINT message : {WM_APP + 1, WM_APP + 3}) PostMessageW(hidden, message, bogus, bogus);
+  SendMessageW(hidden, WM_APP + 5, 0, bogus);
+  SendMessageW(hidden, WM_CREATE, 0, bogus);
+  PumpUntil([] { return false; }, 300);
+  EXPECT_EQ(FindWindowW(L"#32770", L"Tellwick"), nullptr) << "no progress dialog";
+  EXPECT_NE(Check(), "") << "the red battery still shows";
+}
+
+// Unloaded, the module leaves no window, class or session registration behind to be called.
+TEST_F(Wkptanm, UnloadRemovesTheHiddenWindowAndItsClass) {
+  Start("battery = fine\nadaptor = recommended\n");
+  ASSERT_NE(FindWindowW(L"WKPTANM_INTERNAL", nullptr), nullptr);
+  const HMODULE module = dll_;
+  FreeLibrary(dll_);
+  dll_ = nullptr;
+  EXPECT_EQ(FindWindowW(L"WKPTANM_INTERNAL", nullptr), nullptr);
+  WNDCLASSW wc = {};
+  EXPECT_FALSE(GetClassInfoW(module, L"WKPTANM_INTERNAL", &wc));
 }
 
 TEST_F(Wkptanm, InstallerOutcomesEachHaveTheirMessage) {

@@ -9,6 +9,12 @@
 #include <thread>
 #include <vector>
 
+// The tests run on Vista and later only (under Wine); the headers, set to XP, hide these.
+extern "C" {
+WINADVAPI LONG WINAPI RegDeleteTreeW(HKEY key, LPCWSTR subKey);
+WINADVAPI LONG WINAPI RegDeleteKeyValueW(HKEY key, LPCWSTR subKey, LPCWSTR valueName);
+}
+
 namespace wintest {
 // A Unix path from the build as a Wine path on drive Z:.
 std::wstring WinePath(const char* unixPath);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "libs/diskwarn/diskwarn.h"
 #include "libs/diskwarn/dll/dw_machine.h"
@@ -18,6 +20,20 @@ std::wstring TempPath(const wchar_t* name) {
   wchar_t folder[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, folder);
   return std::wstring(folder) + name;
+}
+
+// A value of the viewer's key in one registry view, and its text when it is one.
+bool ViewerValue(const wchar_t* name, REGSAM view, std::wstring* text = nullptr) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
+    return false;
+  wchar_t buffer[128] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  const bool found =
+      RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  if (found && text) *text = buffer;
+  return found;
 }
 
 class DiskwarnDll : public testing::Test {
@@ -90,6 +106,11 @@ TEST_F(DiskwarnDll, ViewerRunningFindsEveryEventAndReportsThemInOrder) {
   EXPECT_EQ(spinning, 1);
   EXPECT_EQ(Get<Diskwarn_CheckHddMotorStopFn>("Diskwarn_CheckHddMotorStop")(L"", &spinning), 0);
 
+  // The viewer's key is in the 64-bit view, whichever build writes or reads it.
+  for (const wchar_t* name : {L"Diskwarn002", L"Diskwarn004"}) {
+    EXPECT_TRUE(ViewerValue(name, KEY_WOW64_64KEY)) << name;
+    EXPECT_FALSE(ViewerValue(name, KEY_WOW64_32KEY)) << name;
+  }
   uint32_t ac = 0, dc = 0;
   ASSERT_EQ(Get<Diskwarn_GetDefaultHibernateTimeFn>("Diskwarn_GetDefaultHibernateTime")(&ac, &dc), 1);
   EXPECT_EQ(ac, 60u);
@@ -114,7 +135,7 @@ TEST_F(DiskwarnDll, QuietDiskFindsNothing) {
   EXPECT_EQ(Log().find("report"), std::string::npos) << Log();
 }
 
-TEST_F(DiskwarnDll, StaleSampleIsRefreshedAndARefusedReportKeepsTheEvent) {
+TEST_F(DiskwarnDll, StaleSampleIsRefreshedAndTheEventReported) {
   Viewer("disk-stale.ini");
   // Wine's service manager answers a user-defined control with success whatever the service's
   // handler returns, so the refusal does not reach the library here (the rules' tests cover it).
@@ -122,11 +143,9 @@ TEST_F(DiskwarnDll, StaleSampleIsRefreshedAndARefusedReportKeepsTheEvent) {
   Evaluate(0, 2, found);
   EXPECT_EQ(found, 2) << "seen only in the new sample";
   EXPECT_NE(Log().find("control 144\nrefused 146\n"), std::string::npos) << Log();
-  wchar_t previous[128] = {};
-  DWORD size = sizeof previous;
-  ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, DISKWARN_VIEWER_KEY, L"Diskwarn001", RRF_RT_REG_SZ, nullptr, previous, &size),
-            ERROR_SUCCESS);
-  EXPECT_NE(std::wstring(previous).find(L"  7 110 30 40"), std::wstring::npos) << "the old newest moved back";
+  std::wstring previous;
+  ASSERT_TRUE(ViewerValue(L"Diskwarn001", KEY_WOW64_64KEY, &previous));
+  EXPECT_NE(previous.find(L"  7 110 30 40"), std::wstring::npos) << "the old newest moved back";
 }
 
 TEST_F(DiskwarnDll, FaultyViewer) {
@@ -174,6 +193,52 @@ TEST_F(DiskwarnDll, FaultyViewer) {
   EXPECT_TRUE(state == SERVICE_RUNNING || state == SERVICE_START_PENDING) << state;
   EXPECT_EQ(start, SERVICE_AUTO_START);
   DeleteFileW(accepted.c_str());
+}
+
+// Whoever takes the pipe's name first gets the request, and a path it answers that is not a
+// local disk's is neither handed on nor opened. (That it can only identify the caller rests on
+// the documented quality of service, rules_test: Wine grants impersonation whatever the client
+// asks, and the level it gave is recorded here.)
+TEST_F(DiskwarnDll, PipeSquatterOnlyIdentifiesAndItsPathIsRefused) {
+  Viewer("disk-no-pipe.ini");  // the viewer's pipe service is stopped: the name is free
+  HANDLE server = CreateNamedPipeW(DISKWARN_PIPE_NAME, PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 1024, 1024, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  std::atomic<bool> connected{false};
+  int level = -1;
+  std::thread squatter([&] {
+    if (!ConnectNamedPipe(server, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) return;
+    connected = true;
+    uint8_t request = 0xFF;
+    DWORD got = 0;
+    if (!ReadFile(server, &request, 1, &got, nullptr)) return;
+    if (ImpersonateNamedPipeClient(server)) {
+      HANDLE token = nullptr;
+      if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+        SECURITY_IMPERSONATION_LEVEL l = SecurityAnonymous;
+        DWORD size = sizeof l;
+        if (GetTokenInformation(token, TokenImpersonationLevel, &l, size, &size)) level = l;
+        CloseHandle(token);
+      }
+      RevertToSelf();
+    }
+    const wchar_t reply[] = L"\\\\server\\share\\disk";
+    DWORD written = 0;
+    WriteFile(server, reply, sizeof reply, &written, nullptr);
+    FlushFileBuffers(server);
+  });
+  int32_t ok = 0;
+  DWORD ms = 0;
+  EXPECT_EQ(Path(ok, ms), L"unchanged");
+  EXPECT_EQ(ok, 1) << "the request was written";
+  if (!connected) CloseHandle(CreateFileW(DISKWARN_PIPE_NAME, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  squatter.join();
+  CloseHandle(server);
+  EXPECT_TRUE(connected) << "the squatter answered";
+  RecordProperty("impersonation_level_on_wine", level);
+  int32_t spinning = -1;
+  EXPECT_EQ(Get<Diskwarn_CheckHddMotorStopFn>("Diskwarn_CheckHddMotorStop")(L"\\\\server\\share\\disk", &spinning), 0);
+  EXPECT_EQ(spinning, -1);
 }
 
 // The release variant's power-scheme reader on Wine, to say what Wine answers.

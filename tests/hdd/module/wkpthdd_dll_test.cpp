@@ -25,21 +25,25 @@ class Wkpthdd : public testing::Test {
     EXPECT_EQ(wintest::RunProgram(L"\"" + wintest::WinePath(VIEWER_EXE) + L"\" remove", out), 0) << out;
   }
   void Start(const char* scenario) {
+    ASSERT_EQ(Load(scenario), 0);
+    EXPECT_EQ(info_.checkInterval, 60u);
+  }
+  // The viewer as the scenario says, and the module loaded and initialised: its answer.
+  int Load(const char* scenario) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     std::string out;
-    ASSERT_EQ(wintest::RunProgram(L"\"" + wintest::WinePath(VIEWER_EXE) + L"\" install \"" + Scenario(scenario) +
+    EXPECT_EQ(wintest::RunProgram(L"\"" + wintest::WinePath(VIEWER_EXE) + L"\" install \"" + Scenario(scenario) +
                                       L"\" \"" + temp + L"sysglance_hdd.log\"",
                                   out),
               0)
         << out;
     SetEnvironmentVariableW(L"TELLWICK_SCENARIO", Scenario(scenario).c_str());
     dll_ = LoadLibraryW(wintest::WinePath(WKPTHDD_DLL).c_str());
-    ASSERT_NE(dll_, nullptr);
+    if (!dll_) return -1;
     info_ = ModuleInitInfo{sizeof(ModuleInitInfo), 3, 0, 0, 2, nullptr};
     wchar_t error[WICKPOST_ERROR_BUFFER] = {};
-    ASSERT_EQ(Get<WickpostInitializeFn>("WickpostInitialize")(nullptr, &info_, error, WICKPOST_ERROR_BUFFER), 0) << error;
-    EXPECT_EQ(info_.checkInterval, 60u);
+    return Get<WickpostInitializeFn>("WickpostInitialize")(nullptr, &info_, error, WICKPOST_ERROR_BUFFER);
   }
   void TearDown() override {
     if (dll_) FreeLibrary(dll_);
@@ -159,6 +163,47 @@ TEST_F(Wkpthdd, SettingsPageChangesNothingUntilApply) {
   EXPECT_EQ(UserValue(L"Enable"), 1u);
   ASSERT_EQ(Check("WickpostManualCheck"), static_cast<CheckResult>(CHECK_PAGE));
   EXPECT_EQ(text_, L"3 Notifications About Hard Disk Usage.");
+}
+
+// A viewer without its pipe service: the module is not available, and Diskwarn.dll goes again.
+TEST_F(Wkpthdd, NotAvailableStartFreesTheLibrary) {
+  // A started module keeps the library to the end of the process, so earlier tests left it
+  // loaded: it goes first (no module is loaded now).
+  for (int i = 0; i < 100 && GetModuleHandleW(L"Diskwarn.dll"); ++i) FreeLibrary(GetModuleHandleW(L"Diskwarn.dll"));
+  ASSERT_EQ(GetModuleHandleW(L"Diskwarn.dll"), nullptr);
+  EXPECT_EQ(Load("disk-no-pipe.ini"), MODULE_E_NOT_AVAILABLE);
+  EXPECT_EQ(GetModuleHandleW(L"Diskwarn.dll"), nullptr);
+}
+
+// Declining to start the viewer's stopped service on the settings page switches the module off.
+TEST_F(Wkpthdd, DecliningTheServiceOnTheSettingsPageSwitchesOff) {
+  Start("disk-stopped.ini");
+  {
+    wintest::BoxAnswer cancel(L"Tellwick", IDCANCEL);
+    wintest::SetupPageInSheet sheet(dll_, IDD_HDD_SETUP, Get<WickpostSetupDlgProcFn>("WickpostSetupDlgProc"));
+    EXPECT_NE(cancel.Text().find(L"Would you like to enable it now?"), std::wstring::npos);
+    EXPECT_EQ(IsDlgButtonChecked(sheet.page(), IDC_HDD_ENABLE), BST_UNCHECKED);
+  }
+  EXPECT_EQ(Get<WickpostIsEnableFn>("WickpostIsEnable")(), 0);
+}
+
+// The suppression dialog saves the settings on OK only; its close box saves nothing.
+TEST_F(Wkpthdd, SuppressionDialogSavesOnOkOnly) {
+  Start("disk-all.ini");
+  {
+    wintest::BoxAnswer close(L"Tellwick", IDCANCEL);
+    EXPECT_EQ(Click(L"shock_check", L"INPUT", TRUE), 1);
+    close.Text();
+  }
+  EXPECT_EQ(UserValue(L"SuppressDontShowNextDlg"), 0xDEADu);
+  EXPECT_EQ(UserValue(L"Enable"), 0xDEADu);
+  {
+    wintest::BoxAnswer ok;
+    EXPECT_EQ(Click(L"temperature_check", L"INPUT", TRUE), 1);
+    ok.Text();
+  }
+  EXPECT_EQ(UserValue(L"SuppressDontShowNextDlg"), 0u);
+  EXPECT_EQ(UserValue(L"Enable"), 1u);
 }
 
 TEST_F(Wkpthdd, HidingASectionForThisLogon) {

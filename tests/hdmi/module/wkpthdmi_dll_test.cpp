@@ -199,6 +199,25 @@ TEST_F(HdmiDll, UnpluggingWithdrawsTheLine) {
   EXPECT_EQ(info_.checkInterval, CHECK_INTERVAL_NEVER);
 }
 
+// Plugged in again before the host's next tick took the withdrawal: the notice that follows
+// keeps its line (the interval is back to never, so no automatic check takes it off).
+TEST_F(HdmiDll, ReplugBeforeTheTickKeepsTheLine) {
+  Plug(kTv);
+  ASSERT_EQ(Initialize(), 0);
+  std::wstring text, page;
+  uint16_t code = 0;
+  ASSERT_EQ(CheckWhenAsked(text, page, code), static_cast<CheckResult>(CHECK_ACTION));
+  const HWND hidden = FindWindowW(L"WKPTHDMI_INTERNAL", nullptr);
+  Plug("[display]\ndisplay0 = 0x400 1366 768 32 panel\n");
+  SendMessageW(hidden, WM_DISPLAYCHANGE, 32, MAKELPARAM(1366, 768));
+  ASSERT_EQ(info_.checkInterval, 0u);
+  Plug(kTv);
+  SendMessageW(hidden, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080));
+  ASSERT_EQ(CheckWhenAsked(text, page, code), static_cast<CheckResult>(CHECK_ACTION));
+  EXPECT_EQ(code, 3);
+  EXPECT_EQ(info_.checkInterval, CHECK_INTERVAL_NEVER);
+}
+
 // The settings page: "Notify" bound to its check box, saved to the user's key on Apply, and
 // the two buttons off while it is off. Without "SetupEnable" there is no page.
 TEST_F(HdmiDll, SettingsPage) {

@@ -9,7 +9,9 @@
 #include <map>
 
 #include "common/core/winversion_rules.h"
+#include "common/win/system_library.h"
 #include "modules/web/module/web_platform.h"
+#include "modules/web/web_catalogue.h"
 #include "tests/common/win/win_test_support.h"
 #include "tests/web/feed_dump.h"
 
@@ -85,6 +87,67 @@ TEST(WinAdapters, UninstallKeyInBothViews) {
 #else
   EXPECT_TRUE(registry.IsWow64()) << "Wine's prefix is 64-bit Windows";
   EXPECT_FALSE(registry.KeyExists(U(wide), false)) << "the 32-bit view does not see the 64-bit key";
+#endif
+}
+
+namespace {
+// A file written into the system's own System32, past the redirection of a 32-bit process.
+class NativeSystemFile {
+ public:
+  explicit NativeSystemFile(const wchar_t* name) {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    path_ = std::wstring(windows) + L"\\System32\\" + name;
+    Unredirected([&] {
+      HANDLE f = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      made_ = f != INVALID_HANDLE_VALUE;
+      if (made_) CloseHandle(f);
+    });
+  }
+  ~NativeSystemFile() {
+    Unredirected([&] { DeleteFileW(path_.c_str()); });
+  }
+  const std::wstring& path() const { return path_; }
+  bool made() const { return made_; }
+
+ private:
+  template <typename Fn>
+  static void Unredirected(Fn fn) {
+    PVOID previous = nullptr;
+    const bool off =
+        TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", Wow64DisableWow64FsRedirection, BOOL(WINAPI*)(PVOID*))(&previous);
+    fn();
+    if (off) TW_SYSTEM_FUNCTION_TYPED(L"kernel32.dll", Wow64RevertWow64FsRedirection, BOOL(WINAPI*)(PVOID))(previous);
+  }
+  std::wstring path_;
+  bool made_ = false;
+};
+
+struct NoPacks : web::IBatteryPacks {
+  std::vector<web::BatteryPack> Packs() override { return {}; }
+};
+}  // namespace
+
+TEST(WinAdapters, CatalogueFindsAFileOnlyInSystem32) {
+  NativeSystemFile file(L"twnative.dll");
+  ASSERT_TRUE(file.made());
+  web::WinWindows windows;
+  ASSERT_TRUE(web::CatalogueSearchesNativeFolders(windows.Release())) << "a 64-bit prefix, not in XP mode";
+  web::WinFileSystem files;
+#ifndef _WIN64
+  EXPECT_FALSE(files.FirstWriteTime(U(file.path()))) << "a 32-bit process sees SysWOW64 under that name";
+#endif
+  web::WinMachineRegistry registry;
+  web::SetupApiDrivers drivers;
+  NoPacks packs;
+  web::WinFileRedirection redirection;
+  web::FilterPorts ports{windows, registry, files, drivers, packs};
+  web::FeedItem e;
+  e.files = {{U(file.path()), u"2000/01/01", std::nullopt}};
+  web::JudgeCatalogueEntries({&e}, web::Machine{}, ports, redirection);
+  EXPECT_TRUE(web::UpToDate(e)) << "found, and newer than the entry's date";
+#ifndef _WIN64
+  EXPECT_FALSE(files.FirstWriteTime(U(file.path()))) << "redirection is back on after the search";
 #endif
 }
 

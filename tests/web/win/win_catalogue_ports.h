@@ -27,10 +27,11 @@ struct WinCataloguePorts {
   web::WinWindows windows;
   web::WinMachineRegistry registry;
   web::WinFileSystem fileSystem;
+  web::WinFileRedirection redirection;
   web::SetupApiDrivers drivers;
   NoBatteries batteries;
   web::FilterPorts filter{windows, registry, fileSystem, drivers, batteries};
-  web::CataloguePorts ports{xml, download, files, anchors, disk, sjis, filter};
+  web::CataloguePorts ports{xml, download, files, anchors, disk, sjis, filter, redirection};
 };
 
 }  // namespace wintest
