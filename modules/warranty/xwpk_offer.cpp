@@ -28,8 +28,8 @@ int64_t Offer::DaysNow() { return DaysSinceFirstStart(firstStart_, clock_.Now())
 
 bool Offer::InsideOfferYearNow() { return SetupEnabled() && InsideOfferYear(DaysNow()); }
 
-// An offer needs a first start-up date: without one the year cannot be told.
-bool Offer::IsEnabled() { return notify_ && firstStart_ && InsideOfferYearNow(); }
+// Without a first start-up date the year counts as still open: the user may switch it on.
+bool Offer::IsEnabled() { return notify_ && InsideOfferYearNow(); }
 
 bool Offer::OfferedToday() {
   // Once per run of the host, and once per calendar day across runs.
@@ -44,6 +44,9 @@ kit::CheckAnswer Offer::AutoCheck(int pageCapacity) {
   const bool forced = forced_;
   forced_ = false;
   if (!forced) {
+    // Nothing would make the host withdraw the line, and with it the files of a page the
+    // user still reads (who may just have ticked "do not show again").
+    if (onScreen_ && pages_.Held()) return kit::CheckAnswer{kit::kCheckKeep, u"", u"", 0};
     if (!IsEnabled()) return {};
     if (pages_.Held()) return kit::CheckAnswer{kit::kCheckKeep, u"", u"", 0};
     if (OfferedToday()) return {};
@@ -108,6 +111,7 @@ Offer::Made Offer::Prepare(int pageCapacity) {
   if (!pages_.Write(BuildPage(in)) || !pages_.Commit(pageCapacity)) return Made::Failed;
   text_ = definition->text;
   page_ = size;
+  ++generation_;
   return Made::Page;
 }
 
@@ -117,11 +121,20 @@ PageSize Offer::Page() {
   return PageFor(screen.width, screen.height);
 }
 
-void Offer::OnShow() { shownAt_ = clock_.Now(); }
+void Offer::OnShow() {
+  shownAt_ = clock_.Now();
+  onScreen_ = true;
+  shownGeneration_ = pages_.Held() ? generation_ : 0;
+}
 
 void Offer::OnClose() {
   Save();
-  pages_.Withdraw();
+  // A popup that still showed an older page: its files went when "show now" made the newer
+  // one, which the host lists now.
+  const bool stale = shownGeneration_ != 0 && shownGeneration_ != generation_;
+  onScreen_ = false;
+  shownGeneration_ = 0;
+  if (!stale) pages_.Withdraw();
 }
 
 ClickOutcome Offer::OnClick(const kit::PageClick& click) {

@@ -97,6 +97,12 @@ class Offer : public kit::IOfferSetup {
   bool offeredThisRun_ = false;
   bool forced_ = false;
   std::optional<kit::LocalTime> shownAt_;
+  bool onScreen_ = false;  // between the host's show and close of a popup
+
+  // Each page has its generation, so that closing a popup of an older page leaves the newer
+  // page's files alone.
+  uint32_t generation_ = 0;
+  uint32_t shownGeneration_ = 0;
 
   kit::PageFiles pages_;
   std::u16string text_;

@@ -46,8 +46,7 @@ std::u16string DateDigits(const kit::LocalTime& d) {
 std::optional<Definition> ParseDefinition(const std::u16string& content) {
   std::u16string lines[3];
   int found = 0;
-  size_t pos = 0;
-  while (pos <= content.size() && found < 3) {
+  for (size_t pos = 0; pos < content.size() && found < 3;) {
     size_t end = content.find(u'\n', pos);
     if (end == std::u16string::npos) end = content.size();
     std::u16string line = content.substr(pos, end - pos);
@@ -55,7 +54,9 @@ std::optional<Definition> ParseDefinition(const std::u16string& content) {
     while (!line.empty() && (line.back() == u' ' || line.back() == u'\t' || line.back() == u'\r' || line.back() == u'\n'))
       line.pop_back();
     if (line.size() > kMaxDefinitionLine) return std::nullopt;
-    if (!line.empty()) lines[found++] = std::move(line);
+    // The small screen's address is the line right after the normal one's, even blank:
+    // a normal screen needs none.
+    if (!line.empty() || found == 2) lines[found++] = std::move(line);
   }
   if (found < 3) return std::nullopt;
   return Definition{lines[0], lines[1], lines[2]};

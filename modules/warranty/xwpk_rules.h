@@ -44,8 +44,10 @@ struct Definition {
   std::u16string normalImage;  // the image's address for a normal screen
   std::u16string smallImage;   // and for a small one
 };
-// Lines end in "\n"; trailing blanks, tabs and carriage returns go; empty lines are skipped.
-// Nothing when fewer than three lines are left or a line is longer than 259 characters.
+// Lines end in "\n"; trailing blanks, tabs and carriage returns go. Empty lines before the
+// text and before the normal image's address are skipped; the small image's address is the
+// line after that, and may be empty. Nothing when a line is missing or longer than 259
+// characters.
 std::optional<Definition> ParseDefinition(const std::u16string& content);
 constexpr size_t kMaxDefinitionLine = 259;
 

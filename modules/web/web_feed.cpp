@@ -206,6 +206,8 @@ int ParseFeed(IXmlDocument& doc, std::vector<FeedItem>& items) {
 int LoadFeed(const std::u16string& location, IXmlDocument& doc, IFeedDownload& download,
              std::vector<FeedItem>& items) {
   items.clear();
+  // Without a parser the server is not to blame: no "not connected" notice, and no fetch.
+  if (!doc.Available()) return kFeedParseError;
   IXmlDocument::Load load = IXmlDocument::Load::Unreadable;
   if (IsWebAddress(location)) {
     std::u16string temp;

@@ -25,6 +25,8 @@ class IXmlDocument {
  public:
   enum class Load { Ok, Unreadable, Malformed };
   virtual ~IXmlDocument() = default;
+  // False when no parser can be made (the platform's XML library is missing or broken).
+  virtual bool Available() { return true; }
   // Loads a local file synchronously, replacing what was loaded before. Malformed: it was
   // read but is not well-formed XML (or carries a DTD, which a feed never needs).
   virtual Load LoadFile(const std::u16string& path) = 0;
@@ -100,7 +102,8 @@ int ParseFeed(IXmlDocument& doc, std::vector<FeedItem>& items);
 
 // Loads and parses a feed: a local file directly; an http: or https: address only through
 // the download port, whose waits are bounded. Number of items, kFeedParseError for a
-// document that is not well-formed, kFeedUnreachable when it cannot be read at all.
+// document that is not well-formed or without a parser to read it (nothing to tell the
+// user), kFeedUnreachable when it cannot be read at all.
 int LoadFeed(const std::u16string& location, IXmlDocument& doc, IFeedDownload& download, std::vector<FeedItem>& items);
 
 // The catalogue code of the first "wkpt:machines" entry whose pattern matches the whole model

@@ -2,6 +2,7 @@
 
 #include "modules/kit/guard.h"
 #include "modules/web/module/web_resource_ids.h"
+#include "modules/web/web_catalogue.h"
 #include "modules/web/web_identity.h"
 
 namespace web {
@@ -187,6 +188,9 @@ bool Module::ApplySettings(const Settings& edited) {
 void Module::Unload() {
   pages_.Withdraw();
   DeleteView();
+  // The update manager's catalogue page keeps its name across openings: it goes with the module.
+  const std::u16string temp = ports_.desktop.TempFolder();
+  if (!temp.empty()) ports_.desktop.DeleteViewFile(temp + kCataloguePageName);
 }
 
 }  // namespace web

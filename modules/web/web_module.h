@@ -25,7 +25,8 @@ class IDesktop {
   virtual ~IDesktop() = default;
   // The update manager, unless it is already open (tray item 2, the update button, resume).
   virtual void OpenUpdateManager() = 0;
-  // The same on a thread of its own, for the resume at the first check after a logon.
+  // The same once the current call has returned, for the resume at the first check after a
+  // logon.
   virtual void ResumeUpdateManager() = 0;
   // An information box.
   virtual void Inform(const std::u16string& text, const std::u16string& caption) = 0;

@@ -80,7 +80,7 @@ std::u16string PopupItem(const FeedItem& item, const Section& s, const std::u16s
   t += u".png\" alt=\"\">\n<a href=\"" + HtmlEscape(SafeLink(item.link.value_or(u"#"))) + u"\" target=\"_blank\"";
   // Following a support or topics link marks it read; an important notice stays.
   if (item.category != 1) t += u" id=\"a_" + Num(item.id) + u"\"";
-  t += u">\n" + HtmlEscape(item.title.value_or(u"(no title)")) + u"\n</a>\n</h3>\n\n";
+  t += u">\n" + HtmlEscape(item.title.value_or(u"(No Title)")) + u"\n</a>\n</h3>\n\n";
   t += u"<p>" + DescriptionHtml(item.description.value_or(u""), item.updateButton) + u"</p>\n";
   t += u"<p class=\"Date\">" + HtmlEscape(dateText) + u"</p>\n";
   t += u"<p class=\"CommandLink\"><input type=\"checkbox\" id=\"check_" + Num(item.id) +
@@ -119,7 +119,8 @@ std::u16string DescriptionHtml(const std::u16string& description, bool updateBut
   const std::size_t at = description.find(u"http:");
   std::size_t end = at == std::u16string::npos ? at : at + 5;
   if (at != std::u16string::npos)
-    while (end < description.size() && description[end] > u' ' && description[end] != 0x7F) ++end;
+    // An address is ASCII: Japanese text right after it, with no blank between, is not part of it.
+    while (end < description.size() && description[end] > u' ' && description[end] < 0x7F) ++end;
   if (at == std::u16string::npos || end == at + 5) {
     t = HtmlEscape(description);
   } else {

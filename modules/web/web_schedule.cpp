@@ -40,8 +40,9 @@ Decision Schedule::AutoCheck(Settings& settings, ISettingsStore& store, bool pen
     ++pollCounter_;
   } else {
     pollCounter_ = 0;
-    // Goes on after the page has been shown: the history keeps read items from coming back.
-    if (method == kMethodOnConnection && net.ServerAnswers()) due = true;
+    // Once a page was shown, a notice the user merely closed would come back every period:
+    // only a new connection (resume, unlock) opens the gate again.
+    if (method == kMethodOnConnection && !connectionGateClosed_ && net.ServerAnswers()) due = true;
   }
   d.due = due ? Due::Check : Due::Keep;
   return d;
@@ -51,6 +52,7 @@ void Schedule::OnHostMessage(uint32_t message, uintptr_t wParam) {
   if ((message == kWmPowerBroadcast && wParam == kPbtResumeSuspend) ||
       (message == kWmSessionChange && (wParam == kWtsConsoleConnect || wParam == kWtsSessionUnlock))) {
     pollCounter_ = 0;
+    connectionGateClosed_ = false;
   }
 }
 

@@ -52,11 +52,12 @@ class Schedule {
   Decision AutoCheck(Settings& settings, ISettingsStore& store, bool pending, IClock& clock, INetwork& net);
 
   // Resume from standby, console connection or unlock: the next on-connection check comes
-  // a full period later, when the network has settled.
+  // a full period later, when the network has settled, even after a page was shown.
   void OnHostMessage(uint32_t message, uintptr_t wParam);
 
   // The host showed one of the module's pages (its close then writes read marks back).
-  void OnPageShown() { pageShown_ = true; }
+  // It also closes the on-connection gate until the next resume, console connection or unlock.
+  void OnPageShown() { pageShown_ = connectionGateClosed_ = true; }
   bool PageShown() const { return pageShown_; }
 
   uint32_t pollCounter() const { return pollCounter_; }
@@ -70,6 +71,7 @@ class Schedule {
   };
   uint32_t pollCounter_ = 1;
   bool pageShown_ = false;
+  bool connectionGateClosed_ = false;
   // The day and configured time of the last fixed-time check: one per day per time.
   std::optional<Fired> lastFixed_;
 };

@@ -1,5 +1,7 @@
 #include "modules/web/web_update.h"
 
+#include "modules/web/update_script.h"
+
 #include "common/core/winversion_rules.h"
 
 namespace web {
@@ -151,7 +153,7 @@ std::optional<ManualFiles> ManualInstallFiles(const FeedItem& e, const std::u16s
   if (!manual.done || manual.localPath.size() <= prefix.size() || manual.localPath.compare(0, prefix.size(), prefix) != 0)
     return std::nullopt;
   if (!SafeFileName(std::u16string_view(manual.localPath).substr(prefix.size()))) return std::nullopt;
-  return ManualFiles{manual.localPath, folder};
+  return ManualFiles{manual.localPath, folder, QuoteArgument(folder)};
 }
 
 bool ResumeWanted(const std::vector<FeedItem>& entries) {

@@ -76,6 +76,9 @@ std::size_t SelectSelfUpdate(std::vector<FeedItem>& entries);
 // the entry's own folder under `root` (the downloads' root, with its trailing separator).
 struct ManualFiles {
   std::u16string manual, folder;
+  // explorer.exe's arguments: the folder quoted, so that a profile path with a comma or a
+  // blank stays one folder.
+  std::u16string explorerArguments;
 };
 std::optional<ManualFiles> ManualInstallFiles(const FeedItem& entry, const std::u16string& root);
 

@@ -274,6 +274,24 @@ TEST_F(ReminderTest, FailedQueryShowsNoQrCodeButThePlainAddress) {
   EXPECT_NE(page.find(">http://support.velmorant.example/s/maintain/guara4.html</a>"), std::string::npos);
 }
 
+// The QR bitmap cannot be written: the reminder still comes, with the plain address and no
+// image that would point at a missing or stale file.
+TEST_F(ReminderTest, FailedQrBitmapWriteShowsThePageWithoutTheCode) {
+  UsedFor(3);
+  files.failQr = true;
+  Make();
+  const CheckAnswer a = reminder->AutoCheck(100);
+  ASSERT_EQ(a.result, reg::kCheckPage);
+  EXPECT_FALSE(files.Has(u"/tmp/wkptreg.bmp"));
+  const std::string& page = files.disk.at(a.pagePath);
+  EXPECT_EQ(page.find("wkptreg.bmp"), std::string::npos);
+  EXPECT_EQ(page.find("class=\"QR\""), std::string::npos);
+  EXPECT_NE(page.find(">http://support.velmorant.example/s/maintain/guara4.html</a>"), std::string::npos);
+  reminder->OnShow();
+  reminder->OnClose();
+  EXPECT_EQ(files.disk.size(), 0u);
+}
+
 TEST_F(ReminderTest, OwnerOfferQrNeedsNoQuery) {
   store.model = "RX-7WQ2210HJ5800";
   UsedFor(3);

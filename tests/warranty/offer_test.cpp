@@ -174,14 +174,69 @@ TEST_F(OfferTest, TheYearIsReEvaluatedAtEveryCheck) {
   EXPECT_EQ(Auto().result, kit::kCheckNothing);
 }
 
-TEST_F(OfferTest, NoDateNoOfferEvenWhenSwitchedOn) {
+// Without a first start-up date the offer starts off; ticked, the module is on (so the host
+// stays after its settings sheet) and offers, with no date in the form.
+TEST_F(OfferTest, NoDateStartsOffAndTickingSwitchesItOn) {
   store.firstLogin.reset();
   ASSERT_EQ(Init(), 0);
   EXPECT_FALSE(offer.Notify());
+  EXPECT_FALSE(offer.IsEnabled());
   offer.Apply(true);
   EXPECT_TRUE(offer.Notify());
   EXPECT_EQ(store.notify, 1u);
+  EXPECT_TRUE(offer.IsEnabled());
+  const kit::CheckAnswer a = Auto();
+  ASSERT_EQ(a.result, kit::kCheckPage);
+  EXPECT_NE(files.disk.at(a.page).find("name=\"firstStartupDate\" value=\"\""), std::string::npos);
+}
+
+// "Show now" while a page is on screen: closing the old popup leaves the new page and its
+// image, which the host lists and opens next.
+TEST_F(OfferTest, ClosingAnOlderPopupKeepsTheNewerPage) {
+  ASSERT_EQ(Init(), 0);
+  const kit::CheckAnswer first = Auto();
+  ASSERT_EQ(first.result, kit::kCheckPage);
+  offer.OnShow();
+  offer.Force();
+  const kit::CheckAnswer second = offer.ManualCheck(100);
+  ASSERT_EQ(second.result, kit::kCheckPage);
+  ASSERT_NE(second.page, first.page);
+  offer.OnClose();
+  EXPECT_TRUE(files.Has(second.page));
+  EXPECT_EQ(ImageOf(second), "SMALL");
+  offer.OnShow();
+  offer.OnClose();
+  EXPECT_EQ(files.disk.size(), 0u) << "the newer page goes at its own close";
+}
+
+// The user ticks "do not show again" in the open page: automatic checks keep the line (an
+// empty answer would make the host withdraw it and the page's files) until the page closes.
+TEST_F(OfferTest, AutomaticChecksLeaveThePageOnScreenAlone) {
+  ASSERT_EQ(Init(), 0);
+  const kit::CheckAnswer a = Auto();
+  ASSERT_EQ(a.result, kit::kCheckPage);
+  offer.OnShow();
+  kit::PageClick click;
+  click.type = u"click";
+  click.tag = u"IMG";
+  click.id = u"xwpk_check";
+  click.src = u"file:///C:/Tellwick/xwpk_checkbox_on_sm.png";
+  offer.OnClick(click);
+  EXPECT_EQ(Auto().result, kit::kCheckKeep);
+  EXPECT_TRUE(files.Has(a.page));
+  offer.OnClose();
+  EXPECT_EQ(files.disk.size(), 0u);
   EXPECT_EQ(Auto().result, kit::kCheckNothing);
+}
+
+// A blank third line of the definition: a normal screen is still offered its image.
+TEST_F(OfferTest, BlankSmallImageLineStillOffersOnANormalScreen) {
+  net.server[kDefinition] = "Extended warranty\nhttps://support.example/big.png\n\n";
+  desktop.screen = {1600, 900};
+  ASSERT_EQ(Init(), 0);
+  const kit::CheckAnswer a = Auto();
+  ASSERT_EQ(a.result, kit::kCheckPage);
+  EXPECT_EQ(ImageOf(a), "BIG");
 }
 
 TEST_F(OfferTest, OfferedTodayInAnEarlierRunButShowNowStillShows) {

@@ -51,11 +51,13 @@ TEST(XwpkDefinition, ThreeLinesWithBlanksAndTrailingSpace) {
   } cases[] = {
       {u"Offer\nhttps://a/n.png\nhttps://a/s.png\n", true, u"Offer", u"https://a/n.png", u"https://a/s.png"},
       {u"Offer\r\nhttps://a/n.png\r\nhttps://a/s.png", true, u"Offer", u"https://a/n.png", u"https://a/s.png"},
-      {u"\n\n  \nOffer \t\n\nhttps://a/n.png  \r\n\t\nhttps://a/s.png\t\nmore\n", true, u"Offer", u"https://a/n.png",
+      {u"\n\n  \nOffer \t\n\nhttps://a/n.png  \r\nhttps://a/s.png\t\nmore\n", true, u"Offer", u"https://a/n.png",
        u"https://a/s.png"},
+      // A blank third line: no image for a small screen, a normal screen still gets its offer.
+      {u"Offer\nhttps://a/n.png\n\t\nhttps://a/s.png\n", true, u"Offer", u"https://a/n.png", u""},
       {u"  Offer\nx\ny\n", true, u"  Offer", u"x", u"y"},  // leading blanks stay
       {u"Offer\nhttps://a/n.png\n", false, nullptr, nullptr, nullptr},
-      {u"Offer\nhttps://a/n.png\n \t\r\n", false, nullptr, nullptr, nullptr},
+      {u"Offer\nhttps://a/n.png\n \t\r\n", true, u"Offer", u"https://a/n.png", u""},
       {u"", false, nullptr, nullptr, nullptr},
       {u"Offer\n" + std::u16string(259, u'a') + u"   \nc\n", true, u"Offer", nullptr, u"c"},
       {u"Offer\n" + std::u16string(260, u'a') + u"\nc\n", false, nullptr, nullptr, nullptr},

@@ -342,6 +342,18 @@ TEST_F(CatalogueEntries, DownloadPlanAndTheRefusedNames) {
   }
 }
 
+// "表" is 0x95 0x5C in Shift_JIS: its trail byte is a backslash's, and the name must still
+// come through whole, one file in the entry's own folder.
+TEST_F(CatalogueEntries, AShiftJisNameWithABackslashTrailByteStaysWhole) {
+  ASSERT_EQ(*sjis.Encode(u"表"), std::string("\x95\x5C"));
+  const FeedItem& e = Add("<!--PP=\"4.0\"--><!--IS=\"INST#x#y\"--><!--AU=\"4.0\"--><!--BV=\"V1.41L10\"-->"
+                          "<a href=\"http://dl/u\" id=\"update\"><!--US-->100<!--/US--><!--UF-->表.exe<!--/UF-->",
+                          "321");
+  ASSERT_EQ(e.downloads.size(), 1u);
+  EXPECT_EQ(e.downloads[0].localPath, u"C:\\AppData\\Velmorant\\321\\表.exe");
+  EXPECT_TRUE(web::SafeFileName(u"表.exe"));
+}
+
 TEST_F(CatalogueEntries, PageCellsSelectionAndEscaping) {
   const std::string need = "<!--BV=\"V1.41L10\"-->";
   const std::string files = "<a href=\"http://dl/u\" id=\"update\"><a href=\"http://dl/m\" id=\"manual\">"

@@ -233,6 +233,25 @@ TEST(FeedLoad, FetchesAnAddressThroughTheDownloadPortAndDeletesTheCopy) {
   }
 }
 
+// No XML parser: the check finds nothing (no lasting "not connected" notice) and fetches nothing.
+TEST(FeedLoad, WithoutAParserNothingIsFetchedAndNothingFound) {
+  struct NoParser : web::PugiDocument {
+    bool Available() override { return false; }
+  };
+  TempRoot root;
+  root.Write("good.xml", Feed(Item(1)));
+  for (const std::u16string& location : {std::u16string(u"HTTPS://support.example/s/wkpt.xml"), U(root.path() + "/good.xml")}) {
+    NoParser doc;
+    FakeDownload download;
+    download.root = &root;
+    download.body = Feed(Item(5));
+    std::vector<FeedItem> items(2);
+    EXPECT_EQ(web::LoadFeed(location, doc, download, items), web::kFeedParseError);
+    EXPECT_TRUE(items.empty());
+    EXPECT_TRUE(download.asked.empty());
+  }
+}
+
 TEST(Catalogue, TheFirstWholeMatchGivesTheCode) {
   web::PugiDocument doc;
   ASSERT_EQ(doc.LoadBytes(Feed("<wkpt:machines>"

@@ -252,6 +252,17 @@ TEST_F(WebModule, HistoryViewFromTheTrayMenu) {
   EXPECT_EQ(desktop.updateManagers, 1);
 }
 
+// Unloading takes the module's files: the popup page, the history view and the update
+// manager's catalogue page, which the manager leaves for its next opening.
+TEST_F(WebModule, UnloadDeletesTheCataloguePage) {
+  ASSERT_EQ(Start(), 0);
+  desktop.files[u"C:\\Temp\\wkptrsdl.htm"] = "<html>";
+  desktop.files[u"C:\\Temp\\other.htm"] = "<html>";
+  module->Unload();
+  EXPECT_EQ(desktop.files.count(u"C:\\Temp\\wkptrsdl.htm"), 0u);
+  EXPECT_EQ(desktop.files.count(u"C:\\Temp\\other.htm"), 1u);
+}
+
 TEST_F(WebModule, StartUpFailuresAndTheFirstRunText) {
   driver.identity[1] = "QZS10ABX";
   EXPECT_EQ(Start(), -252) << "no feed for this model";

@@ -80,6 +80,25 @@ TEST(PopupPage, FeedTextsAreEscapedAndScriptLinksDropped) {
   EXPECT_TRUE(Has(page, u"<base href=\"file:///C:/Program%20Files/Tellwick/wkptrss.dll\">"));
 }
 
+// An address followed straight by Japanese text ends where the ASCII ends; an item without a
+// title is named as the page names it.
+TEST(PopupPage, DescriptionLinkStopsAtJapaneseTextAndUntitledItems) {
+  const struct {
+    std::u16string description, html;
+  } cases[] = {
+      {u"詳しくはhttp://a.test/dl.htmlをご覧ください。",
+       u"詳しくは<a href=\"http://a.test/dl.html\" target=\"_blank\">http://a.test/dl.html</a> をご覧ください。"},
+      {u"http://a.test/x\u3000次へ", u"<a href=\"http://a.test/x\" target=\"_blank\">http://a.test/x</a> \u3000次へ"},
+      {u"see http://a.test/y here", u"see <a href=\"http://a.test/y\" target=\"_blank\">http://a.test/y</a>  here"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(web::DescriptionHtml(c.description, false), c.html);
+  FeedItem untitled = Item(12, 2);
+  untitled.title.reset();
+  Locale locale;
+  EXPECT_TRUE(Has(web::PopupPage({untitled}, web::CategorySwitches{true, true, true}, kModule, locale),
+                  u"id=\"a_12\">\n(No Title)\n</a>"));
+}
+
 TEST(PopupPage, SectionsFollowTheSwitchesAndCountTheUnreadItems) {
   std::vector<FeedItem> items{Item(1, 1), Item(2, 2), Item(3, 2), Item(4, 3), Item(5, 2)};
   items[2].suppressed = true;

@@ -100,14 +100,22 @@ TEST_F(ScheduleTest, OnConnectionPeriod) {
   EXPECT_EQ(CallsToCheck(), 13);
 }
 
-TEST_F(ScheduleTest, OnConnectionGoesOnAfterAPageWasShown) {
+// A page shown and closed is not announced again every period; a resume or an unlock
+// (a new connection) checks once more, a full period later.
+TEST_F(ScheduleTest, OnConnectionStopsOnceAPageWasShownUntilANewConnection) {
   Configure(kMethodOnConnection);
   ASSERT_EQ(CallsToCheck(), 12);
   // The check's page is held, then shown and closed by the user.
   for (int i = 0; i < 20; ++i) EXPECT_EQ(schedule.AutoCheck(settings, store, true, clock, net).due, Due::Keep);
   schedule.OnPageShown();
-  EXPECT_NE(CallsToCheck(), 0);
-  EXPECT_NE(CallsToCheck(), 0);
+  EXPECT_EQ(CallsToCheck(), 0);
+  for (const auto& wake : {std::make_pair(kWmPowerBroadcast, kPbtResumeSuspend), std::make_pair(kWmSessionChange, kWtsSessionUnlock)}) {
+    schedule.OnHostMessage(wake.first, wake.second);
+    EXPECT_EQ(CallsToCheck(), 13);
+    schedule.OnPageShown();
+    EXPECT_EQ(CallsToCheck(), 0);
+  }
+  EXPECT_TRUE(schedule.PageShown()) << "the read marks still go back at the page's close";
 }
 
 TEST_F(ScheduleTest, OnConnectionSkipsSilentlyWithoutServer) {

@@ -156,6 +156,12 @@ TEST(UpdateSelection, SelfUpdateManualInstallAndResume) {
   ASSERT_TRUE(files);
   EXPECT_EQ(files->manual, u"C:\\AppData\\Velmorant\\77\\f1");
   EXPECT_EQ(files->folder, u"C:\\AppData\\Velmorant\\77");
+  FeedItem commaProfile = manual;
+  const std::u16string profile = u"C:\\Users\\Doe, J\\AppData\\Velmorant\\";
+  commaProfile.downloads[1].localPath = profile + u"77\\f1";
+  const auto quoted = web::ManualInstallFiles(commaProfile, profile);
+  ASSERT_TRUE(quoted);
+  EXPECT_EQ(quoted->explorerArguments, u"\"C:\\Users\\Doe, J\\AppData\\Velmorant\\77\"") << "one folder for explorer";
   manual.downloads[1].done = false;
   EXPECT_FALSE(web::ManualInstallFiles(manual, root)) << "not downloaded";
   manual.downloads[1].done = true;
@@ -205,6 +211,22 @@ TEST(UpdateProgress, LargeDownloadsKeepRightPercentagesAndEstimates) {
   EXPECT_FALSE(u.rowLabel) << "the row is not downloading yet";
   p.SetState(0, web::kDownloading);
   u = p.Advance(0, 0, 131);
+  EXPECT_EQ(u.rowLabel, u"75% ダウンロード済み");
+}
+
+// A row of two 3 GB files: past 4 GiB, where 32-bit sizes and sums wrap.
+TEST(UpdateProgress, RowsAndTotalsAbove4GiB) {
+  std::vector<FeedItem> e = {Entry({3000000000u, 3000000000u})};
+  e[0].downloadChecked = true;
+  EXPECT_EQ(web::TotalSizeText(e), u"合計サイズ: 5722MB");
+  web::Progress p(1);
+  ASSERT_EQ(p.AddRow(e[0], web::kWaitingDownload), 0);
+  EXPECT_EQ(p.Init(), u"推定残り時間: 計算中...(0バイト/5722MB)");
+  p.SetState(0, web::kDownloading);
+  auto u = p.Advance(4500000000u, 0, 10);
+  EXPECT_EQ(u.bar, 75);
+  u = p.Advance(0, 0, 19);  // 9 s for 4.5 GB: 3 s for the 1.5 GB left
+  EXPECT_EQ(u.remaining, u"推定残り時間: 3秒 (4291MB/5722MB)");
   EXPECT_EQ(u.rowLabel, u"75% ダウンロード済み");
 }
 

@@ -293,7 +293,7 @@ void ManualInstall(HWND dialog, ManagerState& s, std::size_t index) {
   Say(dialog, Wide(text), MB_OK | MB_ICONINFORMATION);
   // A download is opened only when it is the maker's signed program; the folder still opens.
   OpenVerified(PackageVerifier(ReadMakerThumbprint()), dialog, Wide(files->manual));
-  ShellExecuteW(dialog, L"open", L"explorer.exe", Wide(files->folder), nullptr, SW_SHOWNORMAL);
+  ShellExecuteW(dialog, L"open", L"explorer.exe", Wide(files->explorerArguments), nullptr, SW_SHOWNORMAL);
 }
 
 void Help(HWND dialog) {

@@ -53,20 +53,24 @@ struct MsxmlDocument::Impl {
 MsxmlDocument::MsxmlDocument() : impl_(std::make_unique<Impl>()) {}
 MsxmlDocument::~MsxmlDocument() = default;
 
+bool MsxmlDocument::Available() {
+  ComPtr<IXMLDOMDocument2>& doc = impl_->doc;
+  if (doc) return true;
+  CLSID clsid;
+  if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid)) ||
+      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2, reinterpret_cast<void**>(doc.out()))) ||
+      !doc)
+    return false;
+  doc->put_validateOnParse(VARIANT_FALSE);
+  doc->put_resolveExternals(VARIANT_FALSE);
+  SetProperty(doc.get(), L"ProhibitDTD", true);
+  return true;
+}
+
 IXmlDocument::Load MsxmlDocument::LoadFile(const std::u16string& path) {
   impl_->loaded = false;
+  if (!Available()) return Load::Unreadable;
   ComPtr<IXMLDOMDocument2>& doc = impl_->doc;
-  if (!doc) {
-    CLSID clsid;
-    if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIidDomDocument2,
-                                reinterpret_cast<void**>(doc.out()))) ||
-        !doc)
-      return Load::Unreadable;
-    doc->put_validateOnParse(VARIANT_FALSE);
-    doc->put_resolveExternals(VARIANT_FALSE);
-    SetProperty(doc.get(), L"ProhibitDTD", true);
-  }
   if (!kit::LoadXmlFile(doc.get(), path))
     // The parser's error codes differ between MSXML builds; whether the file opens does not.
     return Readable(path) ? Load::Malformed : Load::Unreadable;

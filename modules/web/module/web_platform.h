@@ -17,6 +17,7 @@ class MsxmlDocument : public IXmlDocument {
  public:
   MsxmlDocument();
   ~MsxmlDocument() override;
+  bool Available() override;
   Load LoadFile(const std::u16string& path) override;
   bool HasRoot() override;
   std::vector<XmlElement> Descendants(const std::u16string& name, int depth) override;

@@ -10,7 +10,6 @@
 #include "common/win/reg.h"
 #include "common/win/unique_handle.h"
 #include "common/win/winversion.h"
-#include "modules/kit/module/kit_com.h"
 
 namespace web {
 namespace {
@@ -147,23 +146,15 @@ void WinDesktop::OpenUpdateManager() {
   RunManager(host_, run.setup);
 }
 
-namespace {
-DWORD WINAPI ResumeMain(void* p) {
-  std::unique_ptr<Shell::ManagerRun> run(static_cast<Shell::ManagerRun*>(p));
-  kit::ComScope apartment;
-  RunManager(TheShell() ? TheShell()->host : nullptr, run->setup);
-  return 0;
+UINT ResumeUpdateMessage() {
+  static const UINT message = RegisterWindowMessageW(L"Tellwick.wkptrss.ResumeUpdateManager");
+  return message;
 }
-}  // namespace
 
+// The manager shares the module's XML document, driver client and files with the checks: it
+// runs on the host's thread, which the host forwards this message to.
 void WinDesktop::ResumeUpdateManager() {
-  Shell* s = TheShell();
-  if (!s || !s->fetcher) return;
-  auto run = std::make_unique<Shell::ManagerRun>(*s);
-  if (HANDLE thread = CreateThread(nullptr, 0, ResumeMain, run.get(), 0, nullptr)) {
-    run.release();
-    CloseHandle(thread);
-  }
+  if (host_ && ResumeUpdateMessage()) PostMessageW(host_, ResumeUpdateMessage(), 0, 0);
 }
 
 void WinDesktop::Inform(const std::u16string& text, const std::u16string& caption) {

@@ -88,6 +88,9 @@ class WinDesktop : public IDesktop {
   HWND& host_;
 };
 
+// Posted to the host window to open the update manager there, on the host's thread.
+UINT ResumeUpdateMessage();
+
 // The support server of this variant: the shipped one, or in the sim variant the local
 // stand-in named by TELLWICK_SUPPORT_HOST.
 const OperatorSettings& ShellOperatorSettings();

@@ -38,6 +38,15 @@ DWORD WINAPI WorkerMain(void* p) {
   return 0;
 }
 
+// Waits for the thread while answering what other threads send to this thread's windows (the
+// worker's pause to the host window), so that neither waits on the other.
+void WaitAnsweringSent(HANDLE thread) {
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
 void SetText(HWND dialog, int id, const std::u16string& text) { SetDlgItemTextW(dialog, id, Wide(text)); }
 
 void SetRowLabel(HWND dialog, int row, const std::u16string& label) {
@@ -82,10 +91,13 @@ void Close(HWND dialog, ProgressState& s) {
 }
 
 void Cancel(HWND dialog, ProgressState& s, bool button) {
-  if (!s.running || s.cancelled) {
+  if (!s.running) {
     if (!button) Close(dialog, s);
     return;
   }
+  // A close while the cancel is pending waits for the worker: ended now, the dialog would
+  // leave the host's thread blocked on a worker that still sends to the host's window.
+  if (s.cancelled) return;
   s.cancelled = true;
   SetEvent(s.work.cancel);
   if (!button) return;
@@ -235,7 +247,7 @@ INT_PTR RunProgress(HWND owner, std::vector<FeedItem>& entries, std::size_t capa
   // The worker ends on its own (finished, or told to stop); it still holds the state until then.
   if (state->thread && WaitForSingleObject(state->thread, 0) != WAIT_OBJECT_0) {
     if (state->work.cancel) SetEvent(state->work.cancel);
-    WaitForSingleObject(state->thread, INFINITE);
+    WaitAnsweringSent(state->thread);
   }
   return result == -1 && !state->cancelled ? -2 : result;
 }

@@ -144,7 +144,10 @@ void WICKPOST_CALL WickpostDoNotify(uint16_t) {}
 
 void WICKPOST_CALL WickpostOnWndMsg(HWND, UINT message, WPARAM wParam, LPARAM) {
   kit::GuardedVoid([&] {
-    if (web::Shell* s = TheShell()) s->module.OnHostMessage(message, static_cast<uintptr_t>(wParam));
+    web::Shell* s = TheShell();
+    if (!s) return;
+    if (message == web::ResumeUpdateMessage()) s->desktop.OpenUpdateManager();
+    s->module.OnHostMessage(message, static_cast<uintptr_t>(wParam));
   });
 }
 
@@ -185,8 +188,10 @@ int WICKPOST_CALL WickpostGetInitialMessage(wchar_t* text, int capacity) {
     std::u16string message;
     if (!s) return MODULE_E_NOT_AVAILABLE;
     const int rc = s->module.InitialMessage(message);
-    if (rc == 0 && text && capacity > 0) kit::CopyText(message, reinterpret_cast<char16_t*>(text), capacity);
-    return rc;
+    if (rc != 0 || !text || capacity <= 0) return rc;
+    kit::CopyText(message, reinterpret_cast<char16_t*>(text), capacity);
+    // A cut paragraph is a failed copy: the host must not show half of it.
+    return message.size() < static_cast<size_t>(capacity) ? 0 : MODULE_E_NOT_AVAILABLE;
   });
 }
 

@@ -305,6 +305,42 @@ TEST_F(Wkptrss, TrayItemOpensTheUpdateManager) {
   EXPECT_EQ(rows, 5) << "the rows of the page: all but the hidden one";
 }
 
+// An update left unfinished at the last logoff: the first automatic check reopens the manager
+// on the host's own thread (the one that makes every call into the module), through a message
+// to the host window, after the check has returned.
+TEST_F(Wkptrss, InterruptedUpdateReopensTheManagerOnTheHostsThread) {
+  user_.SetDword(L"OpenUpdateOnNextBoot", 1);
+  ASSERT_EQ(Start(), 0);
+  DWORD managerThread = 0;
+  std::atomic<bool> done{false};
+  std::thread user([&] {
+    HWND m = nullptr;
+    for (int i = 0; i < 3000 && !(m && IsWindowVisible(GetDlgItem(m, 1030))); ++i, Sleep(10))
+      m = FindWindowW(L"#32770", L"アップデートプログラムのダウンロードとインストール - Tellwick");
+    if (m) {
+      managerThread = GetWindowThreadProcessId(m, nullptr);
+      PostMessageW(m, WM_COMMAND, IDCANCEL, 0);
+    }
+    done = true;
+  });
+  EXPECT_EQ(Check("WickpostAutoCheck"), static_cast<CheckResult>(CHECK_KEEP));
+  // The host's loop: every message of its window goes to the module first.
+  const auto onWndMsg = Get<WickpostOnWndMsgFn>("WickpostOnWndMsg");
+  for (MSG msg; !done;) {
+    if (!PeekMessageW(&msg, host_, 0, 0, PM_REMOVE)) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      continue;
+    }
+    onWndMsg(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+    DispatchMessageW(&msg);
+  }
+  user.join();
+  EXPECT_EQ(managerThread, GetCurrentThreadId());
+  DWORD resume = 1, size = sizeof resume;
+  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kModuleKey, L"OpenUpdateOnNextBoot", RRF_RT_REG_DWORD, nullptr, &resume, &size), 0);
+  EXPECT_EQ(resume, 0u) << "cleared as it is taken up";
+}
+
 // Runs a call on the thread that made it, from inside whatever message loop that thread is in
 // (as the popup's document sink does, in the host's thread, while a module's dialog runs).
 class CallInThread {
@@ -431,6 +467,10 @@ TEST_F(Wkptrss, StartUpAnswers) {
   ASSERT_EQ(Start(), 0);
   EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(text, 512), 0);
   EXPECT_EQ(std::wstring(text).rfind(L"「ホームページ更新情報のお知らせ」", 0), 0u);
+  const int whole = static_cast<int>(wcslen(text));
+  EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(text, whole + 1), 0);
+  EXPECT_EQ(Get<WickpostGetInitialMessageFn>("WickpostGetInitialMessage")(text, whole), MODULE_E_NOT_AVAILABLE)
+      << "a buffer one character short";
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "common/core/winversion_rules.h"
+#include "host/module_contract.h"
 #include "modules/web/module/web_catalogue_win.h"
 #include "modules/web/module/web_manager_win.h"
 #include "modules/web/module/web_platform.h"
@@ -60,6 +61,9 @@ void HoldForPicture(const wchar_t* name) {
 struct Script {
   bool waitForCancel = false;  // after the first chunk, until the dialog's cancel
   int rows = 0;
+  // After a cancel, once `resume` is set: the pause the engine sends to the host window.
+  HWND host = nullptr;
+  HANDLE resume = nullptr;
 };
 
 void Worker(web::ProgressWork& w) {
@@ -86,6 +90,12 @@ void Worker(web::ProgressWork& w) {
       if (script.waitForCancel) cancelled = WaitForSingleObject(w.cancel, 30000) == WAIT_OBJECT_0;
     }
     SendMessageW(w.dialog, web::kDlSetState, cancelled ? web::kDownloadFailed : web::kWaitingInstall, rows[i]);
+  }
+  if (cancelled && script.host) {
+    WaitForSingleObject(script.resume, 30000);
+    // Bounded, so that a host that never answers fails the test instead of holding it.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(script.host, WM_HOST_PAUSE, 1, 0, SMTO_NORMAL, 30000, &answer);
   }
   SendMessageW(w.dialog, web::kDlDownloadsDone, 0, 0);
   if (!cancelled) {
@@ -174,6 +184,41 @@ TEST(UpdateDialogs, CancelDuringTheDownloads) {
   EXPECT_EQ(remaining, L"推定残り時間: 計算中...(0バイト/57MB)");
   EXPECT_EQ(heading, L"キャンセルしました");
   EXPECT_FALSE(entries[0].installed);
+}
+
+// The close box pressed twice while the worker still works: the dialog stays until the worker
+// is done, and the host's window, on the dialog's thread, goes on answering meanwhile.
+TEST(UpdateDialogs, ClosedTwiceDuringACancelTheHostStillAnswers) {
+  std::vector<FeedItem> entries = {Entry(u"BIOS アップデート", 60000000, false)};
+  Script script;
+  script.waitForCancel = true;
+  script.host = CreateWindowW(L"STATIC", L"host", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  script.resume = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_TRUE(script.host && script.resume);
+  bool stayed = false, answered = false;
+  std::wstring heading;
+  std::thread user([&] {
+    HWND d = WaitDialog(L"アップデートプログラムのダウンロード・インストール");
+    ASSERT_TRUE(d);
+    ASSERT_TRUE(WaitFor([&] { return SendDlgItemMessageW(d, web::kProgressBar, PBM_GETPOS, 0, 0) == 25; }));
+    SendMessageW(d, WM_CLOSE, 0, 0);
+    SendMessageW(d, WM_CLOSE, 0, 0);
+    SetEvent(script.resume);
+    DWORD_PTR result = 0;
+    answered = SendMessageTimeoutW(script.host, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
+    stayed = IsWindow(d) != 0;
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(d) || IsWindowEnabled(GetDlgItem(d, IDOK)) != 0; }));
+    if (!IsWindow(d)) return;
+    heading = Text(GetDlgItem(d, web::kProgressHeading));
+    SendMessageW(GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(web::RunProgress(nullptr, entries, 1, Worker, &script), -1);
+  user.join();
+  EXPECT_TRUE(stayed) << "the second close ended the dialog before the worker";
+  EXPECT_TRUE(answered) << "the host did not answer within 10 seconds";
+  EXPECT_EQ(heading, L"キャンセルしました");
+  DestroyWindow(script.host);
+  CloseHandle(script.resume);
 }
 
 // Keeps the writes of the user's settings.
