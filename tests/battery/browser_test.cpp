@@ -11,20 +11,11 @@
 #include "modules/battery/bat_rules.h"
 #include "modules/battery/module/bat_resource_ids.h"
 #include "modules/battery/native/bat_native.h"
+#include "tests/common/shell_output.h"
 
 using namespace bat;
 
-namespace {
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-    pclose(p);
-  }
-  return out;
-}
-}  // namespace
+using testshell::Shell;
 
 TEST(BatBrowser, ChromiumDecodesTheShiftJisPage) {
   ASSERT_FALSE(Shell("command -v chromium").empty()) << "needs the Debian package chromium";

@@ -10,18 +10,12 @@
 #include <regex>
 #include <string>
 
+#include "tests/common/shell_output.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
-    pclose(p);
-  }
-  return out;
-}
+using testshell::Shell;
 
 // Each link's lines, the words split over two lines and whether it runs past the box, written
 // into the page by its own script and read back from the DOM Chromium dumps.

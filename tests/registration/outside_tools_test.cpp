@@ -10,21 +10,14 @@
 #include "modules/registration/reg_page.h"
 #include "modules/registration/reg_query.h"
 #include "modules/registration/qr_file.h"
+#include "tests/common/shell_output.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 const std::string kPlain = "PT-15KB3456CD&9K12304567";
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
-    pclose(p);
-  }
-  return out;
-}
+using testshell::Shell;
 
 fs::path TempDir(const std::string& name) {
   const fs::path dir = fs::temp_directory_path() / ("tellwick-reg-" + name + "-" + std::to_string(getpid()));

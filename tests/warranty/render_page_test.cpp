@@ -11,19 +11,12 @@
 
 #include "common/core/html_text.h"
 #include "modules/warranty/xwpk_rules.h"
+#include "tests/common/shell_output.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
-    pclose(p);
-  }
-  return out;
-}
+using testshell::Shell;
 bool Have(const char* tool) { return !Shell(std::string("command -v ") + tool).empty(); }
 
 struct Rgb {
