@@ -29,9 +29,10 @@ msiextract -C "$unpacked" "$msi" >/dev/null
 signed_all() {
   local f
   tw_sign_verify "$msi" build/signing || return 1
-  for f in $(find "$unpacked" -type f \( -name '*.exe' -o -name '*.dll' \)); do
+  # The 32-bit package unpacks under "Program Files", with its blank.
+  while IFS= read -r -d '' f; do
     tw_sign_verify "$f" build/signing || { echo "unsigned: $f" >&2; return 1; }
-  done
+  done < <(find "$unpacked" -type f \( -name '*.exe' -o -name '*.dll' \) -print0)
 }
 check "osslsigncode verify: the package and each of its $(find "$unpacked" -type f \( -name '*.exe' -o -name '*.dll' \) | wc -l) programs" signed_all
 check "no debug information in the package" test -z "$(find "$unpacked" -type f -name '*.debug')"
