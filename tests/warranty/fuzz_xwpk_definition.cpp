@@ -11,8 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::u16string text(data, data + size);
   const auto d = xwpk::ParseDefinition(text);
   if (d) {
+    // The small screen's image line may be blank (a normal screen needs none), the others not.
+    if (d->text.empty() || d->normalImage.empty()) abort();
     for (const std::u16string* line : {&d->text, &d->normalImage, &d->smallImage}) {
-      if (line->empty() || line->size() > xwpk::kMaxDefinitionLine) abort();
+      if (line->size() > xwpk::kMaxDefinitionLine) abort();
+      if (line->empty()) continue;
       const char16_t last = line->back();
       if (last == u' ' || last == u'\t' || last == u'\r' || last == u'\n') abort();
     }
