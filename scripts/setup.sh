@@ -3,7 +3,7 @@
 set -euo pipefail
 
 pkgs=(
-  build-essential cmake ninja-build clang llvm libclang-rt-dev
+  build-essential cmake ninja-build ccache clang llvm libclang-rt-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64 libwine-dev
   wine wine64 wine32:i386
   xvfb x11-apps imagemagick fonts-noto-cjk fonts-ipafont-gothic fonts-wine xdotool

@@ -9,6 +9,13 @@ root=$(pwd)
 bash scripts/setup.sh || exit 1
 source scripts/lib/wine-env.sh
 
+# Compiler cache for the five builds: a second run, or a fresh clone on the same machine, compiles
+# only what changed. Paths below the clone are taken relative, so clones share the cache.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
+fi
+
 fuzz_seconds=${FUZZ_SECONDS:-10}
 logs=$root/build/logs
 mkdir -p "$logs"
